@@ -1,0 +1,61 @@
+// Numbers as the original program's language reads and converts them.
+//
+// Two families of text conversion exist there and both are needed:
+//  - Val(): lenient, never fails. Used for window handles on the command line
+//    and for registry texts.
+//  - the implicit conversion of a String assigned to an Integer, Long, Single
+//    or Boolean variable: strict, fails with "Type mismatch" on text that is
+//    not a number and with "Overflow" on a number out of range. The package
+//    reader uses these for its fields; a failure leaves the field unchanged.
+// Fractional values convert to 16/32-bit integers by rounding half to even.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/error.hpp"
+
+namespace vistel {
+
+// The numeric value of the number at the start of text. Blanks, tabs and line
+// feeds are ignored wherever they stand (" 1 2" is 12); the number ends at the
+// first character that cannot continue it; no number gives 0. Accepts a sign,
+// digits, one ".", an exponent (E or D), and &H / &O prefixed hex and octal
+// (whose values are 16-bit when they fit in 4 hex / 6 octal digits, as the
+// original does: Val("&HFFFF") is -1).
+double Val(std::string_view text);
+
+// String to number the way an assignment to a typed variable converts it:
+// surrounding blanks allowed, then an optional sign, digits with an optional
+// "." and exponent, or &H / &O literals. Anything else is TypeMismatch; an
+// out-of-range result is Overflow. Fractions round half to even.
+Result<std::int16_t> TextToInteger(std::string_view text);
+Result<std::int32_t> TextToLong(std::string_view text);
+Result<float> TextToSingle(std::string_view text);
+// "True" / "False" in any letter case, or a number (non-zero is True).
+Result<bool> TextToBoolean(std::string_view text);
+
+// Fractional to integer: nearest integer, ties to even; out of range (or not a
+// number) is Overflow.
+Result<std::int16_t> RoundToInteger(double value);
+Result<std::int32_t> RoundToLong(double value);
+// Double to Single: nearest float; finite values beyond float range overflow.
+Result<float> RoundToSingle(double value);
+
+// Single-precision arithmetic where the original computes in Single: every
+// intermediate result is rounded to float.
+inline float SingleDiv(float a, float b) { return a / b; }
+
+// The text the original produces for a number (Str without its leading blank,
+// i.e. CStr): integers plainly, Singles with at most 7 significant digits and
+// an exponent form ("1.677722E+07") where the original uses one.
+std::string NumberToText(std::int64_t value);
+std::string SingleToText(float value);
+std::string DoubleToText(double value);
+
+// Format(value, "000...") with `digits` zeros: the value rounded half to even
+// to an integer, written with at least `digits` digits.
+std::string FormatZeroPadded(double value, int digits);
+
+}  // namespace vistel

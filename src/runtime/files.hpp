@@ -1,0 +1,56 @@
+// Files, as the core sees them. Paths are byte strings in the host's native
+// form (ANSI on Windows, UTF-8 on Linux). Every core routine opens and closes
+// its files within one call; handles here are owned by the caller and closed
+// by their destructor.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "base/error.hpp"
+
+namespace vistel {
+
+// A file opened for binary reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads up to buffer.size() bytes at 0-based offset; returns how many were
+  // read (fewer only at the end of the file, 0 past it).
+  virtual Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) = 0;
+};
+
+// A file opened for binary writing at its end.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual Status Write(std::span<const std::byte> bytes) = 0;
+  // Flushes and closes; a failure here (disk full) is reported, unlike in the
+  // destructor, which closes silently.
+  virtual Status Close() = 0;
+};
+
+enum class WriteMode { Truncate, Append };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool Exists(std::string_view path) = 0;
+  virtual Result<std::unique_ptr<InputFile>> OpenRead(std::string_view path) = 0;
+  // Creates the file when missing.
+  virtual Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view path, WriteMode mode) = 0;
+  virtual Status Remove(std::string_view path) = 0;
+  // Replaces `to` with `from` in one step (for atomic write-backs).
+  virtual Status Rename(std::string_view from, std::string_view to) = 0;
+  virtual Status CreateDirectories(std::string_view path) = 0;
+};
+
+// The host's native file system through the C++ standard library.
+std::unique_ptr<FileSystem> MakeNativeFileSystem();
+
+}  // namespace vistel
