@@ -47,12 +47,8 @@ Result<float> RoundToSingle(double value);
 // intermediate result is rounded to float.
 inline float SingleDiv(float a, float b) { return a / b; }
 
-// The text the original produces for a number (Str without its leading blank,
-// i.e. CStr): integers plainly, Singles with at most 7 significant digits and
-// an exponent form ("1.677722E+07") where the original uses one.
+// The decimal text of an integer, as the original's CStr gives it.
 std::string NumberToText(std::int64_t value);
-std::string SingleToText(float value);
-std::string DoubleToText(double value);
 
 // Format(value, "000...") with `digits` zeros: the value rounded half to even
 // to an integer, written with at least `digits` digits.
