@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building and testing vistel needs on Debian 12. Run as root
+# (or through sudo); safe to run again.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  build-essential g++ cmake ninja-build pkg-config git ca-certificates python3
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libfmt-dev
+  clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
+)
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo "$0" "$@"
+fi
+apt-get update
+apt-get install -y --no-install-recommends "${packages[@]}"
