@@ -25,6 +25,11 @@ inline constexpr std::string_view kInvalidPackageMessage =
 
 inline constexpr std::uint64_t kTrailerLength = 20;
 
+// The largest configuration text the reader accepts. A real show needs some
+// 300 bytes per screen, so this allows over 50,000 screens while keeping what
+// a hostile file can make the reader allocate (records included) bounded.
+inline constexpr std::uint64_t kMaxConfigurationBytes = std::uint64_t{16} << 20;
+
 // Why a package cannot be read; the player shows one message for all of them,
 // vistel-pack check names them.
 enum class PackageProblem {
@@ -40,12 +45,19 @@ std::string_view DescribePackageProblem(PackageProblem problem);
 
 // Parses a configuration text (everything between ConfigOffset and the
 // trailer) into package.Global, AudioTracks and Screens. A field that is
-// missing or cannot be converted leaves its target as it was. Fails only when
-// the text has no screen group after the audio lines.
-expected<void, PackageProblem> ParseConfiguration(std::string_view text, Package& package);
+// missing or cannot be converted leaves its target as it was: the previous
+// value of a global setting, 0 / "" / False in a record (the record lists are
+// rebuilt from empty). Fails only when the text has no screen group after the
+// audio lines; then the package is left untouched. `afterAudioLine` runs after
+// each audio line is stored (the player pumps pending messages there).
+expected<void, PackageProblem> ParseConfiguration(
+    std::string_view text, Package& package,
+    const std::function<void()>& afterAudioLine = nullptr);
 
-// Reads the trailer and configuration of an open package file.
-expected<void, PackageProblem> ReadPackageFile(InputFile& file, Package& package);
+// Reads the trailer and configuration of an open package file and sets
+// package.ConfigOffset; PackageFileName is the caller's.
+expected<void, PackageProblem> ReadPackageFile(
+    InputFile& file, Package& package, const std::function<void()>& afterAudioLine = nullptr);
 
 // The package file of the running player: folder + base name + ".scr", or the
 // ".exe" of the same base name when only that exists.
