@@ -22,9 +22,11 @@ namespace vistel {
 // feeds are ignored wherever they stand (" 1 2" is 12); the number ends at the
 // first character that cannot continue it; no number gives 0. Accepts a sign,
 // digits, one ".", an exponent (E or D), and &H / &O prefixed hex and octal
-// (whose values are 16-bit when they fit in 4 hex / 6 octal digits, as the
-// original does: Val("&HFFFF") is -1).
-double Val(std::string_view text);
+// (whose values are 16-bit when they fit in 4 hex / 6 octal digits and 32-bit
+// up to 8 hex / 11 octal digits, as the original does: Val("&HFFFF") is -1).
+// The only failure is Overflow: a number beyond double range (Val("1E400"))
+// or a hex / octal literal beyond 32 bits.
+Result<double> Val(std::string_view text);
 
 // String to number the way an assignment to a typed variable converts it:
 // surrounding blanks allowed, then an optional sign, digits with an optional
@@ -36,22 +38,31 @@ Result<float> TextToSingle(std::string_view text);
 // "True" / "False" in any letter case, or a number (non-zero is True).
 Result<bool> TextToBoolean(std::string_view text);
 
+// The integer nearest to value, ties to even (2.5 -> 2, 3.5 -> 4), whatever
+// the floating-point rounding mode. NaN and infinities come back unchanged.
+double RoundHalfToEven(double value);
+
 // Fractional to integer: nearest integer, ties to even; out of range (or not a
 // number) is Overflow.
 Result<std::int16_t> RoundToInteger(double value);
 Result<std::int32_t> RoundToLong(double value);
-// Double to Single: nearest float; finite values beyond float range overflow.
+// Double to Single: nearest float, ties to even, whatever the rounding mode;
+// values beyond float range (and NaN) overflow, tiny ones become 0 or denormal.
 Result<float> RoundToSingle(double value);
 
 // Single-precision arithmetic where the original computes in Single: every
 // intermediate result is rounded to float.
-inline float SingleDiv(float a, float b) { return a / b; }
+inline float SingleDiv(float a, float b) {
+  return a / b;
+}
 
 // The decimal text of an integer, as the original's CStr gives it.
 std::string NumberToText(std::int64_t value);
 
 // Format(value, "000...") with `digits` zeros: the value rounded half to even
-// to an integer, written with at least `digits` digits.
+// to an integer, written with at least `digits` digits; a minus sign goes in
+// front of the padding (-1 with 3 digits is "-001"). Fewer than 1 digit counts
+// as 1, and a value that rounds to zero has no sign.
 std::string FormatZeroPadded(double value, int digits);
 
 }  // namespace vistel
