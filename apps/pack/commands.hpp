@@ -1,0 +1,74 @@
+// vistel-pack's commands and what they share: exit codes, argument parsing,
+// messages, and reading a package the way the player reads it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "package/records.hpp"
+#include "runtime/files.hpp"
+
+namespace vistel::pack {
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitProblem = 1,  // the package or the show description is not sound
+  kExitUsage = 2,    // the command line is wrong
+};
+
+struct Command {
+  std::string_view name;
+  std::string_view synopsis;  // one line for the command list
+  std::string_view help;      // the whole help text of the command
+  int (*run)(const std::vector<std::string>& args, std::string_view selfPath);
+};
+
+const std::vector<Command>& Commands();
+
+int RunBuild(const std::vector<std::string>& args, std::string_view selfPath);
+int RunInspect(const std::vector<std::string>& args, std::string_view selfPath);
+int RunCheck(const std::vector<std::string>& args, std::string_view selfPath);
+int RunExtract(const std::vector<std::string>& args, std::string_view selfPath);
+
+// A command's arguments split into positionals and options. Options are
+// "--name VALUE", "--name=VALUE" or a flag; "-o" may stand for "--output".
+struct ParsedArgs {
+  std::vector<std::string> positionals;
+  std::map<std::string, std::string, std::less<>> values;
+  std::set<std::string, std::less<>> flags;
+  bool help = false;
+};
+struct OptionSpec {
+  std::set<std::string, std::less<>> withValue;  // "--output"
+  std::set<std::string, std::less<>> flags;      // "--json"
+};
+// Fails with the message to show for a usage error.
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec,
+                                    std::string& error);
+
+// Prints "vistel-pack COMMAND: message" and the hint to the command's help on
+// stderr; returns kExitUsage.
+int UsageError(std::string_view command, std::string_view message);
+// Prints "vistel-pack: message" on stderr.
+void Report(std::string_view message);
+
+// A package read as the player reads it, with what check needs besides.
+struct LoadedPackage {
+  Package package;
+  std::uint64_t fileBytes = 0;
+  std::string configurationText;
+};
+// Reads the package at path. When the player would refuse it, prints the
+// player's invalid-package message and the specific problem on stderr and
+// returns nothing.
+std::optional<LoadedPackage> LoadPackageForTool(FileSystem& files, const std::string& path);
+
+// A Single as a JSON number that prints as the float's shortest digits.
+double SingleAsJsonNumber(float value);
+
+}  // namespace vistel::pack

@@ -1,0 +1,136 @@
+// vistel-pack: builds packages from a show description and looks into them.
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "commands.hpp"
+
+namespace vistel::pack {
+namespace {
+
+constexpr std::string_view kBuildHelp = R"(Usage: vistel-pack build SHOW.json -o OUT.scr [--player PATH]
+
+Builds a package: a copy of the player followed by the media that SHOW.json
+names, the configuration text and the trailer. Media paths in SHOW.json are
+relative to its folder; docs/show-format.md describes the file.
+
+Options:
+  -o, --output OUT.scr  the package to write (replaced when it exists)
+  --player PATH         the player to copy; by default the vistel-player
+                        program next to vistel-pack
+)";
+
+constexpr std::string_view kInspectHelp = R"(Usage: vistel-pack inspect PACKAGE [--json]
+
+Reads PACKAGE as the player does and lists every field of every record: the
+[GLOBAL] settings, the audio tracks and the screens (numbered from 0).
+
+Options:
+  --json  print one JSON object: PackageFileName, ConfigOffset, the [GLOBAL]
+          fields by name, AudioTracks and Screens as arrays of records
+)";
+
+constexpr std::string_view kCheckHelp = R"(Usage: vistel-pack check PACKAGE
+
+Checks the layout (trailer, configuration text, screen groups) and the range
+of every medium the player would extract: it must start at position 1 or
+later and end before the configuration text. Prints each problem with its
+screen or track (numbered from 0); exits with 0 only for a sound package.
+)";
+
+constexpr std::string_view kExtractHelp = R"(Usage: vistel-pack extract PACKAGE DIR
+
+Copies every medium the player would extract into DIR, one file each, named
+by screen or track and kind (screen-000-background, screen-003-video,
+track-01-audio.mp3), and writes DIR/manifest.json with each file's name,
+position, length, bytes written and whether the whole range was there.
+)";
+
+constexpr std::string_view kUsage = R"(Usage: vistel-pack COMMAND [ARGUMENTS]
+
+Commands:
+)";
+
+int Help(std::ostream& out) {
+  out << kUsage;
+  for (const Command& command : Commands()) {
+    out << "  " << command.name << std::string(10 - command.name.size(), ' ') << command.synopsis
+        << "\n";
+  }
+  out << "\n'vistel-pack help COMMAND' or 'vistel-pack COMMAND --help' describes a command.\n"
+         "Exit codes: 0 done, 1 a problem with the package or the show, 2 a wrong command "
+         "line.\n";
+  return kExitOk;
+}
+
+const Command* Find(std::string_view name) {
+  for (const Command& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+std::string SelfPath(const char* argv0) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) return self.string();
+  return std::filesystem::absolute(argv0, ec).string();
+}
+
+int Main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    Help(std::cerr);
+    return kExitUsage;
+  }
+  const std::string name = args.front();
+  args.erase(args.begin());
+  if (name == "-h" || name == "--help") return Help(std::cout);
+  if (name == "help") {
+    if (args.empty()) return Help(std::cout);
+    const Command* command = Find(args.front());
+    if (!command) return UsageError("help", "unknown command '" + args.front() + "'");
+    std::cout << command->help;
+    return kExitOk;
+  }
+  const Command* command = Find(name);
+  if (!command) {
+    std::cerr << "vistel-pack: unknown command '" << name << "'\n";
+    Help(std::cerr);
+    return kExitUsage;
+  }
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") {
+      std::cout << command->help;
+      return kExitOk;
+    }
+  }
+  return command->run(args, SelfPath(argc > 0 ? argv[0] : "vistel-pack"));
+}
+
+}  // namespace
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"build", "build a package from a show description", kBuildHelp, RunBuild},
+      {"inspect", "list every field of a package's records", kInspectHelp, RunInspect},
+      {"check", "check a package's layout and media ranges", kCheckHelp, RunCheck},
+      {"extract", "copy a package's media into a folder", kExtractHelp, RunExtract},
+  };
+  return commands;
+}
+
+}  // namespace vistel::pack
+
+int main(int argc, char** argv) {
+  try {
+    return vistel::pack::Main(argc, argv);
+  } catch (const std::exception& e) {
+    // Only allocation failures and the like get here; commands report their
+    // own problems.
+    vistel::pack::Report(std::string("unexpected failure: ") + e.what());
+    return vistel::pack::kExitProblem;
+  }
+}
