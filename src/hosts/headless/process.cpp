@@ -1,0 +1,27 @@
+#include "hosts/headless/process.hpp"
+
+namespace vistel {
+
+std::string HeadlessProcess::AppFolder() const {
+  const auto slash = exePath_.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return exePath_.substr(0, slash);
+}
+
+std::string HeadlessProcess::ExeBaseName() const {
+  const auto slash = exePath_.rfind('/');
+  std::string name = slash == std::string::npos ? exePath_ : exePath_.substr(slash + 1);
+  // Only the last extension goes ("My.Saver.scr" is "My.Saver"); a leading
+  // dot starts a name, not an extension.
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+void HeadlessProcess::EndProcess(int exitCode) {
+  endedWith_ = exitCode;
+  throw ProcessEnded{exitCode};
+}
+
+}  // namespace vistel

@@ -1,0 +1,43 @@
+// The process on the headless host: where the player's file is, and an end
+// that unwinds (ProcessEnded) instead of exiting, so the player's main can
+// finish the trace and tests can go on.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "runtime/os_version.hpp"
+#include "runtime/process.hpp"
+
+namespace vistel {
+
+class HeadlessProcess final : public ProcessInfo, public ProcessControl {
+ public:
+  // `exePath`: the player's own file ("/opt/savers/MySaver.scr").
+  explicit HeadlessProcess(std::string exePath) : exePath_(std::move(exePath)) {}
+
+  // The folder without a trailing separator, except the root "/" itself.
+  std::string AppFolder() const override;
+  std::string ExeBaseName() const override;
+  char PathSeparator() const override { return '/'; }
+
+  // Throws ProcessEnded with the code; the caller's main writes `exit`.
+  [[noreturn]] void EndProcess(int exitCode) override;
+  std::optional<int> EndedWith() const { return endedWith_; }
+
+ private:
+  std::string exePath_;
+  std::optional<int> endedWith_;
+};
+
+// The OS version record a headless run reports (--os), the same on every call.
+class FixedOsVersion final : public OsVersionSource {
+ public:
+  explicit FixedOsVersion(OsVersionInfo info) : info_(std::move(info)) {}
+  OsVersionInfo GetVersionEx() override { return info_; }
+
+ private:
+  OsVersionInfo info_;
+};
+
+}  // namespace vistel

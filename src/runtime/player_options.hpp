@@ -1,0 +1,72 @@
+// The player's own command-line options (those starting with "--"), which
+// are taken out before the screen-saver command line is read:
+//   vistel-player --headless --run-for 20 /p 4660   reads the switch "/p 4660".
+// Every option takes its value either as the next argument or after "=";
+// a lone "--" ends the options (everything after it is the command line).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.hpp"
+#include "base/geometry.hpp"
+#include "runtime/events.hpp"
+#include "runtime/os_version.hpp"
+#include "runtime/password.hpp"
+
+namespace vistel {
+
+// The OS version record the player is told about (--os).
+enum class OsChoice { Windows95, Windows98, WindowsMe, WindowsNt4, Windows2000, WindowsXp };
+
+// The version record GetVersionExA gives on that system.
+OsVersionInfo VersionRecordOf(OsChoice os);
+
+// A foreign window that exists, for /p and /a (--window HANDLE:WxH).
+struct ForeignWindowOption {
+  WindowHandle handle = 0;
+  IntSize clientSizePx;
+  friend bool operator==(const ForeignWindowOption&, const ForeignWindowOption&) = default;
+};
+
+// A PNG of the composed screen at a virtual time (--snapshot SECONDS:PATH.png).
+struct SnapshotOption {
+  Milliseconds atMs = 0;
+  std::string path;
+  friend bool operator==(const SnapshotOption&, const SnapshotOption&) = default;
+};
+
+struct PlayerOptions {
+  std::optional<std::string> packagePath;       // --package
+  bool headless = false;                        // --headless
+  std::optional<Milliseconds> runForMs;         // --run-for (seconds, fractions allowed)
+  IntSize screenSizePx{800, 600};               // --screen
+  std::vector<ForeignWindowOption> windows;     // --window (repeatable)
+  std::optional<std::string> tracePath;         // --trace
+  std::optional<std::string> inputPath;         // --input
+  std::vector<SnapshotOption> snapshots;        // --snapshot (repeatable), in the order given
+  OsChoice os = OsChoice::WindowsXp;            // --os (default: the NT family)
+  std::vector<bool> passwordReplies;            // --password-replies
+  std::optional<std::string> registryPath;      // --registry
+  std::optional<std::string> tempDir;           // --temp
+  std::optional<std::string> systemDir;         // --system
+  std::optional<std::int64_t> seed;             // --seed
+  Milliseconds frameMs = 16;                    // --frame-ms
+  // The remaining arguments joined by single blanks.
+  std::string commandLine;
+};
+
+// Parses the arguments after the program name. An unknown "--" option, a
+// missing or malformed value, or a single-valued option given twice is an
+// error whose text names the option and what it expects.
+Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args);
+Result<PlayerOptions> ParsePlayerOptions(int argc, const char* const* argv);
+
+// The usage text listing every option, for error output.
+std::string_view PlayerOptionsUsage();
+
+}  // namespace vistel
