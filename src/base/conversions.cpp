@@ -1,6 +1,7 @@
 #include "base/conversions.hpp"
 
 #include <bit>
+#include <cfenv>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -142,6 +143,19 @@ bool MagnitudeIsLarge(const NumberText& number) {
   return leading + exponent >= 0;
 }
 
+// from_chars rounds to nearest only in the default rounding mode (otherwise
+// it falls back to strtod, which follows the mode); the reading must not
+// depend on what some other code left behind.
+template <class T>
+std::from_chars_result FromCharsToNearest(const std::string& text, T& value) {
+  const int mode = std::fegetround();
+  if (mode != FE_TONEAREST) std::fesetround(FE_TONEAREST);
+  const std::from_chars_result result =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (mode != FE_TONEAREST) std::fesetround(mode);
+  return result;
+}
+
 // The decimal number rounded to the nearest T; Overflow beyond T's range,
 // and a value too small for T becomes 0.
 template <class T>
@@ -158,8 +172,7 @@ Result<T> DecimalValue(const NumberText& number) {
     normal.append(number.exponentDigits);
   }
   T value{};
-  const auto [ptr, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value,
-                                         std::chars_format::general);
+  const auto [ptr, ec] = FromCharsToNearest(normal, value);
   if (ec == std::errc::result_out_of_range) {
     if (MagnitudeIsLarge(number)) return Fail(ErrorCode::Overflow);
     value = T{};

@@ -220,6 +220,17 @@ TEST(TextToSingle, ReadsToTheNearestFloat) {
   EXPECT_EQ(TextToSingle("1.0000000596046447755").value_or(0), std::nextafter(1.0F, 2.0F));
 }
 
+TEST(TextToSingle, IgnoresTheRoundingMode) {
+  const float nearest = TextToSingle("0.1").value_or(0);
+  const double nearestDouble = ValOf("0.1");
+  for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    RoundingModeScope scope(mode);
+    EXPECT_EQ(TextToSingle("0.1").value_or(0), nearest) << "mode " << mode;
+    EXPECT_EQ(ValOf("0.1"), nearestDouble) << "mode " << mode;
+    EXPECT_EQ(std::fegetround(), mode) << "the caller's rounding mode must be restored";
+  }
+}
+
 TEST(TextToSingle, RangeEdges) {
   EXPECT_EQ(TextToSingle("3.4028235e38").value_or(0), kFloatMax);
   EXPECT_EQ(TextToSingle("-3.4028235e38").value_or(0), -kFloatMax);
