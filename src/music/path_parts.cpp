@@ -9,13 +9,14 @@ std::string_view TrimSpaces(std::string_view s) {
   return s;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }  // namespace
 
 std::string PathParts::ParsePathParts(std::string_view path, std::string_view PartSelector,
-                                      PathSlash AddSlash, ExtDot ExtWithDot,
-                                      PathKind IsFolder) {
+                                      PathSlash AddSlash, ExtDot ExtWithDot, PathKind IsFolder) {
   PathFull = std::string(path);
   PathDrive.clear();
   PathFolder.clear();
@@ -71,12 +72,18 @@ std::string PathParts::ParsePathParts(std::string_view path, std::string_view Pa
 
   if (PartSelector.size() == 1) {
     switch (Lower(PartSelector.front())) {
-      case 'd': return PathDrive;
-      case 'l': return PathLastFolder;
-      case 'f': return PathFileName;
-      case 'b': return PathBaseName;
-      case 'e': return PathExtension;
-      default: break;
+      case 'd':
+        return PathDrive;
+      case 'l':
+        return PathLastFolder;
+      case 'f':
+        return PathFileName;
+      case 'b':
+        return PathBaseName;
+      case 'e':
+        return PathExtension;
+      default:
+        break;
     }
   }
   return PathFolder;

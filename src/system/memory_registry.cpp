@@ -52,7 +52,9 @@ HiveAccess MemoryRegistry::AccessOf(RegHive hive) const {
   return it == access_.end() ? HiveAccess::ReadWrite : it->second;
 }
 
-void MemoryRegistry::SetHiveAccess(RegHive hive, HiveAccess access) { access_[hive] = access; }
+void MemoryRegistry::SetHiveAccess(RegHive hive, HiveAccess access) {
+  access_[hive] = access;
+}
 
 MemoryRegistry::Key* MemoryRegistry::Ensure(const KeyId& id, std::string_view subKey) {
   // Parents first, so that every prefix of a created key exists, as on Windows.
@@ -89,8 +91,8 @@ std::int32_t MemoryRegistry::OpenKey(RegHive hive, std::string_view subKey, std:
   return Open(hive, subKey, access, false, key);
 }
 
-std::int32_t MemoryRegistry::CreateKey(RegHive hive, std::string_view subKey,
-                                       std::uint32_t access, RegKeyHandle& key) {
+std::int32_t MemoryRegistry::CreateKey(RegHive hive, std::string_view subKey, std::uint32_t access,
+                                       RegKeyHandle& key) {
   return Open(hive, subKey, access, true, key);
 }
 
@@ -134,8 +136,8 @@ std::int32_t MemoryRegistry::SetValue(RegKeyHandle key, std::string_view valueNa
     value->type = type;
     value->data.assign(data.begin(), data.end());
   } else {
-    stored.values.push_back(
-        RegValue{std::string(valueName), type, std::vector<std::uint8_t>(data.begin(), data.end())});
+    stored.values.push_back(RegValue{std::string(valueName), type,
+                                     std::vector<std::uint8_t>(data.begin(), data.end())});
   }
   return kErrorSuccess;
 }

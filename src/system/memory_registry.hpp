@@ -69,6 +69,7 @@ class MemoryRegistry final : public RegistryApi {
   bool HasKey(RegHive hive, std::string_view subKey) const;
 
   // Every key, roots first, then by path (a key's sub-keys right after it).
+  // The views refer into the registry and are valid until it next changes.
   std::vector<RegKeyView> Keys() const;
 
   std::size_t OpenHandleCount() const { return handles_.size(); }

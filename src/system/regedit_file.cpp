@@ -16,10 +16,12 @@ constexpr std::size_t kWrapColumn = 80;
 // allocate whatever size a damaged file claims.
 constexpr std::uint64_t kMaxFileBytes = 64U << 20U;
 
-constexpr std::array<RegHive, 4> kHives = {kHkeyClassesRoot, kHkeyCurrentUser,
-                                           kHkeyLocalMachine, kHkeyUsers};
+constexpr std::array<RegHive, 4> kHives = {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine,
+                                           kHkeyUsers};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
@@ -29,7 +31,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
@@ -260,8 +264,8 @@ class RegeditReader {
       line_ = lines[i].number;
       // A lone "\" continues into nothing.
       if (lines[i].text.empty()) return Error("a continuation line continues nothing");
-      auto status = lines[i].text.front() == '[' ? KeyLine(lines[i].text)
-                                                 : ValueLine(lines[i].text);
+      auto status =
+          lines[i].text.front() == '[' ? KeyLine(lines[i].text) : ValueLine(lines[i].text);
       if (!status) return status;
     }
     return {};
@@ -299,7 +303,8 @@ class RegeditReader {
         slash == std::string_view::npos ? std::string_view() : full.substr(slash + 1);
     std::optional<RegHive> hive;
     for (RegHive h : kHives) {
-      if (rootName.size() == HiveName(h).size() && StartsWithNoCase(rootName, HiveName(h))) hive = h;
+      if (rootName.size() == HiveName(h).size() && StartsWithNoCase(rootName, HiveName(h)))
+        hive = h;
     }
     if (!hive) return Error("unknown root key \"" + std::string(rootName) + "\"");
     if (slash != std::string_view::npos &&

@@ -59,8 +59,10 @@ std::string ConvertValue(std::uint32_t type, std::uint32_t size,
   if (size <= 1) return {};
   const auto held = std::min<std::size_t>(size, data.size());
   switch (type) {
-    case kRegBinary: return BinaryToText(data.first(held));
-    case kRegDword: return DwordToText(data.first(held));
+    case kRegBinary:
+      return BinaryToText(data.first(held));
+    case kRegDword:
+      return DwordToText(data.first(held));
     default: {
       // Text: the data without its terminating NUL.
       const auto chars = std::min<std::size_t>(size - 1, held);
@@ -82,8 +84,8 @@ std::string FailureText(std::int32_t rc, std::string_view verb, std::string_view
 }  // namespace
 
 std::string SettingsReg::ReadRegSetting(RegHive hive, std::string_view key,
-                                        std::string_view valueName,
-                                        std::string_view defaultValue, Quiet quiet) {
+                                        std::string_view valueName, std::string_view defaultValue,
+                                        Quiet quiet) {
   RegKeyHandle handle = 0;
   std::int32_t rc = registry_.OpenKey(hive, key, kKeyAllAccess, handle);
   std::string text;

@@ -51,8 +51,8 @@ std::int32_t TracedRegistry::OpenKey(RegHive hive, std::string_view subKey, std:
   return rc;
 }
 
-std::int32_t TracedRegistry::CreateKey(RegHive hive, std::string_view subKey,
-                                       std::uint32_t access, RegKeyHandle& key) {
+std::int32_t TracedRegistry::CreateKey(RegHive hive, std::string_view subKey, std::uint32_t access,
+                                       RegKeyHandle& key) {
   const std::int32_t rc = inner_.CreateKey(hive, subKey, access, key);
   if (rc == kErrorSuccess) opened_[key] = OpenedKey{hive, std::string(subKey)};
   return rc;

@@ -44,8 +44,8 @@ class TracedRegistry final : public RegistryApi {
     RegHive hive = 0;
     std::string subKey;
   };
-  void Write(std::string_view op, RegKeyHandle key, std::string_view valueName,
-             std::string data, std::int32_t rc);
+  void Write(std::string_view op, RegKeyHandle key, std::string_view valueName, std::string data,
+             std::int32_t rc);
 
   RegistryApi& inner_;
   Trace& trace_;

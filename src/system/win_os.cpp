@@ -59,7 +59,9 @@ std::string WinOSNameOf(const OsVersionInfo& version) {
   }
 }
 
-std::string WinOS::GetWinOSName() { return WinOSNameOf(source_.GetVersionEx()); }
+std::string WinOS::GetWinOSName() {
+  return WinOSNameOf(source_.GetVersionEx());
+}
 
 bool WinOS::IsWin9x() {
   const std::string name = GetWinOSName();
@@ -70,11 +72,12 @@ Result<OsVersionInfo> OsVersionForOption(std::string_view option) {
   for (const OsOption& candidate : OsOptions()) {
     if (SameIgnoringCase(option, candidate.name)) return candidate.version;
   }
-  return Fail(ErrorCode::InvalidProcedureCall,
-              "unknown --os value \"" + std::string(option) +
-                  "\": expected 95, 98, me, nt4, 2k or xp");
+  return Fail(ErrorCode::InvalidProcedureCall, "unknown --os value \"" + std::string(option) +
+                                                   "\": expected 95, 98, me, nt4, 2k or xp");
 }
 
-OsVersionInfo DefaultOsVersion() { return OsOptions().back().version; }
+OsVersionInfo DefaultOsVersion() {
+  return OsOptions().back().version;
+}
 
 }  // namespace vistel

@@ -29,8 +29,8 @@ Status UninstallRegistration::RegisterUninstall() {
                            "Screen Saver: " + name + " (remove only)", Quiet::Yes);
   settings_.SaveRegSetting(kHkeyLocalMachine, key, "UninstallString",
                            systemFolder + "unvistelss.exe /R:" + name, Quiet::Yes);
-  settings_.SaveRegSetting(kHkeyLocalMachine, key, "DisplayIcon",
-                           systemFolder + name + ".scr,0", Quiet::Yes);
+  settings_.SaveRegSetting(kHkeyLocalMachine, key, "DisplayIcon", systemFolder + name + ".scr,0",
+                           Quiet::Yes);
   settings_.SaveRegSetting(kHkeyLocalMachine, key, "Publisher", "Norvel Products", Quiet::Yes);
   return {};
 }

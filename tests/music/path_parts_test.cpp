@@ -11,8 +11,8 @@ namespace {
 // All parts of one call, in the order drive, folder, innermost folder, file,
 // base, extension, for comparing in one assertion.
 std::vector<std::string> Parts(const PathParts& p) {
-  return {p.PathDrive, p.PathFolder, p.PathLastFolder, p.PathFileName, p.PathBaseName,
-          p.PathExtension};
+  return {p.PathDrive,    p.PathFolder,   p.PathLastFolder,
+          p.PathFileName, p.PathBaseName, p.PathExtension};
 }
 
 using V = std::vector<std::string>;
@@ -20,8 +20,8 @@ using V = std::vector<std::string>;
 class PathPartsTest : public ::testing::Test {
  protected:
   // The flags the playlist passes unless a case says otherwise.
-  V Split(std::string_view path, PathSlash slash = PathSlash::Without,
-          ExtDot dot = ExtDot::With, PathKind kind = PathKind::File) {
+  V Split(std::string_view path, PathSlash slash = PathSlash::Without, ExtDot dot = ExtDot::With,
+          PathKind kind = PathKind::File) {
     parts_.ParsePathParts(path, "", slash, dot, kind);
     EXPECT_EQ(parts_.PathFull, path) << "PathFull keeps the argument as passed";
     return Parts(parts_);
@@ -57,8 +57,8 @@ TEST_F(PathPartsTest, NamesWithoutFolders) {
 TEST_F(PathPartsTest, QuotesAndBlanksAroundThePathAreIgnored) {
   const V bare = Split("C:\\My Music\\a song.mid");
   for (std::string_view quoted : {"\"C:\\My Music\\a song.mid\"", "  \"C:\\My Music\\a song.mid\" ",
-                                  "\" \"C:\\My Music\\a song.mid\" \"", "C:\\My Music\\a song.mid\"",
-                                  "\"\"C:\\My Music\\a song.mid"}) {
+                                  "\" \"C:\\My Music\\a song.mid\" \"",
+                                  "C:\\My Music\\a song.mid\"", "\"\"C:\\My Music\\a song.mid"}) {
     EXPECT_EQ(Split(quoted), bare) << quoted;
   }
   EXPECT_EQ(bare, (V{"C:", "C:\\My Music", "My Music", "a song.mid", "a song", ".mid"}));
@@ -97,8 +97,7 @@ TEST_F(PathPartsTest, EmptyPathsClearEveryPart) {
 TEST_F(PathPartsTest, SelectorPicksThePartWithoutRegardToCase) {
   const std::string path = "C:\\Music\\song.mp3";
   auto pick = [&](std::string_view selector) {
-    return parts_.ParsePathParts(path, selector, PathSlash::Without, ExtDot::With,
-                                 PathKind::File);
+    return parts_.ParsePathParts(path, selector, PathSlash::Without, ExtDot::With, PathKind::File);
   };
   EXPECT_EQ(pick("d"), "C:");
   EXPECT_EQ(pick("D"), "C:");

@@ -16,7 +16,9 @@ namespace {
 
 using testing::MemoryFiles;
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 std::vector<std::uint8_t> Sz(std::string_view text) {
   auto bytes = Bytes(text);
   bytes.push_back(0);
@@ -158,9 +160,10 @@ TEST(RegeditRead, LaterEntriesReplaceEarlierOnesAndExistingValues) {
   MemoryRegistry registry;
   registry.PutValue(kHkeyCurrentUser, "K", {"Kept", kRegSz, Sz("old")});
   registry.PutValue(kHkeyCurrentUser, "K", {"Replaced", kRegSz, Sz("old")});
-  ASSERT_TRUE(ParseRegedit("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"replaced\"=\"a\"\r\n"
-                           "\"Replaced\"=\"new\"\r\n",
-                           registry));
+  ASSERT_TRUE(
+      ParseRegedit("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"replaced\"=\"a\"\r\n"
+                   "\"Replaced\"=\"new\"\r\n",
+                   registry));
   EXPECT_EQ(registry.GetValue(kHkeyCurrentUser, "K", "Kept")->data, Sz("old"));
   EXPECT_EQ(registry.GetValue(kHkeyCurrentUser, "K", "Replaced")->data, Sz("new"));
 }
@@ -294,8 +297,8 @@ TEST(RegeditFile, MalformedFileErrorNamesFileAndLine) {
 
 TEST(RegeditFile, RoundTripThroughTheNativeFileSystem) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::path(::testing::TempDir()) /
-                          ("vistel-regedit-" + std::to_string(std::random_device{}()));
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("vistel-regedit-" + std::to_string(std::random_device{}()));
   fs::create_directories(folder);
   const std::string path = (folder / "registry.reg").string();
   auto files = MakeNativeFileSystem();

@@ -16,15 +16,17 @@ using ::testing::_;
 using ::testing::DoAll;
 using ::testing::ElementsAre;
 using ::testing::InSequence;
+using testing::RecordingBoxes;
 using ::testing::Return;
 using ::testing::SetArgReferee;
-using testing::RecordingBoxes;
 
 constexpr std::string_view kDesktop = "Control Panel\\Desktop";
 constexpr std::string_view kReadFailure2 =
     "An error occurred (2) attempting to read a setting from the Windows Registry.";
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 class SettingsRegTest : public ::testing::Test {
  protected:
@@ -154,8 +156,8 @@ TEST_F(SettingsRegTest, KeyWithoutWriteAccessCountsAsUnreadable) {
 }
 
 TEST_F(SettingsRegTest, SaveWritesTextWithItsNul) {
-  EXPECT_TRUE(store_.SaveRegSetting(kHkeyLocalMachine, "Software\\New\\Key", "Name", "abc",
-                                    Quiet::No));
+  EXPECT_TRUE(
+      store_.SaveRegSetting(kHkeyLocalMachine, "Software\\New\\Key", "Name", "abc", Quiet::No));
   const auto value = registry_.GetValue(kHkeyLocalMachine, "Software\\New\\Key", "Name");
   ASSERT_TRUE(value.has_value()) << "the key is created with the value";
   EXPECT_EQ(value->type, kRegSz);
@@ -208,9 +210,9 @@ TEST(SettingsRegProtocol, ReadOpensWithFullAccessAndClosesTheKey) {
   EXPECT_CALL(registry, QueryValue(42U, std::string_view("ScreenSaveUsePassword"), 512U))
       .WillOnce(Return(answer));
   EXPECT_CALL(registry, CloseKey(42U)).WillOnce(Return(0));
-  EXPECT_EQ(store.ReadRegSetting(kHkeyCurrentUser, kDesktop, "ScreenSaveUsePassword", "0",
-                                 Quiet::Yes),
-            "7");
+  EXPECT_EQ(
+      store.ReadRegSetting(kHkeyCurrentUser, kDesktop, "ScreenSaveUsePassword", "0", Quiet::Yes),
+      "7");
 }
 
 TEST(SettingsRegProtocol, FailedSetStillClosesAndReportsTheSetsCode) {

@@ -54,7 +54,7 @@ TEST(WinOS, CodesFollowPlatformThenVersion) {
 
 TEST(WinOS, OsOptionGivesTheMatchingRecord) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"95", "95"}, {"98", "98"}, {"me", "ME"}, {"ME", "ME"},
+      {"95", "95"},   {"98", "98"}, {"me", "ME"}, {"ME", "ME"},
       {"nt4", "NT4"}, {"2k", "2K"}, {"2K", "2K"}, {"xp", "2K"},
   };
   for (const auto& [option, code] : cases) {

@@ -28,8 +28,7 @@ std::string Text(const std::optional<RegValue>& value) {
 class UninstallTest : public ::testing::Test {
  protected:
   UninstallRegistration Registration(const FixedProcess& process) {
-    return UninstallRegistration(files_, settings_, process,
-                                 [this] { return systemFolder_; });
+    return UninstallRegistration(files_, settings_, process, [this] { return systemFolder_; });
   }
 
   MemoryFiles files_;
@@ -53,8 +52,8 @@ TEST_F(UninstallTest, FirstRegistrationCreatesTheListAndWritesTheEntry) {
 
   ASSERT_TRUE(registry_.HasKey(kHkeyLocalMachine, kKey));
   const auto keys = registry_.Keys();
-  const auto entry = std::find_if(keys.begin(), keys.end(),
-                                  [](const RegKeyView& k) { return k.path == kKey; });
+  const auto entry =
+      std::find_if(keys.begin(), keys.end(), [](const RegKeyView& k) { return k.path == kKey; });
   ASSERT_NE(entry, keys.end());
   std::vector<std::string> names;
   for (const RegValue& v : entry->values) names.push_back(v.name);
@@ -78,8 +77,7 @@ TEST_F(UninstallTest, EveryRegistrationAppendsOneLine) {
   ASSERT_TRUE(Registration(mySaver_).RegisterUninstall());
   FixedProcess another("Aquarium");
   ASSERT_TRUE(Registration(another).RegisterUninstall());
-  EXPECT_EQ(files_.files["/win/system/vistelss.lst"],
-            "Other\r\nMySaver\r\nMySaver\r\nAquarium\r\n")
+  EXPECT_EQ(files_.files["/win/system/vistelss.lst"], "Other\r\nMySaver\r\nMySaver\r\nAquarium\r\n")
       << "no duplicate check, nothing removed";
   EXPECT_EQ(registry_.Keys().back().values.size(), 4U);
   EXPECT_EQ(Text(registry_.GetValue(kHkeyLocalMachine, kKey, "DisplayName")),
