@@ -67,7 +67,8 @@ bool VerifyWritten(FileSystem& files, const BuildSummary& summary, const std::st
     return false;
   }
   for (const MediumEntry& medium : PlayedMedia(loaded->package)) {
-    const std::string problem = CheckMedium(medium, loaded->package.ConfigOffset, loaded->fileBytes);
+    const std::string problem =
+        CheckMedium(medium, loaded->package.ConfigOffset, loaded->fileBytes);
     if (!problem.empty()) {
       Report(out + ": " + DescribeMedium(medium) + ": " + problem);
       return false;
@@ -140,11 +141,10 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
     return kExitProblem;
   }
 
-  std::cout << "wrote " << outPath << " (" << summary->fileBytes << " bytes): "
-            << summary->package.Screens.size() << " screens, "
+  std::cout << "wrote " << outPath << " (" << summary->fileBytes
+            << " bytes): " << summary->package.Screens.size() << " screens, "
             << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia
-            << " media files; configuration text at byte " << summary->package.ConfigOffset
-            << "\n";
+            << " media files; configuration text at byte " << summary->package.ConfigOffset << "\n";
   return kExitOk;
 }
 

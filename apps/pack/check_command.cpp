@@ -12,8 +12,8 @@ int RunCheck(const std::vector<std::string>& args, std::string_view /*selfPath*/
   const auto parsed = ParseArgs(args, {}, error);
   if (!parsed) return UsageError("check", error);
   if (parsed->positionals.size() != 1) {
-    return UsageError("check", parsed->positionals.empty() ? "missing PACKAGE"
-                                                           : "expected one PACKAGE");
+    return UsageError("check",
+                      parsed->positionals.empty() ? "missing PACKAGE" : "expected one PACKAGE");
   }
   const std::string& path = parsed->positionals.front();
   const auto files = MakeNativeFileSystem();

@@ -63,7 +63,9 @@ int UsageError(std::string_view command, std::string_view message) {
   return kExitUsage;
 }
 
-void Report(std::string_view message) { std::cerr << "vistel-pack: " << message << "\n"; }
+void Report(std::string_view message) {
+  std::cerr << "vistel-pack: " << message << "\n";
+}
 
 std::optional<LoadedPackage> LoadPackageForTool(FileSystem& files, const std::string& path) {
   auto refuse = [&](PackageProblem problem) -> std::optional<LoadedPackage> {

@@ -17,10 +17,14 @@ using Json = nlohmann::ordered_json;
 
 std::string_view KindWord(MediumKind kind) {
   switch (kind) {
-    case MediumKind::Background: return "background";
-    case MediumKind::Image: return "image";
-    case MediumKind::Video: return "video";
-    case MediumKind::Audio: return "audio";
+    case MediumKind::Background:
+      return "background";
+    case MediumKind::Image:
+      return "image";
+    case MediumKind::Video:
+      return "video";
+    case MediumKind::Audio:
+      return "audio";
   }
   return "";
 }
@@ -91,7 +95,8 @@ int RunExtract(const std::vector<std::string>& args, std::string_view /*selfPath
     entry["name"] = name;
     entry["medium"] = DescribeMedium(medium);
     if (medium.kind == MediumKind::Audio) {
-      entry["TrackFileName"] = Windows1252ToUtf8(loaded->package.AudioTracks[medium.index].TrackFileName);
+      entry["TrackFileName"] =
+          Windows1252ToUtf8(loaded->package.AudioTracks[medium.index].TrackFileName);
     }
     entry["position"] = medium.position;
     entry["length"] = medium.length;

@@ -34,7 +34,8 @@ Json FieldValue(const Record& record, const FieldMember<Record>& member) {
 template <class Record, class Table>
 Json RecordObject(const Record& record, const Table& table) {
   Json object = Json::object();
-  for (const auto& field : table) object[std::string(field.name)] = FieldValue(record, field.member);
+  for (const auto& field : table)
+    object[std::string(field.name)] = FieldValue(record, field.member);
   return object;
 }
 
@@ -46,7 +47,8 @@ Json PackageJson(const Package& package) {
     root[std::string(field.name)] = FieldValue(package.Global, field.member);
   }
   Json tracks = Json::array();
-  for (const AudioTrack& track : package.AudioTracks) tracks.push_back(RecordObject(track, kAudioFields));
+  for (const AudioTrack& track : package.AudioTracks)
+    tracks.push_back(RecordObject(track, kAudioFields));
   root["AudioTracks"] = std::move(tracks);
   Json screens = Json::array();
   for (const ScreenSettings& screen : package.Screens) {
@@ -71,7 +73,8 @@ void PrintListing(std::ostream& out, const Package& package, const Json& root) {
   out << "Package file   " << package.PackageFileName << "\n"
       << "Config offset  " << package.ConfigOffset << "\n\n[GLOBAL]\n";
   Json global = Json::object();
-  for (const GlobalField& field : kGlobalFields) global[std::string(field.name)] = root[std::string(field.name)];
+  for (const GlobalField& field : kGlobalFields)
+    global[std::string(field.name)] = root[std::string(field.name)];
   PrintFields(out, global, "  ");
   out << "\nAudio tracks: " << package.AudioTracks.size() << "\n";
   for (std::size_t i = 0; i < package.AudioTracks.size(); ++i) {
@@ -92,8 +95,8 @@ int RunInspect(const std::vector<std::string>& args, std::string_view /*selfPath
   const auto parsed = ParseArgs(args, {{}, {"--json"}}, error);
   if (!parsed) return UsageError("inspect", error);
   if (parsed->positionals.size() != 1) {
-    return UsageError("inspect", parsed->positionals.empty() ? "missing PACKAGE"
-                                                             : "expected one PACKAGE");
+    return UsageError("inspect",
+                      parsed->positionals.empty() ? "missing PACKAGE" : "expected one PACKAGE");
   }
   const auto files = MakeNativeFileSystem();
   const auto loaded = LoadPackageForTool(*files, parsed->positionals.front());

@@ -9,7 +9,8 @@
 namespace vistel::pack {
 namespace {
 
-constexpr std::string_view kBuildHelp = R"(Usage: vistel-pack build SHOW.json -o OUT.scr [--player PATH]
+constexpr std::string_view kBuildHelp =
+    R"(Usage: vistel-pack build SHOW.json -o OUT.scr [--player PATH]
 
 Builds a package: a copy of the player followed by the media that SHOW.json
 names, the configuration text and the trailer. Media paths in SHOW.json are

@@ -8,15 +8,21 @@ namespace {
 
 std::string_view KindName(MediumKind kind) {
   switch (kind) {
-    case MediumKind::Background: return "background";
-    case MediumKind::Image: return "image";
-    case MediumKind::Video: return "video";
-    case MediumKind::Audio: return "audio";
+    case MediumKind::Background:
+      return "background";
+    case MediumKind::Image:
+      return "image";
+    case MediumKind::Video:
+      return "video";
+    case MediumKind::Audio:
+      return "audio";
   }
   return "";
 }
 
-std::string Text(std::uint64_t n) { return std::to_string(n); }
+std::string Text(std::uint64_t n) {
+  return std::to_string(n);
+}
 
 }  // namespace
 
@@ -28,7 +34,8 @@ std::vector<MediumEntry> PlayedMedia(const Package& package) {
       media.push_back({MediumKind::Background, i, s.BackgroundPosition, s.BackgroundLength});
     }
     if (s.ScreenKind == 0) {
-      if (s.ImageLength != 0) media.push_back({MediumKind::Image, i, s.ImagePosition, s.ImageLength});
+      if (s.ImageLength != 0)
+        media.push_back({MediumKind::Image, i, s.ImagePosition, s.ImageLength});
     } else {
       media.push_back({MediumKind::Video, i, s.VideoPosition, s.VideoLength});
     }
@@ -51,20 +58,28 @@ std::string DescribeMedium(const MediumEntry& medium) {
 
 std::string_view PositionFieldName(MediumKind kind) {
   switch (kind) {
-    case MediumKind::Background: return "BackgroundPosition";
-    case MediumKind::Image: return "ImagePosition";
-    case MediumKind::Video: return "VideoPosition";
-    case MediumKind::Audio: return "TrackPosition";
+    case MediumKind::Background:
+      return "BackgroundPosition";
+    case MediumKind::Image:
+      return "ImagePosition";
+    case MediumKind::Video:
+      return "VideoPosition";
+    case MediumKind::Audio:
+      return "TrackPosition";
   }
   return "";
 }
 
 std::string_view LengthFieldName(MediumKind kind) {
   switch (kind) {
-    case MediumKind::Background: return "BackgroundLength";
-    case MediumKind::Image: return "ImageLength";
-    case MediumKind::Video: return "VideoLength";
-    case MediumKind::Audio: return "TrackLength";
+    case MediumKind::Background:
+      return "BackgroundLength";
+    case MediumKind::Image:
+      return "ImageLength";
+    case MediumKind::Video:
+      return "VideoLength";
+    case MediumKind::Audio:
+      return "TrackLength";
   }
   return "";
 }
@@ -75,9 +90,12 @@ std::string CheckMedium(const MediumEntry& medium, std::int32_t configOffset,
   const std::string position = std::string(PositionFieldName(medium.kind));
   if (medium.length == 0) {
     switch (medium.kind) {
-      case MediumKind::Background: return "BackgroundKind is 1 but BackgroundLength is 0";
-      case MediumKind::Video: return "a video screen (ScreenKind not 0) but VideoLength is 0";
-      default: return length + " is 0";
+      case MediumKind::Background:
+        return "BackgroundKind is 1 but BackgroundLength is 0";
+      case MediumKind::Video:
+        return "a video screen (ScreenKind not 0) but VideoLength is 0";
+      default:
+        return length + " is 0";
     }
   }
   if (medium.length < 0) return length + " " + std::to_string(medium.length) + " is negative";

@@ -64,7 +64,9 @@ unexpected<Error> UnknownKey(const std::string& where, std::string_view key,
   return Invalid(where, message);
 }
 
-std::string TypeName(const Json& value) { return value.type_name(); }
+std::string TypeName(const Json& value) {
+  return value.type_name();
+}
 
 Result<std::int64_t> WholeNumber(const Json& value, const std::string& where) {
   if (value.is_number_unsigned()) {
@@ -229,7 +231,8 @@ Status ApplyScreenMedia(ScreenSettings& screen, const ScreenMedia& media,
     return {};
   };
   if (media.background) {
-    if (auto s = explicitRange("background", "BackgroundPosition", "BackgroundLength"); !s) return s;
+    if (auto s = explicitRange("background", "BackgroundPosition", "BackgroundLength"); !s)
+      return s;
     if (given.contains("BackgroundKind") && screen.BackgroundKind != 1) {
       return Invalid(where, "BackgroundKind " + std::to_string(screen.BackgroundKind) +
                                 " would not show the \"background\" picture (it needs 1)");
@@ -249,7 +252,8 @@ Status ApplyScreenMedia(ScreenSettings& screen, const ScreenMedia& media,
   if (media.video) {
     if (auto s = explicitRange("video", "VideoPosition", "VideoLength"); !s) return s;
     if (given.contains("ScreenKind") && screen.ScreenKind == 0) {
-      return Invalid(where, "ScreenKind 0 makes an image screen, which would not play the \"video\"");
+      return Invalid(where,
+                     "ScreenKind 0 makes an image screen, which would not play the \"video\"");
     }
     if (!given.contains("ScreenKind")) screen.ScreenKind = 1;
   }
@@ -325,7 +329,8 @@ Status ParseTrack(const Json& object, std::size_t index, const std::filesystem::
   if (file) {
     for (std::string_view field : {"TrackPosition", "TrackLength"}) {
       if (given.contains(field)) {
-        return Invalid(where, std::string(field) + " is computed from \"file\"; give one or the other");
+        return Invalid(where,
+                       std::string(field) + " is computed from \"file\"; give one or the other");
       }
     }
     if (!given.contains("TrackFileName")) {
@@ -361,8 +366,8 @@ class RepeatedKeyWatch {
         if (!keys_.empty()) keys_.pop_back();
         break;
       case Json::parse_event_t::key:
-        if (!keys_.empty() && parsed.is_string() && !keys_.back().insert(parsed.get<std::string>()).second &&
-            !repeated_) {
+        if (!keys_.empty() && parsed.is_string() &&
+            !keys_.back().insert(parsed.get<std::string>()).second && !repeated_) {
           repeated_ = parsed.get<std::string>();
         }
         break;
@@ -382,7 +387,7 @@ class RepeatedKeyWatch {
 
 ScreenSettings DefaultScreenSettings() {
   ScreenSettings s;
-  s.BackgroundColor = 0;  // black
+  s.BackgroundColor = 0;          // black
   s.CaptionBackColor = 16777215;  // white box
   s.CaptionForeColor = 0;         // black text
   s.CaptionFontName = "Arial";
@@ -432,7 +437,8 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
     }
     return Invalid("", "not valid JSON: " + message);
   }
-  if (watch.Repeated()) return Invalid("", "the key \"" + *watch.Repeated() + "\" appears twice in one object");
+  if (watch.Repeated())
+    return Invalid("", "the key \"" + *watch.Repeated() + "\" appears twice in one object");
   if (!root.is_object()) return Invalid("", "expected an object at the top, got " + TypeName(root));
 
   const std::filesystem::path base(std::string{baseFolder});
@@ -453,7 +459,8 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
       if (auto s = ParseTrack(tracks[i], i, base, plan); !s) return Fail(s.error());
     }
   }
-  if (!root.contains("screens")) return Invalid("", "\"screens\" is missing; a show needs at least one screen");
+  if (!root.contains("screens"))
+    return Invalid("", "\"screens\" is missing; a show needs at least one screen");
   const Json& screens = root["screens"];
   if (!screens.is_array()) return Invalid("screens", "expected an array, got " + TypeName(screens));
   if (screens.empty()) return Invalid("screens", "a show needs at least one screen");

@@ -107,7 +107,9 @@ class LineBuilder {
   LineBuilder(std::string_view section, int count) : fields_(static_cast<std::size_t>(count) + 1) {
     fields_[0] = std::string(section);
   }
-  void Set(int field, std::string text) { fields_.at(static_cast<std::size_t>(field)) = std::move(text); }
+  void Set(int field, std::string text) {
+    fields_.at(static_cast<std::size_t>(field)) = std::move(text);
+  }
   void AppendTo(std::string& out) const {
     for (std::size_t i = 0; i < fields_.size(); ++i) {
       if (i != 0) out.push_back(kFieldSeparator);
@@ -138,7 +140,8 @@ Status AppendGlobalLine(const GlobalSettings& global, std::string& out) {
 Status AppendTrackLine(const AudioTrack& track, std::size_t index, std::string& out) {
   LineBuilder line(kAudioSection, kAudioFieldCount);
   for (const AudioField& field : kAudioFields) {
-    auto text = FieldText(track, field.member, TextKind::Plain, Indexed("tracks", index, field.name));
+    auto text =
+        FieldText(track, field.member, TextKind::Plain, Indexed("tracks", index, field.name));
     if (!text) return Fail(text.error());
     line.Set(field.field, std::move(*text));
   }
@@ -231,8 +234,9 @@ Status PackageWriter::Expect(Stage allowed, std::string_view call) const {
   if (stage_ == allowed) return {};
   static constexpr std::array<std::string_view, 3> kStageNames = {
       "before the player", "after the player", "after the configuration text"};
-  return Fail(ErrorCode::InvalidProcedureCall,
-              std::string(call) + " called " + std::string(kStageNames[static_cast<std::size_t>(stage_)]));
+  return Fail(
+      ErrorCode::InvalidProcedureCall,
+      std::string(call) + " called " + std::string(kStageNames[static_cast<std::size_t>(stage_)]));
 }
 
 Status PackageWriter::Write(std::span<const std::byte> bytes) {
@@ -246,13 +250,13 @@ Status PackageWriter::Copy(InputFile& source, std::uint64_t* copied) {
   if (buffer_.empty()) buffer_.resize(kCopyChunkBytes);
   std::uint64_t offset = 0;
   while (offset < size) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - offset));
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), size - offset));
     auto got = source.ReadAt(offset, std::span(buffer_.data(), want));
     if (!got) return Fail(got.error());
     if (*got == 0) {
-      return Fail(ErrorCode::InputPastEndOfFile,
-                  "the file ended after " + std::to_string(offset) + " of " +
-                      std::to_string(size) + " bytes");
+      return Fail(ErrorCode::InputPastEndOfFile, "the file ended after " + std::to_string(offset) +
+                                                     " of " + std::to_string(size) + " bytes");
     }
     if (auto s = Write(std::span<const std::byte>(buffer_.data(), *got)); !s) return s;
     offset += *got;
@@ -320,8 +324,8 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
     const std::size_t count = medium.slot == MediumSlot::Track ? plan.package.AudioTracks.size()
                                                                : plan.package.Screens.size();
     if (medium.index >= count) {
-      return Invalid(medium.label + " refers to record " + std::to_string(medium.index) +
-                     " of " + std::to_string(count));
+      return Invalid(medium.label + " refers to record " + std::to_string(medium.index) + " of " +
+                     std::to_string(count));
     }
     auto file = files.OpenRead(medium.path);
     if (!file) return Fail(WithContext(medium.label + " '" + medium.path + "'", file.error()));
@@ -331,7 +335,8 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
     }
   }
   auto player = files.OpenRead(playerPath);
-  if (!player) return Fail(WithContext("the player '" + std::string(playerPath) + "'", player.error()));
+  if (!player)
+    return Fail(WithContext("the player '" + std::string(playerPath) + "'", player.error()));
 
   const std::string partPath = std::string(outPath) + ".part";
   auto out = files.OpenWrite(partPath, WriteMode::Truncate);
@@ -352,7 +357,8 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
         auto file = files.OpenRead(medium.path);
         if (!file) return Fail(WithContext(medium.label + " '" + medium.path + "'", file.error()));
         auto range = writer.AppendMedium(**file);
-        if (!range) return Fail(WithContext(medium.label + " '" + medium.path + "'", range.error()));
+        if (!range)
+          return Fail(WithContext(medium.label + " '" + medium.path + "'", range.error()));
         known = stored.emplace(medium.path, *range).first;
       }
       Assign(summary.package, medium.slot, medium.index, known->second);
@@ -374,7 +380,8 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
   out->reset();
   if (auto s = files.Rename(partPath, outPath); !s) {
     (void)files.Remove(partPath);
-    return Fail(WithContext("renaming '" + partPath + "' to '" + std::string(outPath) + "'", s.error()));
+    return Fail(
+        WithContext("renaming '" + partPath + "' to '" + std::string(outPath) + "'", s.error()));
   }
   summary.package.PackageFileName = std::string(outPath);
   return summary;

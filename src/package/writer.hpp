@@ -25,7 +25,9 @@ namespace vistel {
 // Field texts as the reader converts them back. A Single is written with "."
 // and no exponent, in the fewest digits that read back as the same float.
 std::string FormatSingle(float value);
-inline std::string_view FormatBoolean(bool value) { return value ? "True" : "False"; }
+inline std::string_view FormatBoolean(bool value) {
+  return value ? "True" : "False";
+}
 
 // The 20-digit trailer for a configuration text at 0-based offset configOffset.
 std::string FormatTrailer(std::int32_t configOffset);
@@ -92,9 +94,9 @@ struct PackagePlan {
 };
 
 struct BuildSummary {
-  Package package;                 // as written, media ranges filled in
-  std::uint64_t fileBytes = 0;     // size of the package file
-  std::size_t storedMedia = 0;     // distinct media files copied in
+  Package package;              // as written, media ranges filled in
+  std::uint64_t fileBytes = 0;  // size of the package file
+  std::size_t storedMedia = 0;  // distinct media files copied in
 };
 
 // Builds the package at outPath from the player file and the plan. Texts are

@@ -1,10 +1,10 @@
 // Which media the player extracts, and the range rules the checker applies
 // to each: inside the media stretch, never into the text or the trailer.
+#include "package/media_check.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "package/media_check.hpp"
 
 namespace vistel {
 namespace {
@@ -18,9 +18,9 @@ TEST(PlayedMedia, ListsWhatThePlayerWouldExtract) {
   package.Screens[0].ImageLength = 3;
   package.Screens[1].BackgroundKind = 2;  // plain colour: its range is not used
   package.Screens[1].BackgroundLength = 99;
-  package.Screens[2].ScreenKind = 1;      // video screen: the image is not used
+  package.Screens[2].ScreenKind = 1;  // video screen: the image is not used
   package.Screens[2].ImageLength = 4;
-  package.Screens[3].ScreenKind = 0;      // image screen without image: nothing
+  package.Screens[3].ScreenKind = 0;  // image screen without image: nothing
   package.Screens[3].VideoLength = 8;
   package.AudioTracks.resize(2);
   package.AudioTracks[0].TrackFileName = "a.mp3";

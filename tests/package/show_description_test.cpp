@@ -1,13 +1,14 @@
 // The show description: defaults, media paths and the kinds they decide,
 // conversions to the record types, and the mistakes that must be reported
 // with their place instead of vanishing.
+#include "package/show_description.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <variant>
 
 #include "package/fields.hpp"
-#include "package/show_description.hpp"
 
 namespace vistel {
 namespace {
@@ -114,7 +115,8 @@ TEST(ShowDescription, MistakesAreReportedWithTheirPlace) {
       {R"({"SaverTitel": "x", "screens": [{}]})", R"(did you mean "SaverTitle"?)"},
       {R"({"screens": [{}], "tracks": [{"fil": "a.mp3"}]})", R"(tracks[0]: unknown key "fil")"},
       {R"({"screens": [{"EffectCode": 1, "EffectCode": 2}]})", R"("EffectCode" appears twice)"},
-      {R"({"screens": [{"EffectCode": 40000}]})", "screens[0].EffectCode: 40000 is outside -32768 to 32767"},
+      {R"({"screens": [{"EffectCode": 40000}]})",
+       "screens[0].EffectCode: 40000 is outside -32768 to 32767"},
       {R"({"screens": [{"ImageLength": 1.5}]})", "screens[0].ImageLength: expected a whole number"},
       {R"({"screens": [{"DisplaySeconds": "5"}]})", "screens[0].DisplaySeconds: expected a number"},
       {R"({"screens": [{"DisplaySeconds": 1e39}]})", "beyond single precision"},

@@ -1,6 +1,8 @@
 // The package writer against the reader: every field round trips, captions
 // keep their line breaks, Singles keep their value, the example package's
 // lines come out byte for byte, and what the layout cannot carry is refused.
+#include "package/writer.hpp"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -14,7 +16,6 @@
 #include "base/conversions.hpp"
 #include "package/fields.hpp"
 #include "package/reader.hpp"
-#include "package/writer.hpp"
 #include "package_fixtures.hpp"
 
 namespace vistel {
@@ -153,14 +154,25 @@ TEST(FormatConfiguration, TextsThatWouldBreakTheLayoutAreRefusedByName) {
     const char* named;
   };
   const Case cases[] = {
-      {"0xFF", [](Package& p) { p.Global.SaverTitle = "a\xFF" "b"; }, "SaverTitle"},
-      {"LF", [](Package& p) { p.Screens[1].CaptionFontName = "Ari\nal"; }, "screens[1].CaptionFontName"},
-      {"CR LF", [](Package& p) { p.AudioTracks[0].TrackFileName = "a\r\nb"; }, "tracks[0].TrackFileName"},
-      {"lone LF in a caption", [](Package& p) { p.Screens[0].CaptionText = "a\nb"; }, "screens[0].CaptionText"},
-      {"lone CR in a caption", [](Package& p) { p.Screens[0].CaptionText = "a\rb"; }, "screens[0].CaptionText"},
+      {"0xFF",
+       [](Package& p) {
+         p.Global.SaverTitle =
+             "a\xFF"
+             "b";
+       },
+       "SaverTitle"},
+      {"LF", [](Package& p) { p.Screens[1].CaptionFontName = "Ari\nal"; },
+       "screens[1].CaptionFontName"},
+      {"CR LF", [](Package& p) { p.AudioTracks[0].TrackFileName = "a\r\nb"; },
+       "tracks[0].TrackFileName"},
+      {"lone LF in a caption", [](Package& p) { p.Screens[0].CaptionText = "a\nb"; },
+       "screens[0].CaptionText"},
+      {"lone CR in a caption", [](Package& p) { p.Screens[0].CaptionText = "a\rb"; },
+       "screens[0].CaptionText"},
       {"0x00 in a caption", [](Package& p) { p.Screens[0].CaptionText = std::string("a\0b", 3); },
        "screens[0].CaptionText"},
-      {"infinite Single", [](Package& p) { p.Screens[1].ImageScale = INFINITY; }, "screens[1].ImageScale"},
+      {"infinite Single", [](Package& p) { p.Screens[1].ImageScale = INFINITY; },
+       "screens[1].ImageScale"},
       {"no screens", [](Package& p) { p.Screens.clear(); }, "at least one"},
       {"too many tracks", [](Package& p) { p.AudioTracks.resize(32768); }, "32767"},
   };
@@ -303,14 +315,16 @@ TEST(WritePackage, RefusesBeforeWritingAndLeavesNothingBehind) {
   Package package;
   package.Screens.resize(1);
 
-  const auto missing = WritePackage(
-      files, {package, {{MediumSlot::Image, 0, "nope.png", "screens[0].image"}}, 0}, "player", "out");
+  const auto missing =
+      WritePackage(files, {package, {{MediumSlot::Image, 0, "nope.png", "screens[0].image"}}, 0},
+                   "player", "out");
   ASSERT_FALSE(missing.has_value());
   EXPECT_NE(missing.error().description.find("screens[0].image 'nope.png'"), std::string::npos)
       << missing.error().description;
 
-  const auto empty = WritePackage(
-      files, {package, {{MediumSlot::Image, 0, "empty.png", "screens[0].image"}}, 0}, "player", "out");
+  const auto empty =
+      WritePackage(files, {package, {{MediumSlot::Image, 0, "empty.png", "screens[0].image"}}, 0},
+                   "player", "out");
   ASSERT_FALSE(empty.has_value());
   EXPECT_NE(empty.error().description.find("is empty"), std::string::npos);
 

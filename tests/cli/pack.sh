@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# vistel-pack end to end: build a show from media made here, inspect it, check
+# it and damaged copies of it, extract its media, and the command-line errors.
+set -euo pipefail
+
+: "${VISTEL_PACK:?the path of vistel-pack}"
+: "${VISTEL_SCRATCH:?a scratch folder}"
+work="$VISTEL_SCRATCH/pack"
+rm -rf "$work"
+mkdir -p "$work/show/media" "$work/show/music"
+cd "$work"
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
+# err.txt, and checks its exit code.
+expect() {
+  local want=$1
+  shift
+  local got=0
+  "$@" >out.txt 2>err.txt || got=$?
+  if [[ $got != "$want" ]]; then
+    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
+  fi
+}
+
+# contains FILE TEXT: the file holds the text.
+contains() {
+  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
+}
+
+# Media with recognisable, different bytes.
+python3 - <<'EOF'
+def make(path, size, seed):
+    with open(path, "wb") as f:
+        f.write(bytes((i * seed + seed) % 256 for i in range(size)))
+make("show/media/bg.jpg", 3000, 3)
+make("show/media/one.png", 1500, 5)
+make("show/media/clip.mpg", 5000, 7)
+make("show/music/song.mp3", 2200, 11)
+make("show/music/other.wav", 900, 13)
+EOF
+printf 'DUMMY PLAYER \x00\x01\x02' >player.bin
+chmod +x player.bin
+
+cat >show/SHOW.json <<'EOF'
+{
+  // One of each: picture background with image, video, caption and cross-fade.
+  "PublisherName": "Café Vistel",
+  "SaverTitle": "CLI Show",
+  "WebsiteText": "www.example.com",
+  "RepeatAudio": true,
+  "tracks": [
+    {"file": "music/song.mp3"},
+    {"file": "music/other.wav", "TrackExtra": 4}
+  ],
+  "screens": [
+    {"background": "media/bg.jpg", "image": "media/one.png", "ImageXDivisor": 2.000164,
+     "ImagePlacement": 9, "DisplaySeconds": 3},
+    {"background": "media/bg.jpg", "video": "media/clip.mpg", "VideoYDivisor": -86.17347,
+     "VideoSize": 7},
+    {"CaptionText": "line one\nline two", "EffectCode": -100, "CrossFadeParam": 20,
+     "BackgroundColor": "#336699"}
+  ]
+}
+EOF
+
+# --- build -------------------------------------------------------------------
+expect 0 "$VISTEL_PACK" build show/SHOW.json -o show.scr --player player.bin
+contains out.txt "3 screens, 2 tracks, 5 media files"
+[[ -x show.scr ]] || fail "expected the package to be executable like its player"
+cmp -s -n 16 player.bin show.scr || fail "expected the package to start with the player"
+
+# --- inspect -----------------------------------------------------------------
+expect 0 "$VISTEL_PACK" inspect show.scr --json
+cp out.txt inspect.json
+contains inspect.json '"ImageXDivisor": 2.000164'
+contains inspect.json '"VideoYDivisor": -86.17347'
+python3 - "$work" <<'EOF' || fail "inspect --json does not describe the show"
+import json, os, sys
+work = sys.argv[1]
+d = json.load(open(os.path.join(work, "inspect.json")))
+pkg = open(os.path.join(work, "show.scr"), "rb").read()
+def medium(name):
+    return open(os.path.join(work, "show", name), "rb").read()
+def at(position, length):
+    return pkg[position - 1:position - 1 + length]
+problems = []
+def same(what, got, want):
+    if got != want:
+        problems.append(f"{what}: expected {want!r}, got {got!r}")
+same("keys", list(d)[:2], ["PackageFileName", "ConfigOffset"])
+same("PackageFileName", d["PackageFileName"], os.path.join(work, "show.scr"))
+same("ConfigOffset", pkg[-20:], b"%020d" % d["ConfigOffset"])
+same("PublisherName", d["PublisherName"], "Café Vistel")
+same("RepeatAudio", d["RepeatAudio"], True)
+same("RandomEffects", d["RandomEffects"], False)
+t = d["AudioTracks"]
+same("track keys", list(t[0]), ["TrackFileName", "TrackExtra", "TrackPosition", "TrackLength"])
+same("track names", [x["TrackFileName"] for x in t], ["song.mp3", "other.wav"])
+same("TrackExtra", t[1]["TrackExtra"], 4)
+same("track 0 bytes", at(t[0]["TrackPosition"], t[0]["TrackLength"]), medium("music/song.mp3"))
+same("track 1 bytes", at(t[1]["TrackPosition"], t[1]["TrackLength"]), medium("music/other.wav"))
+s = d["Screens"]
+same("screens", len(s), 3)
+same("screen fields", len(s[0]), 49)
+same("BackgroundKind", [x["BackgroundKind"] for x in s], [1, 1, 0])
+same("ScreenKind", [x["ScreenKind"] for x in s], [0, 1, 0])
+same("shared background", s[0]["BackgroundPosition"], s[1]["BackgroundPosition"])
+same("background bytes", at(s[0]["BackgroundPosition"], s[0]["BackgroundLength"]), medium("media/bg.jpg"))
+same("image bytes", at(s[0]["ImagePosition"], s[0]["ImageLength"]), medium("media/one.png"))
+same("video bytes", at(s[1]["VideoPosition"], s[1]["VideoLength"]), medium("media/clip.mpg"))
+same("DisplaySeconds", [x["DisplaySeconds"] for x in s], [3, 5, 5])
+same("ImageOptionFlag", s[0]["ImageOptionFlag"], False)
+same("CaptionText", s[2]["CaptionText"], "line one\r\nline two")
+same("EffectCode", s[2]["EffectCode"], -100)
+same("BackgroundColor", s[2]["BackgroundColor"], 0x996633)
+same("no image", s[2]["ImageLength"], 0)
+for p in problems:
+    print(p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+EOF
+expect 0 "$VISTEL_PACK" inspect show.scr
+contains out.txt "Screens: 3"
+contains out.txt '"line one\r\nline two"'
+
+# --- check -------------------------------------------------------------------
+expect 0 "$VISTEL_PACK" check show.scr
+contains out.txt "sound"
+
+# damage NAME PYTHON: a copy of show.scr whose configuration lines (a list of
+# lists of byte-string fields, `lines`) or whole bytes (`data`) the code edits.
+damage() {
+  python3 - "$1" "$2" <<'EOF'
+import sys
+name, code = sys.argv[1], sys.argv[2]
+data = open("show.scr", "rb").read()
+offset = int(data[-20:])
+text = data[offset:-20]
+lines = [line.split(b"\xff") for line in text.split(b"\r\n")[:-1]]
+exec(code)
+text = b"".join(b"\xff".join(fields) + b"\r\n" for fields in lines)
+if data == open("show.scr", "rb").read():
+    data = data[:offset] + text + b"%020d" % offset
+open(name, "wb").write(data)
+EOF
+}
+invalid="Invalid screen saver file.  Please ensure this file is a *.scr file."
+
+# Layout broken: the player's message and the specific problem, at once.
+damage bad-trailer.scr 'data = data[:-20] + b"0000000000000000001x"'
+expect 1 "$VISTEL_PACK" check bad-trailer.scr
+contains err.txt "$invalid"
+contains err.txt "not 20 decimal digits"
+damage short.scr 'data = b"0123456789"'
+expect 1 "$VISTEL_PACK" check short.scr
+contains err.txt "shorter than the 20-byte trailer"
+damage far-offset.scr 'data = data[:-20] + b"%020d" % (len(data) + 5)'
+expect 1 "$VISTEL_PACK" check far-offset.scr
+contains err.txt "past the trailer"
+damage no-screens.scr 'lines[3:] = []'
+expect 1 "$VISTEL_PACK" inspect no-screens.scr --json
+contains err.txt "$invalid"
+contains err.txt "no screen group"
+[[ ! -s out.txt ]] || fail "expected no JSON for an invalid package"
+expect 1 "$VISTEL_PACK" check missing.scr
+contains err.txt "$invalid"
+
+# Lines: [GLOBAL], two audio lines, then screen groups; [SCREEN-VIDEO] of
+# screen 1 is line 3 + 5 + 3 = 11 (fields: 3 length, 4 position).
+damage past-end.scr 'lines[11][3] = b"999999"'
+expect 1 "$VISTEL_PACK" check past-end.scr
+contains err.txt "screen 1 video (VideoPosition"
+contains err.txt "run past the end of the file"
+damage into-text.scr 'lines[11][3] = b"%d" % (offset - int(lines[11][4]) + 2)'
+expect 1 "$VISTEL_PACK" check into-text.scr
+contains err.txt "overlap the configuration text"
+# [SCREEN-BACKGROUND] of screen 0 is line 4 (field 3: length).
+damage no-background.scr 'lines[4][3] = b"0"'
+expect 1 "$VISTEL_PACK" check no-background.scr
+contains err.txt "screen 0 background"
+contains err.txt "BackgroundKind is 1 but BackgroundLength is 0"
+# [AUDIO-FILE] of track 1 is line 2 (field 2: position).
+damage before-start.scr 'lines[2][2] = b"0"'
+expect 1 "$VISTEL_PACK" check before-start.scr
+contains err.txt "track 1 audio"
+contains err.txt "before the file's first byte"
+damage extra-line.scr 'lines.append([b""])'
+expect 1 "$VISTEL_PACK" check extra-line.scr
+contains err.txt "last screen group is incomplete"
+
+# --- extract -----------------------------------------------------------------
+expect 0 "$VISTEL_PACK" extract show.scr media-out
+for pair in screen-000-background:media/bg.jpg screen-000-image:media/one.png \
+            screen-001-background:media/bg.jpg screen-001-video:media/clip.mpg \
+            track-00-audio.mp3:music/song.mp3 track-01-audio.wav:music/other.wav; do
+  cmp -s "media-out/${pair%%:*}" "show/${pair#*:}" || fail "extracted ${pair%%:*} differs"
+done
+python3 - <<'EOF' || fail "manifest.json does not list the media"
+import json, sys
+m = json.load(open("media-out/manifest.json"))["media"]
+names = [e["name"] for e in m]
+want = ["screen-000-background", "screen-000-image", "screen-001-background",
+        "screen-001-video", "track-00-audio.mp3", "track-01-audio.wav"]
+ok = names == want and all(e["complete"] and e["written"] == e["length"] > 0 for e in m)
+if not ok:
+    print(m, file=sys.stderr)
+sys.exit(0 if ok else 1)
+EOF
+expect 1 "$VISTEL_PACK" extract past-end.scr past-end-out
+contains err.txt "screen 1 video"
+python3 -c '
+import json, sys
+m = {e["name"]: e for e in json.load(open("past-end-out/manifest.json"))["media"]}
+v = m["screen-001-video"]
+sys.exit(0 if not v["complete"] and v["written"] < v["length"] else 1)' ||
+  fail "expected the manifest to mark the cut video incomplete"
+
+# --- build problems ----------------------------------------------------------
+cat >show/typo.json <<'EOF'
+{"screens": [{"image": "media/one.png", "DisplaySecond": 4}]}
+EOF
+expect 1 "$VISTEL_PACK" build show/typo.json -o typo.scr --player player.bin
+contains err.txt 'screens[0]: unknown key "DisplaySecond" (did you mean "DisplaySeconds"?)'
+cat >show/missing.json <<'EOF'
+{"screens": [{"image": "media/nope.png"}]}
+EOF
+expect 1 "$VISTEL_PACK" build show/missing.json -o missing.scr --player player.bin
+contains err.txt "screens[0].image"
+[[ ! -e missing.scr && ! -e missing.scr.part ]] || fail "expected no package after a failed build"
+expect 1 "$VISTEL_PACK" build show/SHOW.json -o show/media/bg.jpg --player player.bin
+contains err.txt "choose another output"
+
+# --- the default player: vistel-player next to vistel-pack ----------------------
+mkdir -p bin
+cp "$VISTEL_PACK" bin/vistel-pack
+expect 2 bin/vistel-pack build show/SHOW.json -o default.scr
+contains err.txt "--player"
+printf 'NEXT-DOOR PLAYER' >bin/vistel-player
+chmod +x bin/vistel-player
+expect 0 bin/vistel-pack build show/SHOW.json -o default.scr
+cmp -s -n 16 bin/vistel-player default.scr || fail "expected the player next to vistel-pack"
+
+# --- usage -------------------------------------------------------------------
+expect 2 "$VISTEL_PACK"
+expect 2 "$VISTEL_PACK" frobnicate
+contains err.txt "unknown command 'frobnicate'"
+expect 2 "$VISTEL_PACK" build show/SHOW.json --player player.bin
+contains err.txt "missing -o"
+expect 2 "$VISTEL_PACK" build -o x.scr
+expect 2 "$VISTEL_PACK" inspect
+expect 2 "$VISTEL_PACK" inspect show.scr --xml
+contains err.txt "unknown option --xml"
+expect 2 "$VISTEL_PACK" check a.scr b.scr
+expect 2 "$VISTEL_PACK" extract show.scr
+expect 2 "$VISTEL_PACK" build show/SHOW.json -o
+expect 0 "$VISTEL_PACK" --help
+contains out.txt "extract"
+expect 0 "$VISTEL_PACK" help build
+contains out.txt "Usage: vistel-pack build"
+expect 0 "$VISTEL_PACK" check --help
+contains out.txt "Usage: vistel-pack check"
+
+if ((failures)); then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "pack.sh: all passed"
