@@ -160,6 +160,16 @@ std::from_chars_result FromCharsToNearest(const std::string& text, T& value) {
 // and a value too small for T becomes 0.
 template <class T>
 Result<T> DecimalValue(const NumberText& number) {
+  // Most fields are plain integers of a few digits: those are exact in T, so
+  // they need no rounding at all.
+  constexpr std::size_t kExactDigits = std::numeric_limits<T>::digits10;
+  if (number.fractionDigits.empty() && number.exponentDigits.empty() &&
+      number.integerDigits.size() <= kExactDigits) {
+    std::int64_t integer = 0;
+    for (const char c : number.integerDigits) integer = integer * 10 + (c - '0');
+    const auto value = static_cast<T>(integer);
+    return number.negative ? -value : value;
+  }
   std::string normal;
   normal.reserve(number.integerDigits.size() + number.fractionDigits.size() +
                  number.exponentDigits.size() + 4);

@@ -62,6 +62,14 @@ unexpected<Error> InvalidUtf8(std::size_t offset) {
               "Invalid UTF-8 at byte offset " + std::to_string(offset));
 }
 
+unexpected<Error> NotInCodePage(char32_t cp, std::size_t offset) {
+  char name[16];
+  std::snprintf(name, sizeof(name), "U+%04lX", static_cast<unsigned long>(cp));
+  return Fail(ErrorCode::InvalidProcedureCall, "Character " + std::string(name) +
+                                                   " at byte offset " + std::to_string(offset) +
+                                                   " has no Windows-1252 form");
+}
+
 unsigned ByteAt(std::string_view text, std::size_t i) {
   return static_cast<unsigned char>(text[i]);
 }
@@ -73,29 +81,34 @@ bool IsContinuation(unsigned byte) {
 }  // namespace
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
-  std::string utf8;
-  // Most package text is ASCII with a few accented letters.
-  utf8.reserve(bytes.size() + bytes.size() / 8 + 8);
+  std::size_t highBytes = 0;
+  for (const char c : bytes) highBytes += static_cast<unsigned char>(c) >> 7;
+  if (highBytes == 0) return std::string(bytes);
+  // Each high byte takes at most three bytes of UTF-8.
+  std::string utf8(bytes.size() + 2 * highBytes, '\0');
+  char* out = utf8.data();
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x80) {
-      utf8.push_back(c);
+      *out++ = c;
     } else {
       const Utf8Form& form = kHighTable[byte - 0x80U];
-      utf8.append(form.bytes.data(), form.size);
+      for (std::size_t k = 0; k < form.size; ++k) *out++ = form.bytes[k];
     }
   }
+  utf8.resize(static_cast<std::size_t>(out - utf8.data()));
   return utf8;
 }
 
 Result<std::string> Utf8ToWindows1252(std::string_view utf8) {
-  std::string bytes;
-  bytes.reserve(utf8.size());
+  // Never longer than its UTF-8 form.
+  std::string bytes(utf8.size(), '\0');
+  char* out = bytes.data();
   std::size_t i = 0;
   while (i < utf8.size()) {
     const unsigned lead = ByteAt(utf8, i);
     if (lead < 0x80) {
-      bytes.push_back(static_cast<char>(lead));
+      *out++ = static_cast<char>(lead);
       ++i;
       continue;
     }
@@ -126,17 +139,11 @@ Result<std::string> Utf8ToWindows1252(std::string_view utf8) {
     }
     if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return InvalidUtf8(i);
     const int byte = ByteOf(cp);
-    if (byte < 0) {
-      char hex[16];
-      const auto value = static_cast<unsigned long>(cp);
-      std::snprintf(hex, sizeof(hex), "U+%04lX", value);
-      return Fail(ErrorCode::InvalidProcedureCall, "Character " + std::string(hex) +
-                                                       " at byte offset " + std::to_string(i) +
-                                                       " has no Windows-1252 form");
-    }
-    bytes.push_back(static_cast<char>(byte));
+    if (byte < 0) return NotInCodePage(cp, i);
+    *out++ = static_cast<char>(byte);
     i += length;
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 

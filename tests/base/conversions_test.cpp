@@ -72,6 +72,11 @@ TEST(Val, TakesTheLongestLeadingNumber) {
   EXPECT_EQ(ValOf("1e2.5"), 100.0);
   EXPECT_EQ(ValOf("0.1"), 0.1);
   EXPECT_EQ(ValOf("1,000"), 1.0);
+  // Integers of 15 digits are exact; from 16 digits on they round.
+  EXPECT_EQ(ValOf("999999999999999"), 999999999999999.0);
+  EXPECT_EQ(ValOf("-123456789012345"), -123456789012345.0);
+  EXPECT_EQ(ValOf("9007199254740993"), 9007199254740992.0);
+  EXPECT_EQ(ValOf("00000000000000009007199254740993"), 9007199254740992.0);
 }
 
 TEST(Val, IncompleteExponentEndsBeforeTheLetter) {
@@ -215,6 +220,10 @@ TEST(TextToSingle, ReadsToTheNearestFloat) {
   EXPECT_EQ(TextToSingle("1D3").value_or(0), 1000.0F);
   EXPECT_EQ(TextToSingle("&HFFFF").value_or(0), -1.0F);
   EXPECT_EQ(TextToSingle("&H7FFFFFFF").value_or(0), 2147483648.0F);
+  EXPECT_EQ(TextToSingle("999999").value_or(0), 999999.0F);
+  EXPECT_EQ(TextToSingle("16777217").value_or(0), 16777216.0F);  // a tie: to even
+  EXPECT_EQ(TextToSingle("16777219").value_or(0), 16777220.0F);
+  EXPECT_EQ(TextToSingle("-16777221").value_or(0), -16777220.0F);
   // Just above the midpoint of 1 and the next float: read through double it
   // would land on the midpoint and round down to 1.
   EXPECT_EQ(TextToSingle("1.0000000596046447755").value_or(0), std::nextafter(1.0F, 2.0F));
