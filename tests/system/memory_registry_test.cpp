@@ -82,17 +82,6 @@ TEST_F(MemoryRegistryTest, ErrorCodesAsAdvapi32GivesThem) {
   EXPECT_EQ(registry_.OpenHandleCount(), 0U);
 }
 
-TEST_F(MemoryRegistryTest, RootKeyHoldsValuesOnceSet) {
-  RegKeyHandle root = 0;
-  ASSERT_EQ(registry_.OpenKey(kHkeyUsers, "", kKeyAllAccess, root), kErrorSuccess);
-  EXPECT_EQ(registry_.QueryValue(root, "", 512).rc, kErrorFileNotFound);
-  ASSERT_EQ(registry_.SetValue(root, "", kRegSz, kAbc), kErrorSuccess);
-  EXPECT_EQ(registry_.QueryValue(root, "", 512).data, kAbc);
-  registry_.CloseKey(root);
-  ASSERT_EQ(registry_.Keys().size(), 1U);
-  EXPECT_EQ(registry_.Keys()[0].path, "");
-}
-
 TEST_F(MemoryRegistryTest, ReadOnlyHiveRefusesWriteAccessOnly) {
   ASSERT_TRUE(registry_.PutValue(kHkeyLocalMachine, "Software\\A", {"V", kRegSz, kAbc}));
   registry_.SetHiveAccess(kHkeyLocalMachine, HiveAccess::ReadOnly);
@@ -110,15 +99,6 @@ TEST_F(MemoryRegistryTest, ReadOnlyHiveRefusesWriteAccessOnly) {
   // Other hives are untouched.
   RegKeyHandle user = Create(kHkeyCurrentUser, "Software\\A");
   registry_.CloseKey(user);
-}
-
-TEST_F(MemoryRegistryTest, DeniedHiveRefusesEverything) {
-  registry_.SetHiveAccess(kHkeyLocalMachine, HiveAccess::Denied);
-  RegKeyHandle key = 0;
-  EXPECT_EQ(registry_.OpenKey(kHkeyLocalMachine, "", kKeyRead, key), kErrorAccessDenied);
-  EXPECT_EQ(registry_.CreateKey(kHkeyLocalMachine, "S", kKeyAllAccess, key), kErrorAccessDenied);
-  registry_.SetHiveAccess(kHkeyLocalMachine, HiveAccess::ReadWrite);
-  EXPECT_EQ(registry_.CreateKey(kHkeyLocalMachine, "S", kKeyAllAccess, key), kErrorSuccess);
 }
 
 TEST_F(MemoryRegistryTest, KeysListInTreeOrderByRoot) {

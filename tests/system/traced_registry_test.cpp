@@ -78,17 +78,5 @@ TEST(RegValueTraceText, NonTextDataUsesTheRegeditNotation) {
   EXPECT_EQ(RegValueTraceText(kRegExpandSz, std::vector<std::uint8_t>{'%', 'x', 0}), "%x");
 }
 
-TEST(TracedRegistry, DisabledTraceWritesNothing) {
-  MemoryRegistry inner;
-  RecordingTrace trace;
-  trace.enabled = false;
-  TracedRegistry traced(inner, trace);
-  RecordingBoxes boxes;
-  SettingsReg store(traced, boxes);
-  EXPECT_TRUE(store.SaveRegSetting(kHkeyCurrentUser, "K", "V", "x", Quiet::Yes));
-  EXPECT_EQ(store.ReadRegSetting(kHkeyCurrentUser, "K", "V", "", Quiet::Yes), "x");
-  EXPECT_TRUE(trace.events.empty());
-}
-
 }  // namespace
 }  // namespace vistel
