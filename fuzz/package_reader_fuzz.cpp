@@ -1,0 +1,111 @@
+// Fuzzes the package reader on whole package files held in memory: the
+// trailer, the bounds checks and the configuration parser, then extraction of
+// every medium the records name. Whatever the bytes, reading must end, stay
+// inside the file and either refuse the package or give at least one screen.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "package/extract.hpp"
+#include "package/reader.hpp"
+
+namespace {
+
+using namespace vistel;
+
+class BytesFile final : public InputFile {
+ public:
+  explicit BytesFile(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
+    if (offset >= bytes_.size()) return std::size_t{0};
+    const std::size_t count = std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
+    std::memcpy(buffer.data(), bytes_.data() + offset, count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+class CountingOutput final : public OutputFile {
+ public:
+  explicit CountingOutput(std::uint64_t& total) : total_(total) {}
+  Status Write(std::span<const std::byte> bytes) override {
+    total_ += bytes.size();
+    return {};
+  }
+  Status Close() override { return {}; }
+
+ private:
+  std::uint64_t& total_;
+};
+
+// The package is the fuzz input; every target file only counts its bytes.
+class FuzzFiles final : public FileSystem {
+ public:
+  explicit FuzzFiles(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t written = 0;
+  bool Exists(std::string_view) override { return true; }
+  Result<std::unique_ptr<InputFile>> OpenRead(std::string_view) override {
+    return std::unique_ptr<InputFile>(std::make_unique<BytesFile>(bytes_));
+  }
+  Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view, WriteMode) override {
+    written = 0;
+    return std::unique_ptr<OutputFile>(std::make_unique<CountingOutput>(written));
+  }
+  Status Remove(std::string_view) override { return {}; }
+  Status Rename(std::string_view, std::string_view) override { return {}; }
+  Status CreateDirectories(std::string_view) override { return {}; }
+
+ private:
+  std::string_view bytes_;
+};
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+void ExtractWithinBounds(FuzzFiles& files, std::uint64_t size, std::int32_t position,
+                         std::int32_t length) {
+  NullTrace trace;
+  const ExtractResult result = ExtractMedium(files, "package", position, length, "medium", trace);
+  Require(result.written == files.written);
+  Require(result.written <= size);
+  Require(length < 0 || result.written <= static_cast<std::uint64_t>(length));
+  Require(!result.complete || result.written == static_cast<std::uint64_t>(length));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  // The input as a configuration text of its own.
+  Package direct;
+  if (ParseConfiguration(bytes, direct)) Require(!direct.Screens.empty());
+
+  // The input as a whole package file.
+  BytesFile file(bytes);
+  Package package;
+  int pumps = 0;
+  if (!ReadPackageFile(file, package, [&pumps] { ++pumps; })) return 0;
+  Require(!package.Screens.empty());
+  Require(pumps == static_cast<int>(package.AudioTracks.size()));
+  Require(package.ConfigOffset >= 0 && static_cast<std::uint64_t>(package.ConfigOffset) + 20 <= size);
+
+  FuzzFiles files(bytes);
+  for (const AudioTrack& track : package.AudioTracks) {
+    ExtractWithinBounds(files, size, track.TrackPosition, track.TrackLength);
+  }
+  for (const ScreenSettings& screen : package.Screens) {
+    ExtractWithinBounds(files, size, screen.BackgroundPosition, screen.BackgroundLength);
+    ExtractWithinBounds(files, size, screen.ImagePosition, screen.ImageLength);
+    ExtractWithinBounds(files, size, screen.VideoPosition, screen.VideoLength);
+  }
+  return 0;
+}
