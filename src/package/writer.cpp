@@ -55,7 +55,9 @@ Result<std::string> StoredText(std::string_view text, TextKind kind, std::string
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == kFieldSeparator) {
-      return Invalid(std::string(where) + " contains the byte 0xFF, which separates fields");
+      return Invalid(std::string(where) +
+                     " contains the byte 0xFF (\"\xC3\xBF\" in Windows-1252), which the "
+                     "package uses to separate fields");
     }
     if (kind == TextKind::Caption) {
       // The reader turns every 0x00 back into CR LF, so a 0x00 of its own
