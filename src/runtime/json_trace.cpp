@@ -11,7 +11,9 @@ namespace {
 constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+bool IsContinuation(unsigned char byte) {
+  return (byte & 0xC0U) == 0x80U;
+}
 
 // Length of the well-formed UTF-8 sequence at the start of `rest`, or 0 when
 // it is not one; `invalidLength` is then the number of bytes to replace by one
@@ -38,8 +40,7 @@ std::size_t Utf8SequenceLength(std::string_view rest, std::size_t& invalidLength
   std::size_t valid = 1;
   while (valid < length && valid < rest.size()) {
     const auto byte = static_cast<unsigned char>(rest[valid]);
-    const bool fits =
-        valid == 1 ? (byte >= secondLow && byte <= secondHigh) : IsContinuation(byte);
+    const bool fits = valid == 1 ? (byte >= secondLow && byte <= secondHigh) : IsContinuation(byte);
     if (!fits) break;
     ++valid;
   }
@@ -57,13 +58,27 @@ void AppendJsonString(std::string& out, std::string_view text) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x80) {
       switch (byte) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\b':
+          out += "\\b";
+          break;
+        case '\f':
+          out += "\\f";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
         default:
           if (byte < 0x20) {
             out += "\\u00";

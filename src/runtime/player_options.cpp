@@ -16,11 +16,12 @@ constexpr int kMaxScreenSidePx = 16384;
 constexpr double kMaxSeconds = 1e9;  // about 31 years of virtual time
 constexpr std::uint64_t kMaxFrameMs = 60000;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return LowerAscii(x) == LowerAscii(y);
          });
 }
@@ -50,8 +51,8 @@ std::optional<std::int64_t> ParseSigned(std::string_view text) {
 std::optional<Milliseconds> ParseSeconds(std::string_view text) {
   if (text.empty()) return std::nullopt;
   double seconds = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                         std::chars_format::fixed);
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   if (!std::isfinite(seconds) || seconds < 0 || seconds > kMaxSeconds) return std::nullopt;
   return static_cast<Milliseconds>(std::llround(seconds * 1000.0));
@@ -76,13 +77,14 @@ std::optional<IntSize> ParseSize(std::string_view text) {
   return IntSize{static_cast<int>(*width), static_cast<int>(*height)};
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
+// Built by appending: g++ 12 warns falsely (-Wrestrict) on chains of
+// operator+ over temporaries at -O2.
 unexpected<Error> BadValue(std::string_view option, std::string_view expected,
                            std::string_view got) {
-  return Fail(ErrorCode::InvalidProcedureCall,
-              std::string(option) + ": expected " + std::string(expected) + ", got " +
-                  Quoted(got));
+  std::string text;
+  text.append(option).append(": expected ").append(expected).append(", got \"");
+  text.append(got).append("\"");
+  return Fail(ErrorCode::InvalidProcedureCall, std::move(text));
 }
 
 using Apply = Status (*)(PlayerOptions&, std::string_view option, std::string_view value);
@@ -185,7 +187,8 @@ const OptionSpec kOptions[] = {
        std::size_t start = 0;
        while (true) {
          const auto comma = v.find(',', start);
-         const auto item = v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
+         const auto item =
+             v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
          if (EqualsNoCase(item, "true")) {
            o.passwordReplies.push_back(true);
          } else if (EqualsNoCase(item, "false")) {
@@ -238,12 +241,18 @@ const OptionSpec* FindOption(std::string_view name) {
 OsVersionInfo VersionRecordOf(OsChoice os) {
   // On the 9x family the build number's high word repeats major and minor.
   switch (os) {
-    case OsChoice::Windows95: return {4, 0, 0x040003B6, kPlatformWindows9x, ""};
-    case OsChoice::Windows98: return {4, 10, 0x040A07CE, kPlatformWindows9x, ""};
-    case OsChoice::WindowsMe: return {4, 90, 0x045A0BB8, kPlatformWindows9x, ""};
-    case OsChoice::WindowsNt4: return {4, 0, 1381, kPlatformWindowsNt, "Service Pack 6"};
-    case OsChoice::Windows2000: return {5, 0, 2195, kPlatformWindowsNt, "Service Pack 4"};
-    case OsChoice::WindowsXp: return {5, 1, 2600, kPlatformWindowsNt, "Service Pack 3"};
+    case OsChoice::Windows95:
+      return {4, 0, 0x040003B6, kPlatformWindows9x, ""};
+    case OsChoice::Windows98:
+      return {4, 10, 0x040A07CE, kPlatformWindows9x, ""};
+    case OsChoice::WindowsMe:
+      return {4, 90, 0x045A0BB8, kPlatformWindows9x, ""};
+    case OsChoice::WindowsNt4:
+      return {4, 0, 1381, kPlatformWindowsNt, "Service Pack 6"};
+    case OsChoice::Windows2000:
+      return {5, 0, 2195, kPlatformWindowsNt, "Service Pack 4"};
+    case OsChoice::WindowsXp:
+      return {5, 1, 2600, kPlatformWindowsNt, "Service Pack 3"};
   }
   return {5, 1, 2600, kPlatformWindowsNt, "Service Pack 3"};
 }
@@ -289,9 +298,9 @@ Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args)
       // A following option is a forgotten value, not a value ("--trace
       // --headless"); a value that does start with "--" goes after "=".
       if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
-        return Fail(ErrorCode::InvalidProcedureCall,
-                    std::string(name) + ": expected " + std::string(spec->expects) +
-                        " after it, got nothing");
+        return Fail(ErrorCode::InvalidProcedureCall, std::string(name) + ": expected " +
+                                                         std::string(spec->expects) +
+                                                         " after it, got nothing");
       }
       value = args[++i];
     }

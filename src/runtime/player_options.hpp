@@ -41,21 +41,21 @@ struct SnapshotOption {
 };
 
 struct PlayerOptions {
-  std::optional<std::string> packagePath;       // --package
-  bool headless = false;                        // --headless
-  std::optional<Milliseconds> runForMs;         // --run-for (seconds, fractions allowed)
-  IntSize screenSizePx{800, 600};               // --screen
-  std::vector<ForeignWindowOption> windows;     // --window (repeatable)
-  std::optional<std::string> tracePath;         // --trace
-  std::optional<std::string> inputPath;         // --input
-  std::vector<SnapshotOption> snapshots;        // --snapshot (repeatable), in the order given
-  OsChoice os = OsChoice::WindowsXp;            // --os (default: the NT family)
-  std::vector<bool> passwordReplies;            // --password-replies
-  std::optional<std::string> registryPath;      // --registry
-  std::optional<std::string> tempDir;           // --temp
-  std::optional<std::string> systemDir;         // --system
-  std::optional<std::int64_t> seed;             // --seed
-  Milliseconds frameMs = 16;                    // --frame-ms
+  std::optional<std::string> packagePath;    // --package
+  bool headless = false;                     // --headless
+  std::optional<Milliseconds> runForMs;      // --run-for (seconds, fractions allowed)
+  IntSize screenSizePx{800, 600};            // --screen
+  std::vector<ForeignWindowOption> windows;  // --window (repeatable)
+  std::optional<std::string> tracePath;      // --trace
+  std::optional<std::string> inputPath;      // --input
+  std::vector<SnapshotOption> snapshots;     // --snapshot (repeatable), in the order given
+  OsChoice os = OsChoice::WindowsXp;         // --os (default: the NT family)
+  std::vector<bool> passwordReplies;         // --password-replies
+  std::optional<std::string> registryPath;   // --registry
+  std::optional<std::string> tempDir;        // --temp
+  std::optional<std::string> systemDir;      // --system
+  std::optional<std::int64_t> seed;          // --seed
+  Milliseconds frameMs = 16;                 // --frame-ms
   // The remaining arguments joined by single blanks.
   std::string commandLine;
 };

@@ -66,7 +66,9 @@ void TimerQueue::SetEnabled(Id id, bool enabled) {
   TraceState(entry);
 }
 
-void TimerQueue::Remove(Id id) { entries_.erase(id); }
+void TimerQueue::Remove(Id id) {
+  entries_.erase(id);
+}
 
 void TimerQueue::TraceState(const Entry& entry) {
   if (!entry.traced || !trace_.Enabled()) return;

@@ -94,8 +94,7 @@ TEST_F(HeadlessEventLoopTest, NestedPumpsRunOtherTimersAndInputWhileTheOuterHand
   loop.RunUntil(100);
   EXPECT_EQ(outerRuns, 1);
   EXPECT_EQ(loop.NowMs(), 260) << "ten 16 ms frames after the tick at 100";
-  EXPECT_EQ(nested,
-            (std::vector<std::string>{"key@132", "poll@164", "poll@212", "poll@260"}))
+  EXPECT_EQ(nested, (std::vector<std::string>{"key@132", "poll@164", "poll@212", "poll@260"}))
       << "input and the other timer run on the frame boundaries after they fall due";
   // Overdue after the long handler: the outer timer ticks once more, not six times.
   loop.RunUntil(260);

@@ -18,12 +18,12 @@ std::string ErrorOf(std::string_view text) {
 }
 
 TEST(InputScript, ParsesEveryKindOfEvent) {
-  auto events = ParseInputScript(
-      R"({"t":100,"ev":"mousemove","x":10,"y":20.5})"
-      "\n"
-      R"({"t":250,"ev":"key","code":32,"note":"unknown fields are ignored"})"
-      "\r\n\n   \n"
-      R"({"ev":"click","t":300.6,"button":2,"x":-1,"y":599})");
+  auto events =
+      ParseInputScript(R"({"t":100,"ev":"mousemove","x":10,"y":20.5})"
+                       "\n"
+                       R"({"t":250,"ev":"key","code":32,"note":"unknown fields are ignored"})"
+                       "\r\n\n   \n"
+                       R"({"ev":"click","t":300.6,"button":2,"x":-1,"y":599})");
   ASSERT_TRUE(events) << events.error().description;
   EXPECT_EQ(*events, (std::vector<InputEvent>{
                          {100, MouseMoveInput{10, 20.5}},
@@ -80,7 +80,9 @@ TEST(InputScript, ReadFromAFileAndMissingFileIsAnError) {
   const auto path = std::filesystem::temp_directory_path() / "vistel_input_script_test.jsonl";
   {
     std::ofstream out(path);
-    out << R"({"t":5,"ev":"key","code":13})" << "\n" << "oops\n";
+    out << R"({"t":5,"ev":"key","code":13})"
+        << "\n"
+        << "oops\n";
   }
   auto events = ReadInputScript(path.string());
   ASSERT_FALSE(events);

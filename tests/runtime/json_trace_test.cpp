@@ -59,10 +59,9 @@ TEST(JsonTrace, WritesOneObjectPerLineWithTimeEventAndFieldsInOrder) {
   clock.now = 1250;
   trace.Write("reveal", {{"index", std::int64_t{0}}});
   ASSERT_EQ(lines.size(), 2U);
-  EXPECT_EQ(lines[0],
-            R"({"t":1234,"ev":"effect","code":12,"settings":[1,2.5,-3],"visible":true,)"
-            R"("path":"/tmp/x"})"
-            "\n");
+  EXPECT_EQ(lines[0], R"({"t":1234,"ev":"effect","code":12,"settings":[1,2.5,-3],"visible":true,)"
+                      R"("path":"/tmp/x"})"
+                      "\n");
   EXPECT_EQ(ParseLine(lines[1]), json::parse(R"({"t":1250,"ev":"reveal","index":0})"));
 }
 
@@ -91,15 +90,17 @@ TEST(JsonTrace, InvalidUtf8BecomesReplacementCharactersNeverInvalidJson) {
     std::string out;
   };
   const Case cases[] = {
-      {"a\xFF" "b", "a" + fffd + "b"},                          // never a UTF-8 byte
-      {"\xE9t\xE9", fffd + "t" + fffd},                         // Windows-1252 bytes
-      {"\xE2\x82", fffd},                                       // truncated at the end
-      {"\xE2\x82x", fffd + "x"},                                // truncated mid-text
-      {"\xC0\xAF", fffd + fffd},                                // overlong
-      {"\xE0\x80\xAF", fffd + fffd + fffd},                     // overlong, 3 bytes
-      {"\xED\xA0\x80", fffd + fffd + fffd},                     // surrogate
-      {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},          // beyond U+10FFFF
-      {"\x80", fffd},                                           // lone continuation
+      {"a\xFF"
+       "b",
+       "a" + fffd + "b"},                               // never a UTF-8 byte
+      {"\xE9t\xE9", fffd + "t" + fffd},                 // Windows-1252 bytes
+      {"\xE2\x82", fffd},                               // truncated at the end
+      {"\xE2\x82x", fffd + "x"},                        // truncated mid-text
+      {"\xC0\xAF", fffd + fffd},                        // overlong
+      {"\xE0\x80\xAF", fffd + fffd + fffd},             // overlong, 3 bytes
+      {"\xED\xA0\x80", fffd + fffd + fffd},             // surrogate
+      {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // beyond U+10FFFF
+      {"\x80", fffd},                                   // lone continuation
   };
   for (const auto& c : cases) {
     EXPECT_EQ(StringRoundTrip(c.in), c.out) << "input bytes: " << Hex(c.in);
@@ -132,9 +133,8 @@ TEST(JsonTrace, NumbersAreExactAndNeverNanOrInfinity) {
 TEST(JsonTrace, FileTraceIsReadableAfterEveryLineWithoutClosing) {
   ManualClock clock;
   const auto path = std::filesystem::temp_directory_path() /
-                    ("vistel_trace_test_" + std::to_string(::testing::UnitTest::GetInstance()
-                                                               ->random_seed()) +
-                     ".jsonl");
+                    ("vistel_trace_test_" +
+                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".jsonl");
   auto trace = JsonTrace::OpenFile(clock, path.string());
   ASSERT_TRUE(trace) << trace.error().description;
   (*trace)->Write("mode", {{"mode", std::string("s")}});

@@ -48,21 +48,38 @@ TEST(PlayerOptions, DefaultsWhenNothingIsGiven) {
 }
 
 TEST(PlayerOptions, EveryOptionInBothSpellings) {
-  auto options = Parse({"--package", "show.scr", "--run-for=1.5", "--screen", "1024x768",
-                        "--window", "4660:152x112", "--window=0x1A2b:200X150", "--input",
-                        "in.jsonl", "--snapshot", "2.25:a.png", "--snapshot=0:b.PNG", "--os=ME",
-                        "--password-replies", "false,TRUE,false", "--registry=reg.txt",
-                        "--temp", "/tmp/x", "--system=/sys/dir", "--seed", "-42",
-                        "--frame-ms=0", "/s"});
+  auto options = Parse({"--package",
+                        "show.scr",
+                        "--run-for=1.5",
+                        "--screen",
+                        "1024x768",
+                        "--window",
+                        "4660:152x112",
+                        "--window=0x1A2b:200X150",
+                        "--input",
+                        "in.jsonl",
+                        "--snapshot",
+                        "2.25:a.png",
+                        "--snapshot=0:b.PNG",
+                        "--os=ME",
+                        "--password-replies",
+                        "false,TRUE,false",
+                        "--registry=reg.txt",
+                        "--temp",
+                        "/tmp/x",
+                        "--system=/sys/dir",
+                        "--seed",
+                        "-42",
+                        "--frame-ms=0",
+                        "/s"});
   ASSERT_TRUE(options) << options.error().description;
   EXPECT_EQ(options->packagePath, "show.scr");
   EXPECT_EQ(options->runForMs, 1500);
   EXPECT_EQ(options->screenSizePx, (IntSize{1024, 768}));
-  EXPECT_EQ(options->windows, (std::vector<ForeignWindowOption>{{4660, {152, 112}},
-                                                                {0x1A2B, {200, 150}}}));
+  EXPECT_EQ(options->windows,
+            (std::vector<ForeignWindowOption>{{4660, {152, 112}}, {0x1A2B, {200, 150}}}));
   EXPECT_EQ(options->inputPath, "in.jsonl");
-  EXPECT_EQ(options->snapshots,
-            (std::vector<SnapshotOption>{{2250, "a.png"}, {0, "b.PNG"}}));
+  EXPECT_EQ(options->snapshots, (std::vector<SnapshotOption>{{2250, "a.png"}, {0, "b.PNG"}}));
   EXPECT_EQ(options->os, OsChoice::WindowsMe);
   EXPECT_EQ(options->passwordReplies, (std::vector<bool>{false, true, false}));
   EXPECT_EQ(options->registryPath, "reg.txt");
@@ -107,8 +124,7 @@ TEST(PlayerOptions, ErrorsNameTheOptionAndWhatWasExpected) {
   EXPECT_EQ(ErrorOf({"/s", "--run-for"}),
             "--run-for: expected seconds (a non-negative number such as 20 or 1.5) after it, "
             "got nothing");
-  EXPECT_NE(ErrorOf({"--trace", "--headless"}).find("--trace: expected a path"),
-            std::string::npos)
+  EXPECT_NE(ErrorOf({"--trace", "--headless"}).find("--trace: expected a path"), std::string::npos)
       << "an option must not be eaten as the value of another";
   EXPECT_EQ(ErrorOf({"--run-for", "abc"}),
             "--run-for: expected seconds (a non-negative number such as 20 or 1.5), got \"abc\"");
@@ -120,16 +136,36 @@ TEST(PlayerOptions, MalformedValuesAreRefused) {
     std::string_view value;
   };
   const Case bad[] = {
-      {"--run-for", "-1"},       {"--run-for", "1e3"},        {"--run-for", "inf"},
-      {"--run-for", "nan"},      {"--run-for", "20s"},        {"--run-for", ""},
-      {"--screen", "800"},       {"--screen", "0x600"},       {"--screen", "800x"},
-      {"--screen", "-800x600"},  {"--screen", "99999x600"},   {"--window", "4660"},
-      {"--window", "0:10x10"},   {"--window", "0x:10x10"},    {"--window", "12ab:10x10"},
-      {"--window", "1:10"},      {"--snapshot", "2.png"},     {"--snapshot", "x:a.png"},
-      {"--snapshot", "1:a.jpg"}, {"--snapshot", "1:.png"},    {"--os", "vista"},
-      {"--os", ""},              {"--password-replies", "yes"}, {"--password-replies", "true,"},
-      {"--seed", "1.5"},         {"--seed", "0x10"},          {"--frame-ms", "-1"},
-      {"--frame-ms", "60001"},   {"--package", ""},           {"--temp", ""},
+      {"--run-for", "-1"},
+      {"--run-for", "1e3"},
+      {"--run-for", "inf"},
+      {"--run-for", "nan"},
+      {"--run-for", "20s"},
+      {"--run-for", ""},
+      {"--screen", "800"},
+      {"--screen", "0x600"},
+      {"--screen", "800x"},
+      {"--screen", "-800x600"},
+      {"--screen", "99999x600"},
+      {"--window", "4660"},
+      {"--window", "0:10x10"},
+      {"--window", "0x:10x10"},
+      {"--window", "12ab:10x10"},
+      {"--window", "1:10"},
+      {"--snapshot", "2.png"},
+      {"--snapshot", "x:a.png"},
+      {"--snapshot", "1:a.jpg"},
+      {"--snapshot", "1:.png"},
+      {"--os", "vista"},
+      {"--os", ""},
+      {"--password-replies", "yes"},
+      {"--password-replies", "true,"},
+      {"--seed", "1.5"},
+      {"--seed", "0x10"},
+      {"--frame-ms", "-1"},
+      {"--frame-ms", "60001"},
+      {"--package", ""},
+      {"--temp", ""},
   };
   for (const auto& c : bad) {
     const std::string joined = std::string(c.option) + "=" + std::string(c.value);

@@ -5,7 +5,9 @@
 namespace vistel {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // FindWindowA compares class names and titles without regard to case.
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -40,7 +42,9 @@ HeadlessDisplay::Window* HeadlessDisplay::Find(WindowHandle window) {
   return it == windows_.end() ? nullptr : &*it;
 }
 
-bool HeadlessDisplay::IsWindow(WindowHandle window) { return Find(window) != nullptr; }
+bool HeadlessDisplay::IsWindow(WindowHandle window) {
+  return Find(window) != nullptr;
+}
 
 std::optional<IntRect> HeadlessDisplay::ClientRect(WindowHandle window) {
   const Window* w = Find(window);

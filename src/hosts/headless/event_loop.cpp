@@ -64,7 +64,9 @@ std::optional<Milliseconds> HeadlessEventLoop::NextDue() const {
   return next;
 }
 
-HeadlessEventLoop::RunEnd HeadlessEventLoop::Run() { return RunLoop(std::nullopt); }
+HeadlessEventLoop::RunEnd HeadlessEventLoop::Run() {
+  return RunLoop(std::nullopt);
+}
 
 HeadlessEventLoop::RunEnd HeadlessEventLoop::RunUntil(Milliseconds endMs) {
   return RunLoop(endMs);

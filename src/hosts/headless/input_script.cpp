@@ -69,7 +69,8 @@ Result<InputEvent> ParseEvent(const json& object, std::size_t line) {
     } else {
       auto button = IntegerField(object, "button", 1, 4, line);
       if (!button) return Fail(button.error());
-      if (*button == 3) return LineError(line, "\"button\" must be 1 (left), 2 (right) or 4 (middle)");
+      if (*button == 3)
+        return LineError(line, "\"button\" must be 1 (left), 2 (right) or 4 (middle)");
       event.action = ClickInput{static_cast<MouseButton>(*button), *x, *y};
     }
   } else if (kind == "key") {
@@ -90,8 +91,8 @@ Result<std::vector<InputEvent>> ParseInputScript(std::string_view text) {
   std::size_t start = 0;
   while (start < text.size()) {
     const auto end = text.find('\n', start);
-    std::string_view line = text.substr(start, end == std::string_view::npos ? text.npos
-                                                                            : end - start);
+    std::string_view line =
+        text.substr(start, end == std::string_view::npos ? text.npos : end - start);
     start = end == std::string_view::npos ? text.size() : end + 1;
     ++lineNumber;
     if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
@@ -113,7 +114,8 @@ Result<std::vector<InputEvent>> ReadInputScript(const std::string& path) {
   text << file.rdbuf();
   if (file.bad()) return Fail(ErrorCode::DeviceIoError, "cannot read the input file " + path);
   auto events = ParseInputScript(text.str());
-  if (!events) return Fail(ErrorCode::InvalidProcedureCall, path + ": " + events.error().description);
+  if (!events)
+    return Fail(ErrorCode::InvalidProcedureCall, path + ": " + events.error().description);
   return events;
 }
 

@@ -4,10 +4,8 @@
 
 namespace vistel {
 
-int HeadlessMessageBoxes::Show(std::string_view text, std::uint32_t style,
-                               std::string_view title) {
-  Shown box{std::string(text), style,
-            std::string(title.empty() ? kApplicationTitle : title)};
+int HeadlessMessageBoxes::Show(std::string_view text, std::uint32_t style, std::string_view title) {
+  Shown box{std::string(text), style, std::string(title.empty() ? kApplicationTitle : title)};
   if (trace_.Enabled()) {
     trace_.Write("msgbox", {{"text", Windows1252ToUtf8(box.text)},
                             {"style", static_cast<std::int64_t>(style)},

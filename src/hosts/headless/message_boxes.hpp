@@ -15,7 +15,7 @@ namespace vistel {
 class HeadlessMessageBoxes final : public MessageBoxes {
  public:
   struct Shown {
-    std::string text;   // as the core passed it (Windows-1252)
+    std::string text;  // as the core passed it (Windows-1252)
     std::uint32_t style = 0;
     std::string title;  // the caption shown: the application title when none was given
   };
