@@ -20,8 +20,10 @@
 
 namespace vistel {
 
-// Bytes are copied through a buffer of at most this size.
-inline constexpr std::size_t kExtractChunkBytes = std::size_t{1} << 20;
+// Bytes are copied through a buffer of at most this size. Measured on a
+// 200 MiB medium (bench/extract_vs_cp.sh), 64 KiB copied as fast as cp, while
+// 128 KiB and 1 MiB chunks took 1.6 to 1.8 times as long.
+inline constexpr std::size_t kExtractChunkBytes = std::size_t{1} << 16;
 
 struct ExtractResult {
   std::uint64_t written = 0;  // bytes the target file received
