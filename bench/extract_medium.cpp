@@ -56,10 +56,11 @@ int main(int argc, char** argv) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   const long peakAfter = StatusKiB("VmHWM:");
 
-  std::printf("written=%llu complete=%d ms=%.1f rss_before_kib=%ld peak_after_kib=%ld "
-              "growth_kib=%ld\n",
-              static_cast<unsigned long long>(result.written), result.complete ? 1 : 0,
-              std::chrono::duration<double, std::milli>(elapsed).count(), rssBefore, peakAfter,
-              rssBefore < 0 || peakAfter < 0 ? -1L : std::max(0L, peakAfter - rssBefore));
+  std::printf(
+      "written=%llu complete=%d ms=%.1f rss_before_kib=%ld peak_after_kib=%ld "
+      "growth_kib=%ld\n",
+      static_cast<unsigned long long>(result.written), result.complete ? 1 : 0,
+      std::chrono::duration<double, std::milli>(elapsed).count(), rssBefore, peakAfter,
+      rssBefore < 0 || peakAfter < 0 ? -1L : std::max(0L, peakAfter - rssBefore));
   return result.complete ? 0 : 1;
 }

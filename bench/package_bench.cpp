@@ -31,8 +31,8 @@ std::string Line(std::initializer_list<std::string> fields) {
 // A configuration of kGroups screens alternating between images and videos,
 // with the field values a real show has.
 std::string LargeConfiguration() {
-  std::string text = Line({"[GLOBAL]", "Unknown", "My Screen Saver", "www.example.com", "True",
-                           "False", "True"});
+  std::string text =
+      Line({"[GLOBAL]", "Unknown", "My Screen Saver", "www.example.com", "True", "False", "True"});
   for (int track = 0; track < 5; ++track) {
     text += Line({"[AUDIO-FILE]", "3145728", std::to_string(1000 + track * 3145728),
                   "C:\\music\\track" + std::to_string(track) + ".mp3", "0"});
@@ -42,11 +42,37 @@ std::string LargeConfiguration() {
     const bool video = i % 2 == 1;
     text += Line({"[SCREEN-GLOBAL]", video ? "1" : "0"});
     text += Line({"[SCREEN-BACKGROUND]", "16711680", "1", "1234", position, ""});
-    text += Line({"[SCREEN-IMAGE]", "0", video ? "0" : "38000", position, "9", "1000", "1", "100",
-                  "2.000164", "2.000237", "1000", "0", "False", "16777215", "0", "0", "3", "255",
-                  "16711680", "255", "16711680", "20", "10", "255", "1000", "0", "5.5", "", "-100"});
-    text += Line({"[SCREEN-VIDEO]", "14.69351", "-86.17347", video ? "5856480" : "0", position,
-                  "0", "7", "C:\\video\\clip.mpg"});
+    text += Line({"[SCREEN-IMAGE]",
+                  "0",
+                  video ? "0" : "38000",
+                  position,
+                  "9",
+                  "1000",
+                  "1",
+                  "100",
+                  "2.000164",
+                  "2.000237",
+                  "1000",
+                  "0",
+                  "False",
+                  "16777215",
+                  "0",
+                  "0",
+                  "3",
+                  "255",
+                  "16711680",
+                  "255",
+                  "16711680",
+                  "20",
+                  "10",
+                  "255",
+                  "1000",
+                  "0",
+                  "5.5",
+                  "",
+                  "-100"});
+    text += Line({"[SCREEN-VIDEO]", "14.69351", "-86.17347", video ? "5856480" : "0", position, "0",
+                  "7", "C:\\video\\clip.mpg"});
     text += Line({"[SCREEN-CAPTION]", "16777215", "1", std::string("Caption\0line two", 16), "1",
                   "255", "0", "Arial", "12", "2.002457", "1.033028", "4"});
   }

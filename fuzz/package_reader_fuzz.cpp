@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!ReadPackageFile(file, package, [&pumps] { ++pumps; })) return 0;
   Require(!package.Screens.empty());
   Require(pumps == static_cast<int>(package.AudioTracks.size()));
-  Require(package.ConfigOffset >= 0 && static_cast<std::uint64_t>(package.ConfigOffset) + 20 <= size);
+  Require(package.ConfigOffset >= 0 &&
+          static_cast<std::uint64_t>(package.ConfigOffset) + 20 <= size);
 
   FuzzFiles files(bytes);
   for (const AudioTrack& track : package.AudioTracks) {

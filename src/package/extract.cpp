@@ -25,8 +25,7 @@ SourceRange RangeIn(std::uint64_t packageSize, std::int32_t position, std::int32
   // no seek for it.
   range.offset = position == 0 ? 0 : static_cast<std::uint64_t>(position) - 1;
   if (range.offset < packageSize) {
-    range.available =
-        std::min(static_cast<std::uint64_t>(length), packageSize - range.offset);
+    range.available = std::min(static_cast<std::uint64_t>(length), packageSize - range.offset);
   }
   return range;
 }
@@ -66,8 +65,7 @@ ExtractResult ExtractMedium(FileSystem& files, std::string_view packageFileName,
   } else {
     statements.Run(Fail(opened.error()));
   }
-  const SourceRange range =
-      RangeIn(package ? package->Size() : 0, position, length);
+  const SourceRange range = RangeIn(package ? package->Size() : 0, position, length);
 
   // Removing first means the copy never lands inside an older, longer file.
   if (files.Exists(fileName)) statements.Run(files.Remove(fileName));

@@ -3,7 +3,9 @@
 namespace vistel {
 namespace {
 
-bool EndsWith(const std::string& text, char c) { return !text.empty() && text.back() == c; }
+bool EndsWith(const std::string& text, char c) {
+  return !text.empty() && text.back() == c;
+}
 
 }  // namespace
 
@@ -18,8 +20,7 @@ std::string GetTempFolder(SystemFolders& folders, const ProcessInfo& process, Ad
   return folder;
 }
 
-std::string GetSystemFolder(SystemFolders& folders, const ProcessInfo& process,
-                            AddSlash addSlash) {
+std::string GetSystemFolder(SystemFolders& folders, const ProcessInfo& process, AddSlash addSlash) {
   std::string folder = folders.SystemDirectory();
   if (folder.empty()) return "";
   const char separator = process.PathSeparator();

@@ -37,9 +37,9 @@ enum class PackageProblem {
   Unreadable,
   ShorterThanTrailer,
   TrailerNotDigits,
-  TrailerOutOfRange,       // beyond a signed 32-bit value, or past the trailer itself
-  ConfigurationTooLarge,   // larger than any real show; refused before allocating
-  NoScreenGroup,           // no non-empty line after the audio lines
+  TrailerOutOfRange,      // beyond a signed 32-bit value, or past the trailer itself
+  ConfigurationTooLarge,  // larger than any real show; refused before allocating
+  NoScreenGroup,          // no non-empty line after the audio lines
 };
 std::string_view DescribePackageProblem(PackageProblem problem);
 
@@ -51,8 +51,7 @@ std::string_view DescribePackageProblem(PackageProblem problem);
 // audio lines; then the package is left untouched. `afterAudioLine` runs after
 // each audio line is stored (the player pumps pending messages there).
 expected<void, PackageProblem> ParseConfiguration(
-    std::string_view text, Package& package,
-    const std::function<void()>& afterAudioLine = nullptr);
+    std::string_view text, Package& package, const std::function<void()>& afterAudioLine = nullptr);
 
 // Reads the trailer and configuration of an open package file and sets
 // package.ConfigOffset; PackageFileName is the caller's.

@@ -18,7 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path PathOf(std::string_view path) { return fs::path(std::string(path)); }
+fs::path PathOf(std::string_view path) {
+  return fs::path(std::string(path));
+}
 
 // The error number the original's runtime would raise for a failed open.
 Error OpenError(std::string_view path) {
@@ -168,6 +170,8 @@ class NativeFileSystem final : public FileSystem {
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakeNativeFileSystem() { return std::make_unique<NativeFileSystem>(); }
+std::unique_ptr<FileSystem> MakeNativeFileSystem() {
+  return std::make_unique<NativeFileSystem>();
+}
 
 }  // namespace vistel

@@ -20,8 +20,7 @@ using testing::Text;
 bool AllFieldsDefault(const ScreenSettings& screen) {
   for (const ScreenField& field : kScreenFields) {
     const bool isDefault = std::visit(
-        [&](auto pointer) { return screen.*pointer == decltype(screen.*pointer){}; },
-        field.member);
+        [&](auto pointer) { return screen.*pointer == decltype(screen.*pointer){}; }, field.member);
     if (!isDefault) return false;
   }
   return true;
@@ -94,10 +93,9 @@ TEST(ParseConfiguration, EveryRecordFieldComesFromItsLineAndFieldNumber) {
   std::string caption = numbered("[SCREEN-CAPTION]", 4, 11);
   caption.replace(caption.find("403"), 3, "cap3");
   caption.replace(caption.find("407"), 3, "cap7");
-  const Package package =
-      Parse(Text({GlobalLine(), numbered("[SCREEN-GLOBAL]", 0, 1),
-                  numbered("[SCREEN-BACKGROUND]", 1, 5), image, numbered("[SCREEN-VIDEO]", 3, 7),
-                  caption}));
+  const Package package = Parse(
+      Text({GlobalLine(), numbered("[SCREEN-GLOBAL]", 0, 1), numbered("[SCREEN-BACKGROUND]", 1, 5),
+            image, numbered("[SCREEN-VIDEO]", 3, 7), caption}));
   ASSERT_EQ(package.Screens.size(), 1U);
   const ScreenSettings& s = package.Screens[0];
 
@@ -248,15 +246,15 @@ TEST(ParseConfiguration, GlobalFieldThatIsMissingOrBadKeepsThePreviousValue) {
   package.Global.WebsiteText = "kept";
   package.Global.RandomScreenOrder = true;
   package.Global.RepeatAudio = true;
-  ASSERT_TRUE(ParseConfiguration(Text({Line({"[GLOBAL]", "P", "T"})}) + Group("0"), package)
-                  .has_value());
+  ASSERT_TRUE(
+      ParseConfiguration(Text({Line({"[GLOBAL]", "P", "T"})}) + Group("0"), package).has_value());
   EXPECT_EQ(package.Global.PublisherName, "P");
   EXPECT_EQ(package.Global.WebsiteText, "kept") << "field 3 is missing";
 
-  ASSERT_TRUE(ParseConfiguration(Text({Line({"[GLOBAL]", "P", "T", "W", "maybe", "TRUE", "0"})}) +
-                                     Group("0"),
-                                 package)
-                  .has_value());
+  ASSERT_TRUE(
+      ParseConfiguration(
+          Text({Line({"[GLOBAL]", "P", "T", "W", "maybe", "TRUE", "0"})}) + Group("0"), package)
+          .has_value());
   EXPECT_TRUE(package.Global.RandomScreenOrder) << "\"maybe\" is no Boolean";
   EXPECT_TRUE(package.Global.RandomEffects);
   EXPECT_FALSE(package.Global.RepeatAudio);
@@ -265,8 +263,8 @@ TEST(ParseConfiguration, GlobalFieldThatIsMissingOrBadKeepsThePreviousValue) {
 TEST(ParseConfiguration, FieldsPastTheKnownOnesAreIgnored) {
   std::string video = Line({"[SCREEN-VIDEO]", "1", "2", "33", "44", "5", "6", "path"});
   for (int i = 0; i < 1000; ++i) video += "\xFFjunk";
-  const Package package = Parse(Text({GlobalLine(), Line({"[SCREEN-GLOBAL]", "1"}), "B", "I",
-                                      video, Line({"C", "0", "0", "c"})}));
+  const Package package = Parse(Text(
+      {GlobalLine(), Line({"[SCREEN-GLOBAL]", "1"}), "B", "I", video, Line({"C", "0", "0", "c"})}));
   EXPECT_EQ(package.Screens.at(0).VideoLength, 33);
   EXPECT_EQ(package.Screens.at(0).CaptionText, "c");
 }

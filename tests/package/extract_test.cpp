@@ -1,5 +1,7 @@
 // Media extraction on real files: exact byte ranges, replacement of the
 // target, ranges at and past the end of the package, and the trace event.
+#include "package/extract.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,6 @@
 #include <random>
 #include <string>
 
-#include "package/extract.hpp"
 #include "package_fixtures.hpp"
 
 namespace vistel {
@@ -33,8 +34,8 @@ class ExtractMediumTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() /
-              ("vistel-extract-" + std::string(test->name()) + "-" + std::to_string(std::random_device{}()));
+    folder_ = fs::temp_directory_path() / ("vistel-extract-" + std::string(test->name()) + "-" +
+                                           std::to_string(std::random_device{}()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
 
@@ -134,8 +135,7 @@ TEST_F(ExtractMediumTest, NegativeLengthOrPositionCopiesNothing) {
 TEST_F(ExtractMediumTest, MissingPackageOrTargetFolderIsSkippedSilently) {
   const std::string vid = Target("vid");
   WriteWhole(vid, "stale video");
-  const ExtractResult missing =
-      ExtractMedium(*files_, Target("nope.scr"), 1, 5, vid, trace_);
+  const ExtractResult missing = ExtractMedium(*files_, Target("nope.scr"), 1, 5, vid, trace_);
   EXPECT_EQ(missing.written, 0U);
   EXPECT_FALSE(missing.complete);
   EXPECT_EQ(ReadWhole(vid), "") << "a stale medium of an earlier screen must not be shown";
@@ -180,7 +180,8 @@ class PatternFile final : public InputFile {
   std::uint64_t Size() const override { return size_; }
   Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
     *largestRead_ = std::max(*largestRead_, buffer.size());
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size_ - offset));
+    const auto count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size_ - offset));
     std::fill_n(buffer.begin(), count, std::byte{0x5A});
     return count;
   }
@@ -209,7 +210,8 @@ class PatternFileSystem final : public FileSystem {
   std::uint64_t written = 0;
   bool Exists(std::string_view) override { return false; }
   Result<std::unique_ptr<InputFile>> OpenRead(std::string_view) override {
-    return std::unique_ptr<InputFile>(std::make_unique<PatternFile>(std::uint64_t{3} << 30, &largestRead));
+    return std::unique_ptr<InputFile>(
+        std::make_unique<PatternFile>(std::uint64_t{3} << 30, &largestRead));
   }
   Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view, WriteMode) override {
     return std::unique_ptr<OutputFile>(std::make_unique<CountingSink>(&written));

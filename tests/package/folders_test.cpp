@@ -1,10 +1,11 @@
 // The folder lookups' slash rules, on a Windows-style and a Linux host.
+#include "package/folders.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 
-#include "package/folders.hpp"
 #include "package_fixtures.hpp"
 
 namespace vistel {

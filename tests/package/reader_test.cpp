@@ -1,5 +1,7 @@
 // Reading a package file: the trailer, the bounds it must respect, finding the
 // player's own file, and LoadPackage's one way of refusing a broken package.
+#include "package/reader.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "package/extract.hpp"
-#include "package/reader.hpp"
 #include "package_fixtures.hpp"
 
 namespace vistel {

@@ -1,5 +1,7 @@
 // The Linux folders: overrides first, then the environment, always in the
 // form the folder lookups expect (temp with a trailing "/", system without).
+#include "runtime/linux_folders.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,8 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "runtime/linux_folders.hpp"
 
 namespace vistel {
 namespace {
@@ -46,7 +46,8 @@ class ScopedEnvironment {
 class LinuxFoldersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("vistel-folders-" + std::to_string(std::random_device{}()));
+    root_ =
+        fs::temp_directory_path() / ("vistel-folders-" + std::to_string(std::random_device{}()));
     fs::create_directories(root_);
   }
   void TearDown() override { fs::remove_all(root_); }

@@ -68,9 +68,7 @@ TEST_F(NativeFilesTest, ReadsAtAnyOffsetInAnyOrder) {
 TEST_F(NativeFilesTest, OffsetsBeyondFourGigabytesWork) {
   // A sparse file: only its last bytes take space on disk.
   const std::uint64_t size = (std::uint64_t{5} << 30);
-  {
-    std::ofstream(Path("big"), std::ios::binary);
-  }
+  { std::ofstream(Path("big"), std::ios::binary); }
   std::error_code ec;
   fs::resize_file(Path("big"), size, ec);
   if (ec) GTEST_SKIP() << "this file system cannot hold a 5 GiB sparse file: " << ec.message();
