@@ -7,6 +7,8 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config git ca-certificates python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libfmt-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
 )
 if [ "$(id -u)" -ne 0 ]; then

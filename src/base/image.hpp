@@ -1,0 +1,61 @@
+// A picture in memory: the one pixel format of the engine. Each pixel is a
+// 32-bit word 0x00RRGGBB (red, green, blue, 8 bits each; the top byte is
+// unused and kept 0), rows top to bottom without padding. That is 24-bit
+// colour with word-aligned pixels, which every kernel and every presenter
+// (SDL's XRGB8888, GDI's 32-bit DIB) takes without conversion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "base/geometry.hpp"
+
+namespace vistel {
+
+using Pixel = std::uint32_t;
+
+constexpr Pixel MakePixel(unsigned r, unsigned g, unsigned b) {
+  return ((r & 0xFFU) << 16) | ((g & 0xFFU) << 8) | (b & 0xFFU);
+}
+constexpr unsigned PixelRed(Pixel p) { return (p >> 16) & 0xFFU; }
+constexpr unsigned PixelGreen(Pixel p) { return (p >> 8) & 0xFFU; }
+constexpr unsigned PixelBlue(Pixel p) { return p & 0xFFU; }
+// COLORREF (0x00BBGGRR, as the configuration stores colours) to a pixel.
+constexpr Pixel PixelFromColorRef(ColorRef c) { return MakePixel(RedOf(c), GreenOf(c), BlueOf(c)); }
+constexpr ColorRef ColorRefFromPixel(Pixel p) {
+  return MakeColorRef(PixelRed(p), PixelGreen(p), PixelBlue(p));
+}
+
+class Image {
+ public:
+  Image() = default;
+  Image(int width, int height, Pixel fill = 0)
+      : width_(width > 0 && height > 0 ? width : 0),
+        height_(width > 0 && height > 0 ? height : 0),
+        pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), fill) {}
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  IntSize Extent() const { return {width_, height_}; }
+  bool IsEmpty() const { return pixels_.empty(); }
+
+  Pixel* Row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * Stride(); }
+  const Pixel* Row(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * Stride(); }
+  Pixel& At(int x, int y) { return Row(y)[x]; }
+  Pixel At(int x, int y) const { return Row(y)[x]; }
+  std::span<Pixel> Pixels() { return pixels_; }
+  std::span<const Pixel> Pixels() const { return pixels_; }
+
+  friend bool operator==(const Image&, const Image&) = default;
+
+ private:
+  std::size_t Stride() const { return static_cast<std::size_t>(width_); }
+
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<Pixel> pixels_;
+};
+
+}  // namespace vistel

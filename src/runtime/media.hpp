@@ -1,0 +1,133 @@
+// The media services: decoding of pictures and clips, text drawing, and the
+// display and sound outputs the imaging and video controls work through. On
+// Linux FFmpeg, fontconfig and FreeType answer; on Windows the system's own
+// services; the headless host uses the Linux decoders with simulated outputs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "base/error.hpp"
+#include "base/image.hpp"
+#include "runtime/events.hpp"
+
+namespace vistel {
+
+// ---- Pictures -------------------------------------------------------------
+
+class PictureDecoder {
+ public:
+  virtual ~PictureDecoder() = default;
+  // Decodes a picture file recognised by its content (the extracted media
+  // have no extension). Transparent pixels are composed over backColor.
+  virtual Result<Image> DecodePicture(std::string_view path, Pixel backColor) = 0;
+};
+
+// ---- Sound ----------------------------------------------------------------
+
+struct AudioFormat {
+  int sampleRate = 44100;
+  int channels = 2;  // samples are interleaved signed 16-bit
+  friend bool operator==(const AudioFormat&, const AudioFormat&) = default;
+};
+
+// What an output plays: it pulls samples from here as it needs them.
+class AudioSource {
+ public:
+  virtual ~AudioSource() = default;
+  // Fills as much of `samples` (interleaved) as there is; returns the number
+  // of samples written, fewer only at the end of the sound. Called on the
+  // output's own thread on a real device: implementations synchronise.
+  virtual std::size_t Pull(std::span<std::int16_t> samples) = 0;
+};
+
+// A stream playing on an output. Destroying it stops it.
+class AudioStream {
+ public:
+  virtual ~AudioStream() = default;
+  virtual void SetPaused(bool paused) = 0;
+  // Samples per channel played so far: the position clock of the sound.
+  virtual std::int64_t FramesPlayed() const = 0;
+};
+
+class AudioOutput {
+ public:
+  virtual ~AudioOutput() = default;
+  // Starts pulling from source at once. A host without a device still
+  // returns a stream that consumes the source in real (or virtual) time.
+  virtual std::unique_ptr<AudioStream> Start(AudioFormat format, AudioSource& source) = 0;
+};
+
+// ---- Clips ----------------------------------------------------------------
+
+// An open clip (MPEG-1 system streams first, anything FFmpeg opens).
+class MediaClip {
+ public:
+  virtual ~MediaClip() = default;
+  virtual IntSize FrameSize() const = 0;
+  virtual Milliseconds Duration() const = 0;  // 0 when unknown
+  virtual bool HasVideo() const = 0;
+  virtual bool HasAudio() const = 0;
+  // The frame on screen at time t from the clip's start, decoding forward
+  // (seeking when t goes back). False past the last frame.
+  virtual Result<bool> FrameAt(Milliseconds t, Image& frame) = 0;
+  // The clip's sound, from its start; null when it has none.
+  virtual AudioSource* Sound() = 0;
+  virtual AudioFormat SoundFormat() const = 0;
+};
+
+class ClipDecoder {
+ public:
+  virtual ~ClipDecoder() = default;
+  virtual Result<std::unique_ptr<MediaClip>> OpenClip(std::string_view path) = 0;
+};
+
+// ---- Text -----------------------------------------------------------------
+
+struct FontRequest {
+  std::string faceName;  // Windows-1252, as the package stores it ("Arial")
+  float sizePoints = 8.25F;
+  bool bold = false;
+  bool italic = false;
+  float pixelsPerInch = 96.0F;
+  friend bool operator==(const FontRequest&, const FontRequest&) = default;
+};
+
+class Font {
+ public:
+  virtual ~Font() = default;
+  virtual int LineHeightPixels() const = 0;
+  virtual int AscentPixels() const = 0;
+  // Advance width of one line of UTF-8 text.
+  virtual int TextWidthPixels(std::string_view utf8) const = 0;
+  // Draws one line with its top-left corner at (x, y), clipped to the image.
+  virtual void DrawText(Image& target, int x, int y, std::string_view utf8, Pixel color) const = 0;
+};
+
+class FontService {
+ public:
+  virtual ~FontService() = default;
+  // Never fails for a face it does not know: it picks a sensible default.
+  virtual std::unique_ptr<Font> OpenFont(const FontRequest& request) = 0;
+};
+
+// ---- Display of the controls ----------------------------------------------
+
+// Where the controls' pictures go. The host composes the show window from
+// the surface, the video in its rectangle and the caption on top.
+class SurfaceOutput {
+ public:
+  virtual ~SurfaceOutput() = default;
+  // The surface control shows this picture (its whole area, in pixels).
+  virtual void PresentSurface(const Image& frame) = 0;
+  // Waits for the next frame of an animation: one frame period of the
+  // host's clock (virtual time on the headless host, the display's pace on
+  // a real one). Animations measure their progress with the clock, so a
+  // slow host drops frames instead of slowing down.
+  virtual void AwaitNextFrame() = 0;
+};
+
+}  // namespace vistel
