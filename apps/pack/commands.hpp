@@ -48,7 +48,7 @@ struct OptionSpec {
   std::set<std::string, std::less<>> flags;      // "--json"
 };
 // Fails with the message to show for a usage error.
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec,
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& grammar,
                                     std::string& error);
 
 // Prints "vistel-pack COMMAND: message" and the hint to the command's help on

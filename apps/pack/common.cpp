@@ -10,7 +10,7 @@
 
 namespace vistel::pack {
 
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec,
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& grammar,
                                     std::string& error) {
   ParsedArgs parsed;
   bool optionsEnded = false;
@@ -34,7 +34,7 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
       inlineValue = arg.substr(eq + 1);
       arg.erase(eq);
     }
-    if (spec.withValue.contains(arg)) {
+    if (grammar.withValue.contains(arg)) {
       if (!inlineValue) {
         if (i + 1 >= args.size()) {
           error = "option " + arg + " needs a value";
@@ -47,7 +47,7 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
         return std::nullopt;
       }
       parsed.values[arg] = *inlineValue;
-    } else if (spec.flags.contains(arg) && !inlineValue) {
+    } else if (grammar.flags.contains(arg) && !inlineValue) {
       parsed.flags.insert(arg);
     } else {
       error = "unknown option " + args[i];

@@ -230,8 +230,8 @@ const OptionSpec kOptions[] = {
 };
 
 const OptionSpec* FindOption(std::string_view name) {
-  for (const auto& spec : kOptions) {
-    if (spec.name == name) return &spec;
+  for (const auto& option : kOptions) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -278,17 +278,17 @@ Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args)
     }
     const auto equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const OptionSpec* option = FindOption(name);
+    if (option == nullptr) {
       return Fail(ErrorCode::InvalidProcedureCall, "unknown option " + std::string(name));
     }
-    if (!spec->repeatable && std::find(seen.begin(), seen.end(), spec->name) != seen.end()) {
+    if (!option->repeatable && std::find(seen.begin(), seen.end(), option->name) != seen.end()) {
       return Fail(ErrorCode::InvalidProcedureCall, std::string(name) + " given twice");
     }
-    seen.push_back(spec->name);
+    seen.push_back(option->name);
 
     std::string_view value;
-    if (spec->expects.empty()) {
+    if (option->expects.empty()) {
       if (equals != std::string_view::npos) {
         return Fail(ErrorCode::InvalidProcedureCall, std::string(name) + " takes no value");
       }
@@ -299,12 +299,12 @@ Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args)
       // --headless"); a value that does start with "--" goes after "=".
       if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
         return Fail(ErrorCode::InvalidProcedureCall, std::string(name) + ": expected " +
-                                                         std::string(spec->expects) +
+                                                         std::string(option->expects) +
                                                          " after it, got nothing");
       }
       value = args[++i];
     }
-    if (auto status = spec->apply(options, name, value); !status) return Fail(status.error());
+    if (auto status = option->apply(options, name, value); !status) return Fail(status.error());
   }
   options.commandLine = std::move(commandLine);
   return options;
