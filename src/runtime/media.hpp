@@ -77,6 +77,14 @@ class MediaClip {
   // The clip's sound, from its start; null when it has none.
   virtual AudioSource* Sound() = 0;
   virtual AudioFormat SoundFormat() const = 0;
+  // Moves Sound() to time t from the clip's start, so that a rewound clip's
+  // picture and sound stay together. Called only while no stream pulls from
+  // Sound(). A clip that cannot seek its sound fails, and the video control
+  // then plays the picture alone until the clip is opened again.
+  virtual Status SeekSound(Milliseconds t) {
+    (void)t;
+    return Fail(ErrorCode::InvalidProcedureCall, "this clip cannot seek its sound");
+  }
 };
 
 class ClipDecoder {
@@ -128,6 +136,17 @@ class SurfaceOutput {
   // a real one). Animations measure their progress with the clock, so a
   // slow host drops frames instead of slowing down.
   virtual void AwaitNextFrame() = 0;
+};
+
+// Where the video control's picture goes. The host shows `frame` at
+// `rectPixels` of the show window (frame and rectangle have the same size),
+// above the surface and below the caption, until the next call.
+class VideoOutput {
+ public:
+  virtual ~VideoOutput() = default;
+  virtual void PresentVideo(const Image& frame, IntRect rectPixels) = 0;
+  // No video picture on the window any more (control hidden, clip closed).
+  virtual void HideVideo() = 0;
 };
 
 }  // namespace vistel
