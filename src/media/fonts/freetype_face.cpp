@@ -1,0 +1,218 @@
+#include "media/fonts/freetype_face.hpp"
+
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+#include "media/fonts/coverage.hpp"
+
+namespace vistel::fonts {
+namespace {
+
+// The slant of a synthesised oblique: tan(12 degrees) in 16.16, the angle
+// renderers commonly use when a family has no italic.
+constexpr FT_Fixed kObliqueShear = 0x0366A;
+
+// Whole pixels from a FreeType 26.6 value, rounded to nearest.
+int RoundPixels(FT_Pos value26_6) { return static_cast<int>((value26_6 + 32) >> 6); }
+
+// Design units scaled to the em, rounded to whole pixels.
+int ScaleToPixels(long units, int emPixels, int unitsPerEm) {
+  const long long scaled = static_cast<long long>(units) * emPixels;
+  const long long half = unitsPerEm / 2;
+  return static_cast<int>((scaled + half) / unitsPerEm);
+}
+
+bool HasSynthesis(Synthesis all, Synthesis one) {
+  return (static_cast<unsigned>(all) & static_cast<unsigned>(one)) != 0;
+}
+
+}  // namespace
+
+char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
+  constexpr char32_t kReplacement = 0xFFFD;
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(pos);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  int extra = 0;
+  char32_t cp = 0;
+  char32_t minimum = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1, cp = lead & 0x1FU, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2, cp = lead & 0x0FU, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3, cp = lead & 0x07U, minimum = 0x10000;
+  } else {
+    ++pos;
+    return kReplacement;
+  }
+  if (text.size() - pos <= static_cast<std::size_t>(extra)) {
+    ++pos;
+    return kReplacement;
+  }
+  for (int i = 1; i <= extra; ++i) {
+    const unsigned next = byte(pos + static_cast<std::size_t>(i));
+    if ((next & 0xC0U) != 0x80U) {
+      ++pos;
+      return kReplacement;
+    }
+    cp = (cp << 6) | (next & 0x3FU);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return kReplacement;
+  }
+  pos += static_cast<std::size_t>(extra) + 1;
+  return cp;
+}
+
+FreeTypeLibrary::FreeTypeLibrary() {
+  if (FT_Init_FreeType(&library_) != 0) library_ = nullptr;
+}
+
+FreeTypeLibrary::~FreeTypeLibrary() {
+  if (library_ != nullptr) FT_Done_FreeType(library_);
+}
+
+std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary> library,
+                                                 const FaceSpec& spec) {
+  if (!library || library->Handle() == nullptr || spec.file.empty()) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(library->Handle(), spec.file.c_str(), spec.index, &face) != 0) return nullptr;
+  if (!FT_IS_SCALABLE(face) ||
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(spec.emPixels, 1))) != 0) {
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  return std::shared_ptr<FreeTypeFace>(new FreeTypeFace(std::move(library), face, spec));
+}
+
+FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face,
+                           const FaceSpec& spec)
+    : library_(std::move(library)),
+      face_(face),
+      synthesis_(spec.synthesis),
+      kerning_(FT_HAS_KERNING(face)) {
+  const int em = std::max(spec.emPixels, 1);
+  const int unitsPerEm = std::max<int>(face->units_per_EM, 1);
+  long ascentUnits = face->ascender;
+  long descentUnits = -face->descender;
+  // The Windows metrics are what a Windows text metric reports, and what the
+  // metric-compatible faces match exactly.
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 != nullptr && os2->version != 0xFFFFU && os2->usWinAscent + os2->usWinDescent > 0) {
+    ascentUnits = os2->usWinAscent;
+    descentUnits = os2->usWinDescent;
+  }
+  ascent_ = std::max(ScaleToPixels(ascentUnits, em, unitsPerEm), 0);
+  descent_ = std::max(ScaleToPixels(descentUnits, em, unitsPerEm), 0);
+  if (ascent_ + descent_ == 0) ascent_ = em;
+  // A 24th of the em, at least one pixel, in whole pixels so that advances
+  // stay whole.
+  emboldenStrength_ = std::max(1, (em + 12) / 24) * 64;
+}
+
+FreeTypeFace::~FreeTypeFace() {
+  if (face_ != nullptr) FT_Done_Face(face_);
+}
+
+FreeTypeFace::Glyph FreeTypeFace::Render(FT_UInt index) {
+  Glyph glyph;
+  glyph.index = index;
+  if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return glyph;
+  FT_GlyphSlot slot = face_->glyph;
+  glyph.advance = RoundPixels(slot->advance.x);
+  if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+    if (HasSynthesis(synthesis_, Synthesis::Bold)) {
+      FT_Outline_EmboldenXY(&slot->outline, emboldenStrength_, 0);
+      glyph.advance += emboldenStrength_ / 64;
+    }
+    if (HasSynthesis(synthesis_, Synthesis::Oblique)) {
+      FT_Matrix shear{0x10000, kObliqueShear, 0, 0x10000};
+      FT_Outline_Transform(&slot->outline, &shear);
+    }
+  }
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return glyph;
+  const FT_Bitmap& bitmap = slot->bitmap;
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.buffer == nullptr) return glyph;
+  glyph.left = slot->bitmap_left;
+  glyph.top = slot->bitmap_top;
+  glyph.width = static_cast<int>(bitmap.width);
+  glyph.rows = static_cast<int>(bitmap.rows);
+  const std::size_t width = bitmap.width;
+  glyph.coverage.resize(width * bitmap.rows);
+  for (unsigned row = 0; row < bitmap.rows; ++row) {
+    const unsigned char* source = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+    std::copy_n(source, width, glyph.coverage.begin() + static_cast<std::ptrdiff_t>(row * width));
+  }
+  // Grey levels may be fewer than 256; spread them so that full coverage
+  // draws exactly the text colour.
+  if (bitmap.num_grays > 1 && bitmap.num_grays != 256) {
+    const unsigned top = bitmap.num_grays - 1U;
+    for (auto& a : glyph.coverage) a = static_cast<std::uint8_t>((a * 255U + top / 2) / top);
+  }
+  return glyph;
+}
+
+const FreeTypeFace::Glyph& FreeTypeFace::GlyphFor(char32_t codePoint) {
+  auto found = glyphs_.find(codePoint);
+  if (found != glyphs_.end()) return found->second;
+  const FT_UInt index = FT_Get_Char_Index(face_, codePoint);
+  return glyphs_.emplace(codePoint, Render(index)).first->second;
+}
+
+int FreeTypeFace::Kerning(FT_UInt left, FT_UInt right) const {
+  if (!kerning_ || left == 0 || right == 0) return 0;
+  FT_Vector delta{0, 0};
+  if (FT_Get_Kerning(face_, left, right, FT_KERNING_DEFAULT, &delta) != 0) return 0;
+  return RoundPixels(delta.x);
+}
+
+template <class Visit>
+int FreeTypeFace::Layout(std::string_view utf8, Visit&& visit) {
+  int pen = 0;
+  FT_UInt previous = 0;
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const Glyph& glyph = GlyphFor(NextCodePoint(utf8, pos));
+    pen += Kerning(previous, glyph.index);
+    visit(glyph, pen);
+    pen += glyph.advance;
+    previous = glyph.index;
+  }
+  return pen;
+}
+
+int FreeTypeFace::TextWidth(std::string_view utf8) {
+  return Layout(utf8, [](const Glyph&, int) {});
+}
+
+void FreeTypeFace::Draw(Image& target, int x, int y, std::string_view utf8, Pixel color) {
+  const int baseline = y + ascent_;
+  Layout(utf8, [&](const Glyph& glyph, int pen) {
+    const int left = x + pen + glyph.left;
+    const int top = baseline - glyph.top;
+    const int firstRow = std::max(0, -top);
+    const int lastRow = std::min(glyph.rows, target.Height() - top);
+    const int firstColumn = std::max(0, -left);
+    const int lastColumn = std::min(glyph.width, target.Width() - left);
+    for (int row = firstRow; row < lastRow; ++row) {
+      const std::uint8_t* coverage =
+          glyph.coverage.data() + static_cast<std::ptrdiff_t>(row) * glyph.width;
+      Pixel* out = target.Row(top + row) + left;
+      for (int column = firstColumn; column < lastColumn; ++column) {
+        const std::uint8_t a = coverage[column];
+        if (a != 0) out[column] = BlendCoverage(out[column], color, a);
+      }
+    }
+  });
+}
+
+}  // namespace vistel::fonts
