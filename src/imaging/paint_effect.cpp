@@ -1,11 +1,35 @@
 #include "imaging/paint_effect.hpp"
 
+#include "imaging/effects/colour_effect.hpp"
+#include "imaging/effects/effect_catalogue.hpp"
+#include "imaging/effects/motion_effect.hpp"
+#include "imaging/effects/threshold_effect.hpp"
+
 namespace vistel {
 
-// Every code repaints plainly until the effect catalogue is in place.
-std::unique_ptr<EffectAnimation> MakePaintEffect(int /*code*/, const EffectSettings& /*settings*/,
-                                                 const Image& /*from*/, const Image& /*to*/) {
-  return nullptr;
+std::unique_ptr<EffectAnimation> MakePaintEffect(int code, const EffectSettings& settings,
+                                                 const Image& from, const Image& to) {
+  using namespace effects;
+  const std::optional<EffectSpec> spec = DescribeEffect(code);
+  // Nothing to animate between pictures of different sizes (or none): the
+  // new picture is then shown at once, as the plain repaint does.
+  if (!spec || to.IsEmpty() || from.Extent() != to.Extent()) return nullptr;
+  const EffectParameters p = ReadEffectSettings(settings);
+  switch (spec->family) {
+    case Family::kPush:
+    case Family::kSlide:
+    case Family::kCover:
+    case Family::kReveal:
+      return MakeMotionEffect(*spec, p, from, to);
+    case Family::kZoom:
+      return MakeZoomEffect(*spec, p, from, to);
+    case Family::kPixelate:
+      return MakePixelateEffect(*spec, p, from, to);
+    case Family::kFadeThroughColour:
+      return MakeFadeEffect(*spec, p, from, to);
+    default:
+      return MakeThresholdEffect(*spec, p, from, to);
+  }
 }
 
 }  // namespace vistel

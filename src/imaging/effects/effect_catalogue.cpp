@@ -1,0 +1,187 @@
+#include "imaging/effects/effect_catalogue.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vistel::effects {
+namespace {
+
+// The code table. Each of the eight groups random effects draw from is cut
+// into consecutive ranges, one family each. Within a range, offset v from
+// its first code gives shape = v % shapes and level = v / shapes, so
+// neighbouring codes always differ in shape (direction, form, anchor,
+// colour) and later codes of a range scale the family's size parameter.
+// What shape and level mean per family:
+//   Wipe          8 shapes: direction E, W, S, N, SE, NW, SW, NE; level unused
+//   SoftWipe      8 shapes: direction as Wipe; level: softness 12/25/40/60 %
+//   Blinds        4 shapes: horizontal down/up, vertical right/left; level: bands 4+2*(l%8)
+//   Checkerboard  4 shapes: across right/left, down, up; level: cells 4+2*(l%8)
+//   Strips        4 shapes: horizontal, vertical, diagonal, anti-diagonal strips,
+//                 alternate strips running opposite ways; level: strips 4+2*(l%8)
+//   RandomBars    2 shapes: horizontal, vertical bars; level: bar thickness 1,2,4,8 px
+//                 and the random order
+//   Dissolve      2 shapes: pixels, blocks; level: block size and the random order
+//   Iris          6 shapes: box out, box in, circle out, circle in, diamond out, diamond
+//                 in ("out" opens from the centre, "in" closes from the edges);
+//                 level: centre at the middle, then the four quarter points
+//   BarnDoor      6 shapes: vertical doors open/close, horizontal open/close, four-way
+//                 split open/close; level unused
+//   ClockSweep    8 shapes: hand from 12, 3, 6, 9 o'clock, clockwise then counter-
+//                 clockwise; level: 1, 2 or 4 hands
+//   RadialSweep   8 shapes: fan pivoting on the top-left, top-right, bottom-right,
+//                 bottom-left corner, then the top, right, bottom, left edge's middle;
+//                 level: odd levels sweep the other way
+//   Spiral        8 shapes: from the top-left, top-right, bottom-right, bottom-left
+//                 corner, clockwise then counter-clockwise, inward; level: odd levels
+//                 run outward, level/2 scales the block size
+//   Snake         8 shapes: rows from each corner, then columns from each corner;
+//                 level scales the block size
+//   Push/Cover/Reveal  8 shapes: direction as Wipe; level unused
+//   Slide         4 shapes: horizontal slats, even ones from the left / from the right,
+//                 vertical slats from the top / from the bottom, odd slats from the
+//                 other side; level: slats 2+2*(l%8)
+//   Zoom          10 shapes: new grows / old shrinks about the centre, then about the
+//                 top-left, top-right, bottom-right, bottom-left corner; level unused
+//   Pixelate      2 shapes: old pixelates out then new in / both pixelated and
+//                 blended; level: largest block 2, 3, 4, 5 grains
+//   FadeThroughColour  8 shapes: through colour 1, 2, 3, 4, black, white, colour 1
+//                 then 2, colour 3 then 4; level: odd levels hold the colour a while
+struct CodeRange {
+  int first;
+  int last;
+  Family family;
+  int shapes;
+};
+
+constexpr std::array kCodeRanges = {
+    // Group 0: 2000-2554, edge and pattern wipes.
+    CodeRange{2000, 2079, Family::kWipe, 8},
+    CodeRange{2080, 2159, Family::kSoftWipe, 8},
+    CodeRange{2160, 2239, Family::kBlinds, 4},
+    CodeRange{2240, 2319, Family::kCheckerboard, 4},
+    CodeRange{2320, 2399, Family::kStrips, 4},
+    CodeRange{2400, 2479, Family::kRandomBars, 2},
+    CodeRange{2480, 2554, Family::kDissolve, 2},
+    // Group 1: 4000-4029, colour effects.
+    CodeRange{4000, 4014, Family::kFadeThroughColour, 8},
+    CodeRange{4015, 4029, Family::kPixelate, 2},
+    // Group 2: 5000-5263, shapes opening from a centre line or point.
+    CodeRange{5000, 5087, Family::kIris, 6},
+    CodeRange{5088, 5175, Family::kBarnDoor, 6},
+    CodeRange{5176, 5263, Family::kClockSweep, 8},
+    // Group 3: 6000-6525, moving pictures.
+    CodeRange{6000, 6131, Family::kPush, 8},
+    CodeRange{6132, 6263, Family::kSlide, 4},
+    CodeRange{6264, 6395, Family::kCover, 8},
+    CodeRange{6396, 6525, Family::kReveal, 8},
+    // Group 4: 7000-7263, block orders.
+    CodeRange{7000, 7131, Family::kSpiral, 8},
+    CodeRange{7132, 7263, Family::kSnake, 8},
+    // Group 5: 8000-8259, scaling.
+    CodeRange{8000, 8129, Family::kZoom, 10},
+    CodeRange{8130, 8259, Family::kPixelate, 2},
+    // Group 6: 15000-15035.
+    CodeRange{15000, 15017, Family::kFadeThroughColour, 8},
+    CodeRange{15018, 15035, Family::kDissolve, 2},
+    // Group 7: 16000-16035.
+    CodeRange{16000, 16017, Family::kRadialSweep, 8},
+    CodeRange{16018, 16035, Family::kIris, 6},
+};
+
+constexpr std::array<std::string_view, kFamilyCount> kFamilyNames = {
+    "wipe",         "soft wipe", "blinds", "checkerboard", "strips",
+    "random bars",  "dissolve",  "iris",   "barn door",    "clock sweep",
+    "radial sweep", "spiral",    "snake",  "push",         "slide",
+    "cover",        "reveal",    "zoom",   "pixelate",     "fade through colour"};
+
+}  // namespace
+
+std::string_view FamilyName(Family family) {
+  return kFamilyNames[static_cast<std::size_t>(family)];
+}
+
+std::optional<EffectSpec> DescribeEffect(int code) {
+  for (const CodeRange& range : kCodeRanges) {
+    if (code >= range.first && code <= range.last) {
+      const int offset = code - range.first;
+      return EffectSpec{range.family, offset % range.shapes, offset / range.shapes};
+    }
+  }
+  return std::nullopt;
+}
+
+// The settings, by number (index + 1):
+//   1  easing: 0 linear, 1 smooth start and end (what random effects use),
+//      2 accelerating, 3 decelerating; other values linear
+//   2  duration in milliseconds; 0 or less gives 1000, otherwise clamped to
+//      250 .. 10000 (the plain repaint's 1000 thus means one second)
+//   3  edge softness in percent of the effect's travel, 1 .. 100, for every
+//      effect that reveals by a moving edge or an order (wipes, blinds,
+//      irises, sweeps, dissolves, block orders); 0 keeps the family's own
+//      (hard, except soft wipes)
+//   4  seed of the random orders (dissolves, random bars); 0 is a fixed order
+//   5  not used
+//   6-9  colours 1 to 4 (COLORREF 0x00BBGGRR) for fades through a colour;
+//      colour 1 also fills the corners a diagonal push leaves uncovered
+//   10 extra bands for blinds, checkerboards, strips and slides, 0 .. 64
+//      (random effects: 0 .. 15)
+//   11 grain 1 .. 32 for block sizes (dissolve blocks, spirals, snakes,
+//      pixelation), a block being grain/128 of the picture's shorter side;
+//      0 or less gives 8 (random effects: 1 .. 16)
+//   12-14 not used
+EffectParameters ReadEffectSettings(const EffectSettings& settings) {
+  const auto setting = [&](int number) { return settings[static_cast<std::size_t>(number - 1)]; };
+  EffectParameters p;
+  switch (setting(1)) {
+    case 1:
+      p.easing = Easing::kSmooth;
+      break;
+    case 2:
+      p.easing = Easing::kAccelerate;
+      break;
+    case 3:
+      p.easing = Easing::kDecelerate;
+      break;
+    default:
+      p.easing = Easing::kLinear;
+      break;
+  }
+  p.duration = setting(2) <= 0 ? kDefaultDuration
+                               : std::clamp<Milliseconds>(setting(2), kMinDuration, kMaxDuration);
+  const std::int32_t soft_percent = std::clamp(setting(3), 0, 100);
+  p.softness = soft_percent * kFullProgress / 100;
+  p.seed = static_cast<std::uint32_t>(setting(4));
+  for (std::size_t i = 0; i < 4; ++i) {
+    p.colours[i] = PixelFromColorRef(static_cast<ColorRef>(setting(static_cast<int>(i) + 6)));
+  }
+  p.extra_bands = std::clamp(setting(10), 0, 64);
+  p.grain = setting(11) <= 0 ? 8 : std::min(setting(11), 32);
+  return p;
+}
+
+std::int32_t ProgressAt(Milliseconds t, const EffectParameters& parameters) {
+  if (t <= 0) return 0;
+  if (t >= parameters.duration) return kFullProgress;
+  const double x = static_cast<double>(t) / static_cast<double>(parameters.duration);
+  double y = x;
+  switch (parameters.easing) {
+    case Easing::kLinear:
+      break;
+    case Easing::kSmooth:
+      y = x * x * (3.0 - 2.0 * x);
+      break;
+    case Easing::kAccelerate:
+      y = x * x;
+      break;
+    case Easing::kDecelerate:
+      y = x * (2.0 - x);
+      break;
+  }
+  // Every moment before the end stays short of full progress, so only the
+  // end shows the finished picture.
+  return std::clamp(static_cast<std::int32_t>(std::lround(y * kFullProgress)), 0,
+                    kFullProgress - 1);
+}
+
+}  // namespace vistel::effects
