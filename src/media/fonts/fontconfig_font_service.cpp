@@ -23,8 +23,8 @@ constexpr int kMaxEmPixels = 2880;
 // The em in whole pixels, as the window system turns points into a font
 // height (MulDiv rounds half away from zero).
 int EmPixels(const FontRequest& request) {
-  const double em = static_cast<double>(request.sizePoints) *
-                    static_cast<double>(request.pixelsPerInch) / 72.0;
+  const double em =
+      static_cast<double>(request.sizePoints) * static_cast<double>(request.pixelsPerInch) / 72.0;
   if (!std::isfinite(em) || em < 1.0) return 1;
   if (em > kMaxEmPixels) return kMaxEmPixels;
   return static_cast<int>(std::lround(em));
@@ -88,7 +88,7 @@ ResolvedFace FontconfigFontService::Impl::Lookup(const FontRequest& request) {
   FcPattern* pattern = FcPatternCreate();
   if (pattern == nullptr) return result;
   // The name goes in as a literal family (never parsed as a pattern text).
-  const std::string family = Windows1252ToUtf8(TrimBlanks(request.faceName));
+  const std::string family = Windows1252ToUtf8(request.faceName);
   if (!family.empty()) {
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   }
@@ -113,11 +113,22 @@ ResolvedFace FontconfigFontService::Impl::Lookup(const FontRequest& request) {
       matchedFamily != nullptr) {
     result.family = reinterpret_cast<const char*>(matchedFamily);
   }
-  int weight = FC_WEIGHT_REGULAR;
-  FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-  int slant = FC_SLANT_ROMAN;
-  FcPatternGetInteger(match, FC_SLANT, 0, &slant);
   FcPatternDestroy(match);
+  // The match carries what the configuration's synthesis rules made of the
+  // face (a regular face asked for bold reads as bold); the face's own
+  // pattern says what it really is.
+  int weight = FC_WEIGHT_REGULAR;
+  int slant = FC_SLANT_ROMAN;
+  if (!result.file.empty()) {
+    int count = 0;
+    FcPattern* own = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(result.file.c_str()),
+                                     static_cast<unsigned>(result.index), nullptr, &count);
+    if (own != nullptr) {
+      FcPatternGetInteger(own, FC_WEIGHT, 0, &weight);
+      FcPatternGetInteger(own, FC_SLANT, 0, &slant);
+      FcPatternDestroy(own);
+    }
+  }
   result.syntheticBold = request.bold && weight < FC_WEIGHT_DEMIBOLD;
   result.syntheticItalic = request.italic && slant == FC_SLANT_ROMAN;
   return result;
@@ -150,8 +161,8 @@ std::unique_ptr<Font> FontconfigFontService::OpenFont(const FontRequest& request
   Impl::FaceKey key{resolved.file, resolved.index, em, synthesis};
   auto found = impl_->faces.find(key);
   if (found == impl_->faces.end()) {
-    auto face = fonts::FreeTypeFace::Open(impl_->library,
-                                          {resolved.file, resolved.index, em, synthesis});
+    auto face =
+        fonts::FreeTypeFace::Open(impl_->library, {resolved.file, resolved.index, em, synthesis});
     if (!face) return std::make_unique<BlankFont>(em);
     impl_->TrimCache();
     found = impl_->faces.emplace(std::move(key), std::move(face)).first;

@@ -17,7 +17,9 @@ namespace {
 constexpr FT_Fixed kObliqueShear = 0x0366A;
 
 // Whole pixels from a FreeType 26.6 value, rounded to nearest.
-int RoundPixels(FT_Pos value26_6) { return static_cast<int>((value26_6 + 32) >> 6); }
+int RoundPixels(FT_Pos value26_6) {
+  return static_cast<int>((value26_6 + 32) >> 6);
+}
 
 // Design units scaled to the em, rounded to whole pixels.
 int ScaleToPixels(long units, int emPixels, int unitsPerEm) {
