@@ -137,9 +137,9 @@ Status VideoControl::SetPlayPosition(std::int32_t positionMs) {
 }
 
 std::int32_t VideoControl::PlayPosition() const {
-  const Milliseconds position = state_ == State::Playing
-                                    ? std::max<Milliseconds>(0, services_.loop.NowMs() - playStartMs_)
-                                    : positionMs_;
+  const Milliseconds position =
+      state_ == State::Playing ? std::max<Milliseconds>(0, services_.loop.NowMs() - playStartMs_)
+                               : positionMs_;
   return static_cast<std::int32_t>(
       std::min<Milliseconds>(position, std::numeric_limits<std::int32_t>::max()));
 }
