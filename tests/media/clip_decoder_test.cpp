@@ -97,6 +97,7 @@ TEST_F(ClipDecoderTest, ShowsTheFrameOnScreenAtEachTime) {
     ASSERT_TRUE(*shown) << "no frame at " << t;
     ASSERT_EQ(frame.Extent(), kSize);
     EXPECT_EQ(FrameNumber(frame), static_cast<int>(t * kFps / 1000)) << "at " << t << " ms";
+    EXPECT_EQ(frame.At(80, 90) >> 24, 0U) << "the unused byte of a pixel is kept 0";
     EXPECT_TRUE(Near(frame.At(80, 90), kLower, 6))
         << "at " << t << " ms lower colour " << std::hex << frame.At(80, 90);
   }

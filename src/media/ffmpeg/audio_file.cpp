@@ -76,6 +76,10 @@ class FfmpegAudioFile final : public AudioFileDecoder {
       demuxEnded_ = false;
       drained_ = false;
       positionKnown_ = false;
+      // Until the first decoded frame tells where decoding resumed, the
+      // position is where the samples will start: the target.
+      positionFrames_ = MsToFrames(position);
+      samplesOut_ = positionFrames_ * kChannels;
     }
     seekTargetFrames_ = MsToFrames(position);
     DropBeforeTarget();

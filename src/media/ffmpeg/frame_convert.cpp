@@ -38,8 +38,13 @@ bool ConvertFrame(const AVFrame& frame, ScalePtr& scaler, Image& image) {
   }
   if (image.IsEmpty()) return false;
   // AV_PIX_FMT_0RGB32 is the native-endian word 0x00RRGGBB: the Image's layout.
-  return Scale(frame, scaler, AV_PIX_FMT_0RGB32,
-               reinterpret_cast<std::uint8_t*>(image.Pixels().data()), frame.width * 4);
+  if (!Scale(frame, scaler, AV_PIX_FMT_0RGB32,
+             reinterpret_cast<std::uint8_t*>(image.Pixels().data()), frame.width * 4)) {
+    return false;
+  }
+  // Some swscale paths fill the unused byte with 0xFF; the engine keeps it 0.
+  for (Pixel& p : image.Pixels()) p &= 0x00FFFFFFU;
+  return true;
 }
 
 bool ConvertFrameOver(const AVFrame& frame, Pixel back, Image& image) {

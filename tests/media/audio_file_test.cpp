@@ -1,0 +1,132 @@
+#include "media/ffmpeg/audio_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include "media/ffmpeg/encoders.hpp"
+#include "media_test_support.hpp"
+
+namespace vistel {
+namespace {
+
+using testing::ScratchFolder;
+
+std::vector<std::int16_t> PullAll(AudioSource& source) {
+  std::vector<std::int16_t> all;
+  std::vector<std::int16_t> chunk(3000);  // not a multiple of any codec's frame
+  while (std::size_t n = source.Pull(chunk)) {
+    all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  return all;
+}
+
+TEST(AudioFile, WavIsExactToTheSample) {
+  ScratchFolder folder("wav");
+  const auto source = testing::Sine(1000, 0.8, 22050, 1.5);
+  ASSERT_TRUE(EncodeAudioFile(source, {22050, 2}, AudioFileType::Wav, folder.File("music")));
+
+  auto file = OpenAudioFile(folder.File("music"));
+  ASSERT_TRUE(file) << file.error().description;
+  EXPECT_EQ((*file)->Format(), (AudioFormat{22050, 2}));
+  EXPECT_EQ((*file)->LengthMs(), 1500);
+  const auto pulled = PullAll(**file);
+  EXPECT_EQ(pulled, source);
+  EXPECT_EQ((*file)->PositionMs(), 1500);
+
+  // Back to one second: the samples from frame 22050 on, exactly.
+  ASSERT_TRUE((*file)->SeekMs(1000));
+  EXPECT_EQ((*file)->PositionMs(), 1000);
+  const auto rest = PullAll(**file);
+  ASSERT_EQ(rest.size(), source.size() - 22050 * 2);
+  EXPECT_TRUE(std::equal(rest.begin(), rest.end(), source.begin() + 22050 * 2));
+
+  ASSERT_TRUE((*file)->SeekMs(5000));
+  EXPECT_TRUE(PullAll(**file).empty()) << "sound past the end";
+}
+
+TEST(AudioFile, MonoComesOutOnBothChannels) {
+  ScratchFolder folder("mono");
+  const auto stereo = testing::Sine(500, 0.5, 44100, 0.5);
+  std::vector<std::int16_t> mono(stereo.size() / 2);
+  for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = stereo[2 * i];
+  ASSERT_TRUE(EncodeAudioFile(mono, {44100, 1}, AudioFileType::Wav, folder.File("mono")));
+  auto file = OpenAudioFile(folder.File("mono"));
+  ASSERT_TRUE(file) << file.error().description;
+  EXPECT_EQ((*file)->Format(), (AudioFormat{44100, 2}));
+  const auto pulled = PullAll(**file);
+  ASSERT_EQ(pulled.size(), mono.size() * 2);
+  // The down-mix matrix scales a lone channel by 1/sqrt(2) at most; the
+  // channels must match each other and follow the source.
+  for (std::size_t i = 0; i < mono.size(); i += 37) {
+    EXPECT_EQ(pulled[2 * i], pulled[2 * i + 1]) << "frame " << i;
+  }
+  const auto m = testing::Measure(pulled, 44100);
+  EXPECT_NEAR(m.hertz, 500.0, 2.0);
+}
+
+struct CompressedCase {
+  AudioFileType type;
+  const char* name;
+};
+
+class CompressedAudio : public ::testing::TestWithParam<CompressedCase> {};
+
+// MP2 and MP3 written without a length header: the length comes from
+// counting the frames, exact to one codec frame (1152 samples, 26 ms).
+TEST_P(CompressedAudio, LengthToneAndSeek) {
+  const CompressedCase c = GetParam();
+  if (!CanEncodeAudio(c.type)) GTEST_SKIP() << "no " << c.name << " encoder in this FFmpeg";
+  ScratchFolder folder(c.name);
+  const auto source = testing::Sine(440, 0.5, 44100, 3.0);
+  auto written = EncodeAudioFile(source, {44100, 2}, c.type, folder.File("music"));
+  ASSERT_TRUE(written) << written.error().description;
+
+  auto file = OpenAudioFile(folder.File("music"));
+  ASSERT_TRUE(file) << file.error().description;
+  EXPECT_EQ((*file)->Format(), (AudioFormat{44100, 2}));
+  EXPECT_NEAR(static_cast<double>((*file)->LengthMs()), 3000.0, 60.0);
+  const auto pulled = PullAll(**file);
+  EXPECT_NEAR(static_cast<double>(pulled.size() / 2), 3.0 * 44100, 2.0 * 1152 + 600);
+  const auto m = testing::Measure(pulled, 44100);
+  EXPECT_NEAR(m.hertz, 440.0, 2.0);
+  EXPECT_NEAR(m.peak, 0.5, 0.05);
+
+  ASSERT_TRUE((*file)->SeekMs(2000));
+  EXPECT_NEAR(static_cast<double>((*file)->PositionMs()), 2000.0, 30.0);
+  const auto rest = PullAll(**file);
+  EXPECT_NEAR(static_cast<double>(rest.size() / 2), 44100.0, 2.0 * 1152 + 600);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, CompressedAudio,
+                         ::testing::Values(CompressedCase{AudioFileType::Mp2, "mp2"},
+                                           CompressedCase{AudioFileType::Mp3, "mp3"}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(AudioFile, RefusesFilesWithoutSound) {
+  ScratchFolder folder("no-sound");
+  ASSERT_TRUE(EncodePicture(testing::TestPattern(16, 16), PictureFormat::Png, folder.File("img")));
+  testing::WriteBytes(folder.File("empty"), {});
+  std::vector<std::uint8_t> garbage(4000);
+  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 13 % 241);
+  testing::WriteBytes(folder.File("garbage"), garbage);
+  for (const char* name : {"img", "empty", "garbage", "missing"}) {
+    auto file = OpenAudioFile(folder.File(name));
+    EXPECT_FALSE(file) << name << " opened as sound";
+  }
+}
+
+TEST(AudioFile, SurvivesFilesCutShort) {
+  ScratchFolder folder("cut-sound");
+  const auto source = testing::Sine(440, 0.5, 44100, 1.0);
+  for (AudioFileType type : {AudioFileType::Wav, AudioFileType::Mp2}) {
+    ASSERT_TRUE(EncodeAudioFile(source, {44100, 2}, type, folder.File("whole")));
+    const auto bytes = testing::ReadBytes(folder.File("whole"));
+    testing::WriteBytes(folder.File("cut"), {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)});
+    auto file = OpenAudioFile(folder.File("cut"));
+    if (!file) continue;  // refusing is fine; decoding must not overrun
+    const auto pulled = PullAll(**file);
+    EXPECT_LT(pulled.size(), source.size()) << "more sound than the half file holds";
+  }
+}
+
+}  // namespace
+}  // namespace vistel
