@@ -84,6 +84,7 @@ std::int16_t VideoControl::OpenMediaFile(std::string_view path) {
   state_ = State::Stopped;
   atEnd_ = false;
   soundAtStart_ = true;
+  pictureEnded_ = false;
   positionMs_ = 0;
   videoRect_ = {0.0F, 0.0F, VideoWidth(), VideoHeight()};
   TraceState("opened", videoRect_);
@@ -111,6 +112,7 @@ Status VideoControl::PlayMedia() {
   if (atEnd_) {
     positionMs_ = 0;
     atEnd_ = false;
+    pictureEnded_ = false;
   }
   const Milliseconds now = services_.loop.NowMs();
   playStartMs_ = now - positionMs_;
@@ -129,6 +131,7 @@ Status VideoControl::SetPlayPosition(std::int32_t positionMs) {
   if (positionMs < 0) return Fail(ErrorCode::InvalidProcedureCall, "negative play position");
   positionMs_ = positionMs;
   atEnd_ = false;
+  pictureEnded_ = false;
   if (state_ == State::Playing) {
     playStartMs_ = services_.loop.NowMs() - positionMs_;
     StartSound(positionMs_);
@@ -161,19 +164,31 @@ void VideoControl::Tick() {
   const Milliseconds now = services_.loop.NowMs();
   positionMs_ = std::max<Milliseconds>(0, now - playStartMs_);
   const Milliseconds duration = clip_->Duration();
-  bool hasFrame = false;
-  if (clip_->HasVideo() && (duration <= 0 || positionMs_ < duration)) {
-    const auto frame = clip_->FrameAt(positionMs_, decoded_);
-    hasFrame = frame.has_value() && *frame && !decoded_.IsEmpty();
-  }
-  if (!hasFrame) {
+  if (duration > 0 && positionMs_ >= duration) {
     EndOfClip();
     return;
   }
-  // Most ticks fall between two frames of the clip: scale only new ones.
-  if (decoded_ != shown_) {
-    std::swap(decoded_, shown_);
-    Present();
+  if (clip_->HasVideo() && !pictureEnded_) {
+    const auto frame = clip_->FrameAt(positionMs_, decoded_);
+    if (!frame) {  // a broken clip ends where it breaks
+      EndOfClip();
+      return;
+    }
+    if (*frame && !decoded_.IsEmpty()) {
+      // Most ticks fall between two frames of the clip: scale only new ones.
+      if (decoded_ != shown_) {
+        std::swap(decoded_, shown_);
+        Present();
+      }
+    } else {
+      pictureEnded_ = true;
+    }
+  }
+  // Sound that outlasts the picture plays to its end under the last frame.
+  const bool soundLeads = clip_->HasAudio() && duration > 0;
+  if ((pictureEnded_ || !clip_->HasVideo()) && !soundLeads) {
+    EndOfClip();
+    return;
   }
   if (now - lastNotifyMs_ >= kVideoNotifyPeriodMs) {
     lastNotifyMs_ = now;

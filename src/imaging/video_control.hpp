@@ -17,11 +17,13 @@
 // the clip for the frame on screen then, and hands it, scaled to the video
 // rectangle (nearest neighbour), to the VideoOutput when it differs from the
 // frame shown last and the control is visible. Every kVideoNotifyPeriodMs of
-// playback a tick raises VideoNotifyEvent with the position. The clip has
-// ended when the position reaches its duration (when known), when it has no
-// frame for the position, when decoding fails, or at once for a clip without
-// video: the control then stops its timer and its sound, keeps the last frame
-// on screen and raises VideoStateEvent(kVideoStateEnded) once. PlayMedia
+// playback a tick raises VideoNotifyEvent with the position. The clip ends
+// when the position reaches its duration (when known); before that, when
+// decoding fails, and when the picture has run out (or it has none) unless
+// its sound goes on: sound that outlasts the picture plays to the duration
+// under the last frame. At the end the control stops its timer and its
+// sound, keeps the last frame on screen and raises
+// VideoStateEvent(kVideoStateEnded) once. PlayMedia
 // after the end plays the clip again from its start. The sound of the clip
 // plays through AudioOutput from PlayMedia to the end, CloseMedia or a
 // rewind (which seeks it; a clip that cannot seek its sound goes on
@@ -162,6 +164,7 @@ class VideoControl {
   std::unique_ptr<AudioStream> sound_;  // pulls from clip_: reset before it
   State state_ = State::Idle;
   bool atEnd_ = false;
+  bool pictureEnded_ = false;  // no frame for the position: the last one stays
   bool soundAtStart_ = false;  // the clip's sound has not been pulled since opening
   Milliseconds positionMs_ = 0;
   Milliseconds playStartMs_ = 0;  // loop time at which position 0 was (is) due

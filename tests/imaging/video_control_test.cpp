@@ -331,13 +331,22 @@ TEST_F(VideoControlTest, PlayAfterTheEndReplaysFromTheStartWithItsSound) {
   EXPECT_EQ(states.size(), 2U);
 }
 
-TEST_F(VideoControlTest, ClipsWithoutPictureOrFramesEndPromptly) {
-  decoder.clips["sound only"] = {.hasVideo = false};
+TEST_F(VideoControlTest, TheClipEndsWithItsPictureOrItsLongerSound) {
+  decoder.clips["nothing"] = {.hasVideo = false, .hasAudio = false};
   decoder.clips["empty"] = {.durationMs = 0, .frameCount = 0};
   decoder.clips["broken"] = {.failFromMs = 300};
   decoder.clips["unknown length"] = {.durationMs = 0, .frameCount = 10};  // 400 ms of frames
-  for (const auto& [name, endMs] : std::vector<std::pair<std::string, Milliseconds>>{
-           {"sound only", 0}, {"empty", 0}, {"broken", 300}, {"unknown length", 400}}) {
+  decoder.clips["silent, short picture"] = {.frameCount = 10, .hasAudio = false};
+  decoder.clips["sound outlasts picture"] = {.frameCount = 10};
+  decoder.clips["sound only"] = {.hasVideo = false};
+  for (const auto& [name, endMs] :
+       std::vector<std::pair<std::string, Milliseconds>>{{"nothing", 0},
+                                                         {"empty", 0},
+                                                         {"broken", 300},
+                                                         {"unknown length", 400},
+                                                         {"silent, short picture", 400},
+                                                         {"sound outlasts picture", 1000},
+                                                         {"sound only", 1000}}) {
     states.clear();
     ASSERT_EQ(control.OpenMediaFile(name), 0) << name;
     const Milliseconds start = loop.NowMs();
