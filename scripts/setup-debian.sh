@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libfmt-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core
+  libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont   # MIDI: installed together
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
 )
 if [ "$(id -u)" -ne 0 ]; then
