@@ -28,7 +28,8 @@ namespace {
 //   BarnDoor      6 shapes: vertical doors open/close, horizontal open/close, four-way
 //                 split open/close; level unused
 //   ClockSweep    8 shapes: hand from 12, 3, 6, 9 o'clock, clockwise then counter-
-//                 clockwise; level: 1, 2 or 4 hands
+//                 clockwise; level: 1, 2 or 4 hands (with several, the starts lie a
+//                 quarter of the gap between hands apart)
 //   RadialSweep   8 shapes: fan pivoting on the top-left, top-right, bottom-right,
 //                 bottom-left corner, then the top, right, bottom, left edge's middle;
 //                 level: odd levels sweep the other way
@@ -41,8 +42,9 @@ namespace {
 //   Slide         4 shapes: horizontal slats, even ones from the left / from the right,
 //                 vertical slats from the top / from the bottom, odd slats from the
 //                 other side; level: slats 2+2*(l%8)
-//   Zoom          10 shapes: new grows / old shrinks about the centre, then about the
-//                 top-left, top-right, bottom-right, bottom-left corner; level unused
+//   Zoom          10 shapes: new grows / old shrinks about the centre, then the same
+//                 about the top-left, top-right, bottom-right, bottom-left corner;
+//                 level unused
 //   Pixelate      2 shapes: old pixelates out then new in / both pixelated and
 //                 blended; level: largest block 2, 3, 4, 5 grains
 //   FadeThroughColour  8 shapes: through colour 1, 2, 3, 4, black, white, colour 1
@@ -127,8 +129,8 @@ std::optional<EffectSpec> DescribeEffect(int code) {
 //   10 extra bands for blinds, checkerboards, strips and slides, 0 .. 64
 //      (random effects: 0 .. 15)
 //   11 grain 1 .. 32 for block sizes (dissolve blocks, spirals, snakes,
-//      pixelation), a block being grain/128 of the picture's shorter side;
-//      0 or less gives 8 (random effects: 1 .. 16)
+//      pixelation): a block is grain/256 of the picture's shorter side times
+//      a factor from the code's level; 0 or less gives 8 (random: 1 .. 16)
 //   12-14 not used
 EffectParameters ReadEffectSettings(const EffectSettings& settings) {
   const auto setting = [&](int number) { return settings[static_cast<std::size_t>(number - 1)]; };

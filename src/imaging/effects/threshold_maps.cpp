@@ -185,10 +185,12 @@ double Fraction(double v) {
 }
 
 Thresholds ClockSweep(const EffectSpec& spec, int w, int h) {
-  const double start = (spec.shape % 4) / 4.0;
   const bool clockwise = spec.shape < 4;
   constexpr std::array kHands = {1, 2, 4};
   const int hands = kHands[static_cast<std::size_t>(spec.level % 3)];
+  // Starts a quarter of the gap between hands apart (12, 3, 6, 9 o'clock
+  // for one hand), so that several hands never repeat another shape.
+  const double start = (spec.shape % 4) / (4.0 * hands);
   return ByPixel(w, h, [&](double x, double y) {
     const double a = Turns(x - w / 2.0, y - h / 2.0);
     const double rel = Fraction(clockwise ? a - start : start - a);
