@@ -44,7 +44,7 @@ PacketPtr NewPacket() {
   return packet;
 }
 
-Result<InputPtr> OpenInput(std::string_view path) {
+Result<InputPtr> OpenInput(std::string_view path, StreamInfo info) {
   QuietenLogOnce();
   const std::string name(path);
   AVFormatContext* raw = nullptr;
@@ -55,6 +55,8 @@ Result<InputPtr> OpenInput(std::string_view path) {
     return Fail(code, "Cannot open media file " + name + ": " + ErrorText(rc));
   }
   InputPtr input(raw);
+  // Probing a picture would decode it once more just to learn its pixel format.
+  if (info == StreamInfo::FromHeader && input->nb_streams > 0) return input;
   if (int rc = avformat_find_stream_info(input.get(), nullptr); rc < 0) {
     return Fail(MediaError("Cannot read the streams of " + name, rc));
   }

@@ -67,9 +67,14 @@ void QuietenLogOnce();
 FramePtr NewFrame();
 PacketPtr NewPacket();
 
+enum class StreamInfo {
+  Probe,      // read ahead (decoding if need be) until every stream is described
+  FromHeader  // trust the container's header: a picture's decoder finds the rest
+};
+
 // Opens a file for reading with its format found from its content (the
 // extracted media have no extension to go by).
-Result<InputPtr> OpenInput(std::string_view path);
+Result<InputPtr> OpenInput(std::string_view path, StreamInfo info = StreamInfo::Probe);
 
 // Opens a decoder for stream `index` of `input`. threads: 0 lets FFmpeg pick.
 Result<CodecPtr> OpenDecoder(const AVFormatContext& input, int index, int threads);

@@ -52,7 +52,7 @@ Result<FramePtr> DecodeFirstFrame(AVFormatContext& input, int stream, AVCodecCon
 Result<Image> FfmpegPictureDecoder::DecodePicture(std::string_view path, Pixel backColor) {
   // The demuxer is chosen by probing the content (png_pipe, jpeg_pipe,
   // bmp_pipe, gif, tiff_pipe, ...); a name without extension is no obstacle.
-  auto input = OpenInput(path);
+  auto input = OpenInput(path, StreamInfo::FromHeader);
   if (!input) {
     if (input.error().code == ErrorCode::FileNotFound) return Fail(input.error());
     return Fail(PictureError(path, input.error().description));
