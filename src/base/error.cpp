@@ -36,6 +36,8 @@ std::string DescribeError(ErrorCode code) {
       return "Path/File access error";
     case ErrorCode::PathNotFound:
       return "Path not found";
+    case ErrorCode::InvalidPropertyValue:
+      return "Invalid property value";
     case ErrorCode::InvalidPackage:
       return "Invalid screen saver file";
   }

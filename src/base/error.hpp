@@ -36,6 +36,7 @@ enum class ErrorCode : std::int32_t {
   PermissionDenied = 70,
   PathFileAccessError = 75,
   PathNotFound = 76,
+  InvalidPropertyValue = 380,
   InvalidPackage = 1001,  // ours: a package file that cannot be a show
 };
 
