@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/error.hpp"
 #include "music/form_drag.hpp"

@@ -20,7 +20,7 @@ using testing::RecordingMessages;
 using testing::ScratchFolder;
 
 constexpr std::uint32_t kMciErrFileNotFound = 275;
-constexpr std::uint32_t kMciErrInvalidDeviceName = 263;
+using testing::kMciErrInvalidDeviceName;
 
 // An MCI device that plays "sound files" whose text says their length and
 // name ("ms=1200 id=a"); the position runs with the virtual clock and stops
