@@ -1,14 +1,23 @@
 #include "base/conversions.hpp"
 
+#include <array>
 #include <bit>
 #include <cfenv>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
+
+// The shortcut for Singles relies on each float operation rounding once, to float.
+static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be evaluated in float");
+#ifdef __FAST_MATH__
+#error "the number conversions need IEEE arithmetic: build without -ffast-math"
+#endif
 
 namespace vistel {
 namespace {
@@ -219,6 +228,123 @@ Result<double> TextToDouble(std::string_view text) {
   return DecimalValue<double>(*number);
 }
 
+// Shortcuts for plain decimal text, which is how nearly every package field is
+// written. Each one either gives exactly what the general reading gives or
+// declines, and the text then goes the general way. They accept no blanks, no
+// radix literals and nothing out of range: those are rare and stay with the
+// general reading, which also owns every error.
+
+bool IsDecimalDigit(char c, unsigned& digit) {
+  digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned{'0'};
+  return digit < 10U;
+}
+
+// An optional sign and nothing but digits: the exact value. Declines past 18
+// significant digits, where int64 could overflow (any such value is out of
+// every range we convert to anyway).
+std::optional<std::int64_t> PlainInteger(std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  bool negative = false;
+  if (at != end && (*at == '-' || *at == '+')) {
+    negative = *at == '-';
+    ++at;
+  }
+  if (at == end) return std::nullopt;
+  while (at != end && *at == '0') ++at;
+  constexpr std::ptrdiff_t kMaxDigits = 18;
+  if (end - at > kMaxDigits) return std::nullopt;
+  std::int64_t value = 0;
+  for (unsigned digit = 0; at != end; ++at) {
+    if (!IsDecimalDigit(*at, digit)) return std::nullopt;
+    value = value * 10 + static_cast<std::int64_t>(digit);
+  }
+  return negative ? -value : value;
+}
+
+template <class Int>
+std::optional<Int> PlainIntegerIn(std::string_view text) {
+  const std::optional<std::int64_t> value = PlainInteger(text);
+  if (!value || *value < std::numeric_limits<Int>::min() ||
+      *value > std::numeric_limits<Int>::max()) {
+    return std::nullopt;
+  }
+  return static_cast<Int>(*value);
+}
+
+// Powers of ten that a float holds exactly: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
+constexpr std::array<float, 11> kExactFloatPowersOfTen = {1e0F, 1e1F, 1e2F, 1e3F, 1e4F, 1e5F,
+                                                          1e6F, 1e7F, 1e8F, 1e9F, 1e10F};
+constexpr std::uint32_t kExactFloatIntegers = 1U << 24;  // every integer below is a float
+
+// Sign, digits, an optional "." with digits, an optional exponent: the value
+// is m * 10^e with m and e whole. When m < 2^24 and |e| <= 10 both m and
+// 10^|e| are exact floats, so one IEEE multiplication or division gives the
+// correctly rounded result (Clinger's fast path). That rounding follows the
+// current mode, so the shortcut declines in any mode but to-nearest unless
+// e = 0 (then m itself is the exact result).
+std::optional<float> PlainSingle(std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  bool negative = false;
+  if (at != end && (*at == '-' || *at == '+')) {
+    negative = *at == '-';
+    ++at;
+  }
+  std::uint32_t significand = 0;
+  int significantDigits = 0;  // leading zeros not counted
+  int scale = 0;              // the power of ten m is multiplied with
+  bool anyDigit = false;
+  // Nine digits could overflow 32 bits; eight are already past 2^24.
+  constexpr int kMaxDigits = 8;
+  const auto takeDigits = [&](int scalePerDigit) {
+    for (unsigned digit = 0; at != end && IsDecimalDigit(*at, digit); ++at) {
+      anyDigit = true;
+      scale += scalePerDigit;
+      if (significand == 0 && digit == 0) continue;
+      if (++significantDigits > kMaxDigits) return false;
+      significand = significand * 10U + digit;
+    }
+    return true;
+  };
+  if (!takeDigits(0)) return std::nullopt;
+  if (at != end && *at == '.') {
+    ++at;
+    if (!takeDigits(-1)) return std::nullopt;
+  }
+  if (!anyDigit || significand >= kExactFloatIntegers) return std::nullopt;
+  if (at != end && (*at == 'e' || *at == 'E' || *at == 'd' || *at == 'D')) {
+    ++at;
+    bool exponentNegative = false;
+    if (at != end && (*at == '-' || *at == '+')) {
+      exponentNegative = *at == '-';
+      ++at;
+    }
+    if (at == end) return std::nullopt;  // an incomplete exponent does not convert
+    constexpr int kCap = 1000;           // far beyond what the shortcut takes
+    int exponent = 0;
+    for (unsigned digit = 0; at != end; ++at) {
+      if (!IsDecimalDigit(*at, digit)) return std::nullopt;
+      if (exponent < kCap) exponent = exponent * 10 + static_cast<int>(digit);
+    }
+    scale += exponentNegative ? -exponent : exponent;
+  }
+  if (at != end) return std::nullopt;
+  constexpr int kMaxScale = static_cast<int>(kExactFloatPowersOfTen.size()) - 1;
+  if (scale < -kMaxScale || scale > kMaxScale) return std::nullopt;
+
+  float value = static_cast<float>(significand);
+  if (scale != 0) {
+    if (std::fegetround() != FE_TONEAREST) return std::nullopt;
+    if (scale > 0) {
+      value *= kExactFloatPowersOfTen[static_cast<std::size_t>(scale)];
+    } else {
+      value /= kExactFloatPowersOfTen[static_cast<std::size_t>(-scale)];
+    }
+  }
+  return negative ? -value : value;
+}
+
 template <class Int>
 Result<Int> RoundToInt(double value) {
   const double rounded = RoundHalfToEven(value);
@@ -251,6 +377,23 @@ Result<double> Val(std::string_view text) {
 }
 
 Result<std::int16_t> TextToInteger(std::string_view text) {
+  if (const std::optional<std::int16_t> value = PlainIntegerIn<std::int16_t>(text)) return *value;
+  return general_reading::TextToInteger(text);
+}
+
+Result<std::int32_t> TextToLong(std::string_view text) {
+  if (const std::optional<std::int32_t> value = PlainIntegerIn<std::int32_t>(text)) return *value;
+  return general_reading::TextToLong(text);
+}
+
+Result<float> TextToSingle(std::string_view text) {
+  if (const std::optional<float> value = PlainSingle(text)) return *value;
+  return general_reading::TextToSingle(text);
+}
+
+namespace general_reading {
+
+Result<std::int16_t> TextToInteger(std::string_view text) {
   const Result<double> value = TextToDouble(text);
   if (!value) return Fail(value.error());
   return RoundToInteger(*value);
@@ -274,6 +417,8 @@ Result<float> TextToSingle(std::string_view text) {
   return DecimalValue<float>(*number);
 }
 
+}  // namespace general_reading
+
 Result<bool> TextToBoolean(std::string_view text) {
   const std::string_view trimmed = TrimSpacesAndTabs(text);
   const auto equalsWord = [trimmed](std::string_view word) {
@@ -287,6 +432,7 @@ Result<bool> TextToBoolean(std::string_view text) {
   };
   if (equalsWord("true")) return true;
   if (equalsWord("false")) return false;
+  if (const std::optional<std::int64_t> value = PlainInteger(trimmed)) return *value != 0;
   const Result<double> value = TextToDouble(trimmed);
   if (!value) return Fail(value.error());
   return *value != 0.0;

@@ -38,6 +38,14 @@ Result<float> TextToSingle(std::string_view text);
 // "True" / "False" in any letter case, or a number (non-zero is True).
 Result<bool> TextToBoolean(std::string_view text);
 
+// The three conversions above without their shortcut for plain decimal text:
+// the reading the shortcut must always agree with. For tests.
+namespace general_reading {
+Result<std::int16_t> TextToInteger(std::string_view text);
+Result<std::int32_t> TextToLong(std::string_view text);
+Result<float> TextToSingle(std::string_view text);
+}  // namespace general_reading
+
 // The integer nearest to value, ties to even (2.5 -> 2, 3.5 -> 4), whatever
 // the floating-point rounding mode. NaN and infinities come back unchanged.
 double RoundHalfToEven(double value);

@@ -7,7 +7,10 @@
 // the records and their strings, so the time is linear in the text.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,15 +47,27 @@ class LineFields {
   void Split(std::string_view line) {
     count_ = 0;
     if (line.empty()) return;
-    // Fields are a few bytes long: a plain byte loop beats a search call per field.
+    // Fields are a few bytes long, so a search call per field costs more than
+    // it saves; the line is scanned eight bytes at a time instead, each word
+    // giving its separators as a bit mask, so there is no branch per byte.
     const char* const begin = line.data();
     const char* const end = begin + line.size();
     const char* field = begin;
-    for (const char* at = begin; at != end; ++at) {
-      if (*at != kFieldSeparator) continue;
-      fields_[count_++] = std::string_view(field, static_cast<std::size_t>(at - field));
-      field = at + 1;
-      if (count_ == kKeptFields) return;
+    const char* at = begin;
+    const auto endField = [&](const char* separator) {
+      fields_[count_++] = std::string_view(field, static_cast<std::size_t>(separator - field));
+      field = separator + 1;
+      return count_ == kKeptFields;
+    };
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; end - at >= kWordBytes; at += kWordBytes) {
+        for (std::uint64_t mask = SeparatorMask(at); mask != 0; mask &= mask - 1) {
+          if (endField(at + std::countr_zero(mask) / 8)) return;
+        }
+      }
+    }
+    for (; at != end; ++at) {
+      if (*at == kFieldSeparator && endField(at)) return;
     }
     fields_[count_++] = std::string_view(field, static_cast<std::size_t>(end - field));
   }
@@ -64,6 +79,19 @@ class LineFields {
   }
 
  private:
+  static constexpr std::ptrdiff_t kWordBytes = sizeof(std::uint64_t);
+
+  // The top bit of each byte of the eight at `at` that is a separator; all
+  // other bits clear. Exact per byte: no carry crosses from one byte to the next.
+  static std::uint64_t SeparatorMask(const char* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    const std::uint64_t zeroAtSeparators = ~word;  // the separator is 0xFF
+    constexpr std::uint64_t kLow7 = 0x7F7F'7F7F'7F7F'7F7FULL;
+    const std::uint64_t nonZero = ((zeroAtSeparators & kLow7) + kLow7) | zeroAtSeparators;
+    return ~(nonZero | kLow7);
+  }
+
   std::array<std::string_view, kKeptFields> fields_;
   std::size_t count_ = 0;
 };
@@ -150,8 +178,13 @@ void ExpandCaptionLineBreaks(std::string& caption) {
   caption = std::move(expanded);
 }
 
-void ReadScreenGroup(ResumeNext& statements, LineReader& lines, ScreenSettings& screen) {
-  std::array<LineFields, kGroupLineCount> group;
+// The fields of the lines of one group. Kept from group to group: each
+// LineFields is a couple of kilobytes, and clearing them anew for every group
+// costs more than reading the group's numbers.
+using GroupFields = std::array<LineFields, kGroupLineCount>;
+
+void ReadScreenGroup(ResumeNext& statements, LineReader& lines, GroupFields& group,
+                     ScreenSettings& screen) {
   for (auto& fields : group) {
     lines.SplitCurrent(fields);  // lines past the end of a short last group have no fields
     lines.Advance();
@@ -198,7 +231,8 @@ expected<void, PackageProblem> ParseConfiguration(std::string_view text, Package
   // without its final CR LF still yields its last group, and a short last
   // group is filled as far as its lines exist.
   std::vector<ScreenSettings> screens;
-  while (lines.HasLineAfter()) ReadScreenGroup(statements, lines, screens.emplace_back());
+  GroupFields group;
+  while (lines.HasLineAfter()) ReadScreenGroup(statements, lines, group, screens.emplace_back());
   if (screens.empty()) return unexpected(PackageProblem::NoScreenGroup);
 
   package.Global = std::move(global);
