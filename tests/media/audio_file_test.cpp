@@ -106,7 +106,8 @@ TEST(AudioFile, RefusesFilesWithoutSound) {
   ASSERT_TRUE(EncodePicture(testing::TestPattern(16, 16), PictureFormat::Png, folder.File("img")));
   testing::WriteBytes(folder.File("empty"), {});
   std::vector<std::uint8_t> garbage(4000);
-  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 13 % 241);
+  for (std::size_t i = 0; i < garbage.size(); ++i)
+    garbage[i] = static_cast<std::uint8_t>(i * 13 % 241);
   testing::WriteBytes(folder.File("garbage"), garbage);
   for (const char* name : {"img", "empty", "garbage", "missing"}) {
     auto file = OpenAudioFile(folder.File(name));
@@ -120,7 +121,9 @@ TEST(AudioFile, SurvivesFilesCutShort) {
   for (AudioFileType type : {AudioFileType::Wav, AudioFileType::Mp2}) {
     ASSERT_TRUE(EncodeAudioFile(source, {44100, 2}, type, folder.File("whole")));
     const auto bytes = testing::ReadBytes(folder.File("whole"));
-    testing::WriteBytes(folder.File("cut"), {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)});
+    testing::WriteBytes(
+        folder.File("cut"),
+        {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2)});
     auto file = OpenAudioFile(folder.File("cut"));
     if (!file) continue;  // refusing is fine; decoding must not overrun
     const auto pulled = PullAll(**file);

@@ -122,7 +122,8 @@ TEST_F(ClipDecoderTest, PlaysItsSound) {
   ASSERT_TRUE(clip);
   std::vector<std::int16_t> pulled;
   std::vector<std::int16_t> chunk(4096);
-  while (std::size_t n = clip->Sound()->Pull(chunk)) pulled.insert(pulled.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
+  while (std::size_t n = clip->Sound()->Pull(chunk))
+    pulled.insert(pulled.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
   // Two seconds, give or take the encoder's frame padding (1152 samples).
   EXPECT_NEAR(static_cast<double>(pulled.size() / 2), 88200.0, 1400.0);
   const auto measure = testing::Measure(pulled, 44100);
@@ -134,7 +135,8 @@ TEST(ClipDecoderErrors, RefusesWhatIsNotAClip) {
   ScratchFolder folder("clip-errors");
   testing::WriteBytes(folder.File("empty"), {});
   std::vector<std::uint8_t> garbage(5000);
-  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 7919 % 251);
+  for (std::size_t i = 0; i < garbage.size(); ++i)
+    garbage[i] = static_cast<std::uint8_t>(i * 7919 % 251);
   testing::WriteBytes(folder.File("garbage"), garbage);
   FfmpegClipDecoder decoder;
   for (const char* name : {"missing", "empty", "garbage"}) {

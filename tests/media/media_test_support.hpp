@@ -52,8 +52,8 @@ inline std::vector<std::int16_t> Sine(double hertz, double amplitude, int rate, 
   const auto frames = static_cast<std::size_t>(seconds * rate);
   std::vector<std::int16_t> samples(frames * 2);
   for (std::size_t i = 0; i < frames; ++i) {
-    const double v =
-        amplitude * 32767.0 * std::sin(2.0 * std::numbers::pi * hertz * static_cast<double>(i) / rate);
+    const double v = amplitude * 32767.0 *
+                     std::sin(2.0 * std::numbers::pi * hertz * static_cast<double>(i) / rate);
     samples[2 * i] = static_cast<std::int16_t>(std::lround(v));
     samples[2 * i + 1] = static_cast<std::int16_t>(std::lround(v / 2));
   }
@@ -91,7 +91,8 @@ inline SoundMeasure Measure(const std::vector<std::int16_t>& samples, int rate) 
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {

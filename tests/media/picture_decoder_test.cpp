@@ -24,7 +24,8 @@ Difference Compare(const Image& actual, const Image& expected) {
     for (int x = 0; x < expected.Width(); ++x) {
       const Pixel a = actual.At(x, y), e = expected.At(x, y);
       for (int shift : {0, 8, 16}) {
-        const int da = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((e >> shift) & 0xFF);
+        const int da =
+            static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((e >> shift) & 0xFF);
         d.maximum = std::max(d.maximum, static_cast<unsigned>(std::abs(da)));
         sum += std::abs(da);
       }
@@ -39,7 +40,8 @@ Image FewColours(int width, int height) {
   Image image(width, height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      image.At(x, y) = MakePixel(static_cast<unsigned>(x % 20) * 12, static_cast<unsigned>(y % 10) * 25, 77);
+      image.At(x, y) =
+          MakePixel(static_cast<unsigned>(x % 20) * 12, static_cast<unsigned>(y % 10) * 25, 77);
     }
   }
   return image;
@@ -109,8 +111,8 @@ TEST(PictureDecoder, ComposesTransparencyOverTheBackColour) {
     const unsigned a = static_cast<unsigned>(x);
     auto mix = [a](unsigned c, unsigned b) { return (c * a + b * (255 - a) + 127) / 255; };
     const Pixel expected = MakePixel(mix(250, 0), mix(10, 200), mix(128, 40));
-    EXPECT_EQ(decoded->At(x, 1), expected) << "alpha " << a << std::hex << " got " << decoded->At(x, 1)
-                                           << " expected " << expected;
+    EXPECT_EQ(decoded->At(x, 1), expected)
+        << "alpha " << a << std::hex << " got " << decoded->At(x, 1) << " expected " << expected;
   }
 }
 
@@ -125,11 +127,10 @@ std::vector<std::uint8_t> RleBmp() {
     b.push_back(static_cast<std::uint8_t>(v));
     b.push_back(static_cast<std::uint8_t>(v >> 8));
   };
-  const std::vector<std::uint8_t> data = {
-      4, 1,        // bottom row: four of colour 1
-      0, 0,        // end of line
-      2, 2, 2, 3,  // top row: two of colour 2, two of colour 3
-      0, 1};       // end of bitmap
+  const std::vector<std::uint8_t> data = {4, 1,        // bottom row: four of colour 1
+                                          0, 0,        // end of line
+                                          2, 2, 2, 3,  // top row: two of colour 2, two of colour 3
+                                          0, 1};       // end of bitmap
   const std::uint32_t offset = 14 + 40 + 4 * 4;
   put32(offset + static_cast<std::uint32_t>(data.size()));
   put32(0);
@@ -145,7 +146,8 @@ std::vector<std::uint8_t> RleBmp() {
   put32(2835);
   put32(4);
   put32(0);
-  for (std::uint32_t bgr : {0x000000U, 0x0000FFU, 0x00FF00U, 0xFF8000U}) put32(bgr);  // B,G,R,0 bytes
+  for (std::uint32_t bgr : {0x000000U, 0x0000FFU, 0x00FF00U, 0xFF8000U})
+    put32(bgr);  // B,G,R,0 bytes
   b.insert(b.end(), data.begin(), data.end());
   return b;
 }
@@ -170,7 +172,8 @@ TEST(PictureDecoder, RefusesBrokenFilesWithAReason) {
   const auto png = testing::ReadBytes(folder.File("png"));
   const auto jpg = testing::ReadBytes(folder.File("jpg"));
   std::vector<std::uint8_t> garbage(3000);
-  for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 31 % 253);
+  for (std::size_t i = 0; i < garbage.size(); ++i)
+    garbage[i] = static_cast<std::uint8_t>(i * 31 % 253);
   testing::WriteBytes(folder.File("empty"), {});
   testing::WriteBytes(folder.File("garbage"), garbage);
   testing::WriteBytes(folder.File("png-header"), {png.begin(), png.begin() + 60});
@@ -180,8 +183,8 @@ TEST(PictureDecoder, RefusesBrokenFilesWithAReason) {
   FfmpegPictureDecoder decoder;
   for (const char* name : {"empty", "garbage", "png-header", "jpg-header", "text"}) {
     auto decoded = decoder.DecodePicture(folder.File(name), 0);
-    EXPECT_FALSE(decoded) << name << " decoded as a " << decoded->Width() << "x" << decoded->Height()
-                          << " picture";
+    EXPECT_FALSE(decoded) << name << " decoded as a " << decoded->Width() << "x"
+                          << decoded->Height() << " picture";
     if (!decoded) {
       EXPECT_NE(decoded.error().description.find(name), std::string::npos)
           << "the reason names the file: " << decoded.error().description;
@@ -204,13 +207,34 @@ TEST(PictureDecoder, SurvivesFilesCutShort) {
     ASSERT_TRUE(EncodePicture(source, format, folder.File("whole")));
     const auto bytes = testing::ReadBytes(folder.File("whole"));
     for (std::size_t keep : {bytes.size() / 2, bytes.size() - 1}) {
-      testing::WriteBytes(folder.File("cut"), {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep)});
+      testing::WriteBytes(folder.File("cut"),
+                          {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep)});
       auto decoded = decoder.DecodePicture(folder.File("cut"), 0);
       if (decoded) {
         EXPECT_EQ(decoded->Extent(), source.Extent()) << "format " << static_cast<int>(format);
       }
     }
   }
+}
+
+// A PNG whose header claims 20000x20000 pixels (1.6 GB decoded) over a
+// few bytes of data: refused, not allocated.
+TEST(PictureDecoder, RefusesPicturesClaimingAHugeSize) {
+  ScratchFolder folder("huge");
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&png](const char* type, std::vector<std::uint8_t> data) {
+    const auto n = static_cast<std::uint32_t>(data.size());
+    for (int shift : {24, 16, 8, 0}) png.push_back(static_cast<std::uint8_t>(n >> shift));
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    for (int i = 0; i < 4; ++i) png.push_back(0);  // CRC, not checked by default
+  };
+  chunk("IHDR", {0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0});
+  chunk("IDAT", {0x78, 0x9C, 0x63, 0, 0, 0, 1, 0, 1});
+  chunk("IEND", {});
+  testing::WriteBytes(folder.File("img"), png);
+  auto decoded = FfmpegPictureDecoder().DecodePicture(folder.File("img"), 0);
+  EXPECT_FALSE(decoded) << "decoded as " << decoded->Width() << "x" << decoded->Height();
 }
 
 TEST(PictureDecoder, WritePngAndReadPngRoundTrip) {

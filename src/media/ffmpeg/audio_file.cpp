@@ -60,8 +60,7 @@ class FfmpegAudioFile final : public AudioFileDecoder {
     std::lock_guard lock(mutex_);
     position = std::max<Milliseconds>(position, 0);
     const AVStream* s = input_->streams[stream_];
-    const std::int64_t ts =
-        startTime_ + av_rescale_q(position, AVRational{1, 1000}, s->time_base);
+    const std::int64_t ts = startTime_ + av_rescale_q(position, AVRational{1, 1000}, s->time_base);
     const int rc = av_seek_frame(input_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD);
     if (rc < 0) {
       // A stream that cannot seek can still go forward by decoding.
@@ -87,9 +86,7 @@ class FfmpegAudioFile final : public AudioFileDecoder {
   }
 
  private:
-  Milliseconds FramesToMs(std::int64_t frames) const {
-    return frames * 1000 / format_.sampleRate;
-  }
+  Milliseconds FramesToMs(std::int64_t frames) const { return frames * 1000 / format_.sampleRate; }
   std::int64_t MsToFrames(Milliseconds ms) const { return ms * format_.sampleRate / 1000; }
 
   // The stream's own length where the file states it; otherwise the frames'
@@ -264,8 +261,7 @@ class FfmpegAudioFile final : public AudioFileDecoder {
 Result<std::unique_ptr<AudioFileDecoder>> OpenAudioFile(std::string_view path) {
   auto input = OpenInput(path);
   if (!input) return Fail(input.error());
-  const int stream =
-      av_find_best_stream(input->get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const int stream = av_find_best_stream(input->get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (stream < 0) {
     return Fail(ErrorCode::InvalidProcedureCall,
                 "No sound in " + std::string(path) + ": " + ErrorText(stream));

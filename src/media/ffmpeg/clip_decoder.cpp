@@ -33,7 +33,8 @@ class FfmpegClip final : public MediaClip {
         start_ = av_rescale_q(input_->start_time, AV_TIME_BASE_Q, timeBase_);
       }
       AVRational rate = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
-      if (rate.num > 0 && rate.den > 0) frameMs_ = std::max<Milliseconds>(1, 1000 * rate.den / rate.num);
+      if (rate.num > 0 && rate.den > 0)
+        frameMs_ = std::max<Milliseconds>(1, 1000 * rate.den / rate.num);
     }
     duration_ = MeasureDuration();
   }
@@ -95,7 +96,8 @@ class FfmpegClip final : public MediaClip {
   }
 
   Status SeekTo(Milliseconds t) {
-    const std::int64_t ts = start_ + av_rescale_q(std::max<Milliseconds>(t, 0), {1, 1000}, timeBase_);
+    const std::int64_t ts =
+        start_ + av_rescale_q(std::max<Milliseconds>(t, 0), {1, 1000}, timeBase_);
     if (av_seek_frame(input_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
       // Some streams only rewind: start over from the first byte.
       if (std::int64_t rc = avio_seek(input_->pb, 0, SEEK_SET); rc < 0) {
@@ -116,8 +118,9 @@ class FfmpegClip final : public MediaClip {
       if (rc == 0) {
         std::int64_t pts = next_->best_effort_timestamp;
         if (pts == AV_NOPTS_VALUE) {
-          pts = lastPts_ == AV_NOPTS_VALUE ? start_
-                                           : lastPts_ + av_rescale_q(frameMs_, {1, 1000}, timeBase_);
+          pts = lastPts_ == AV_NOPTS_VALUE
+                    ? start_
+                    : lastPts_ + av_rescale_q(frameMs_, {1, 1000}, timeBase_);
         }
         lastPts_ = pts;
         nextMs_ = av_rescale_q(pts - start_, timeBase_, {1, 1000});

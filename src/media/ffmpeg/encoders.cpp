@@ -21,8 +21,8 @@ Error WriteError(std::string_view path, std::string_view what) {
 
 Result<CodecPtr> NewEncoder(AVCodecID id, const char* name = nullptr) {
   QuietenLogOnce();
-  const AVCodec* codec = name != nullptr ? avcodec_find_encoder_by_name(name)
-                                         : avcodec_find_encoder(id);
+  const AVCodec* codec =
+      name != nullptr ? avcodec_find_encoder_by_name(name) : avcodec_find_encoder(id);
   if (codec == nullptr) {
     return Fail(MediaError(std::string("No ") + (name != nullptr ? name : avcodec_get_name(id)) +
                            " encoder in this FFmpeg"));
@@ -89,9 +89,9 @@ FramePtr PackedFrame(const Image& image, AVPixelFormat format) {
 // Converts the image with swscale (for the YUV formats of JPEG and MPEG-1).
 bool ScaleInto(const Image& image, AVFrame& frame, ScalePtr& scaler) {
   SwsContext* context = sws_getCachedContext(
-      scaler.release(), image.Width(), image.Height(), AV_PIX_FMT_0RGB32, frame.width,
-      frame.height, static_cast<AVPixelFormat>(frame.format),
-      SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
+      scaler.release(), image.Width(), image.Height(), AV_PIX_FMT_0RGB32, frame.width, frame.height,
+      static_cast<AVPixelFormat>(frame.format), SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP,
+      nullptr, nullptr, nullptr);
   scaler.reset(context);
   if (context == nullptr || av_frame_make_writable(&frame) < 0) return false;
   const std::uint8_t* in[4] = {reinterpret_cast<const std::uint8_t*>(image.Pixels().data()),
@@ -117,8 +117,8 @@ FramePtr PalettedFrame(const Image& image) {
     for (auto [pixel, i] : index) palette[i] = 0xFF000000U | pixel;
   } else {
     for (unsigned i = 0; i < 256; ++i) {
-      palette[i] = 0xFF000000U | MakePixel((i >> 5) * 255 / 7, ((i >> 2) & 7) * 255 / 7,
-                                           (i & 3) * 255 / 3);
+      palette[i] =
+          0xFF000000U | MakePixel((i >> 5) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 255 / 3);
     }
   }
   for (int y = 0; y < image.Height(); ++y) {
@@ -240,8 +240,8 @@ class SoundFeeder {
   // The next frame, padded with silence at the end.
   FramePtr Next() {
     const std::size_t total = samples_.size() / static_cast<std::size_t>(channels_);
-    const int count = static_cast<int>(std::min<std::size_t>(
-        static_cast<std::size_t>(frameSize_), total - std::min(total, next_)));
+    const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(frameSize_),
+                                                             total - std::min(total, next_)));
     // The last frame is short where the encoder allows it (PCM, LAME), else
     // padded with silence.
     const bool shortLast = (codec_.codec->capabilities & (AV_CODEC_CAP_VARIABLE_FRAME_SIZE |
@@ -252,9 +252,10 @@ class SoundFeeder {
     frame->nb_samples = shortLast ? count : frameSize_;
     av_channel_layout_copy(&frame->ch_layout, &codec_.ch_layout);
     if (av_frame_get_buffer(frame.get(), 0) < 0) throw std::bad_alloc();
-    av_samples_set_silence(frame->extended_data, 0, frame->nb_samples, channels_, codec_.sample_fmt);
-    const std::uint8_t* in[1] = {
-        reinterpret_cast<const std::uint8_t*>(samples_.data() + next_ * static_cast<std::size_t>(channels_))};
+    av_samples_set_silence(frame->extended_data, 0, frame->nb_samples, channels_,
+                           codec_.sample_fmt);
+    const std::uint8_t* in[1] = {reinterpret_cast<const std::uint8_t*>(
+        samples_.data() + next_ * static_cast<std::size_t>(channels_))};
     swr_convert(resampler_.get(), frame->extended_data, count, in, count);
     frame->pts = static_cast<std::int64_t>(next_);
     next_ += static_cast<std::size_t>(frameSize_);
@@ -412,7 +413,8 @@ Status EncodeMpeg1Clip(const Mpeg1ClipSettings& settings, const FrameGenerator& 
   CodecPtr audio;
   AVStream* audioStream = nullptr;
   if (sound != nullptr) {
-    auto opened = SoundEncoder(AV_CODEC_ID_MP2, nullptr, sound->format, 64000 * sound->format.channels * 2);
+    auto opened =
+        SoundEncoder(AV_CODEC_ID_MP2, nullptr, sound->format, 64000 * sound->format.channels * 2);
     if (!opened) return Fail(opened.error());
     audio = std::move(*opened);
     auto added = muxer.AddStream(*audio);
@@ -472,7 +474,9 @@ Status EncodeAudioFile(std::span<const std::int16_t> samples, AudioFormat format
   const AVCodecID id = type == AudioFileType::Wav   ? AV_CODEC_ID_PCM_S16LE
                        : type == AudioFileType::Mp3 ? AV_CODEC_ID_MP3
                                                     : AV_CODEC_ID_MP2;
-  const char* container = type == AudioFileType::Wav ? "wav" : type == AudioFileType::Mp3 ? "mp3" : "mp2";
+  const char* container = type == AudioFileType::Wav   ? "wav"
+                          : type == AudioFileType::Mp3 ? "mp3"
+                                                       : "mp2";
   auto codec = SoundEncoder(id, nullptr, format, type == AudioFileType::Wav ? 0 : 192000);
   if (!codec) return Fail(codec.error());
   Muxer muxer;

@@ -34,15 +34,15 @@ Result<Image> ReadPng(std::string_view path);
 // ---- Clips --------------------------------------------------------------
 
 struct ClipSound {
-  AudioFormat format;                 // 32000, 44100 or 48000 Hz; 1 or 2 channels
+  AudioFormat format;                     // 32000, 44100 or 48000 Hz; 1 or 2 channels
   std::span<const std::int16_t> samples;  // interleaved
 };
 
 struct Mpeg1ClipSettings {
-  IntSize size;                 // even width and height
-  int framesPerSecond = 25;     // one of MPEG-1's rates: 24, 25, 30, 50, 60
+  IntSize size;              // even width and height
+  int framesPerSecond = 25;  // one of MPEG-1's rates: 24, 25, 30, 50, 60
   int frameCount = 0;
-  int quantiser = 2;            // 1 (best) to 31
+  int quantiser = 2;  // 1 (best) to 31
 };
 
 // Draws frame `index` (from 0) into `frame`, which has the clip's size.

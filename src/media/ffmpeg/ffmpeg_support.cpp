@@ -67,7 +67,8 @@ Result<CodecPtr> OpenDecoder(const AVFormatContext& input, int index, int thread
   const AVCodecParameters* parameters = input.streams[index]->codecpar;
   const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
   if (codec == nullptr) {
-    return Fail(MediaError(std::string("No decoder for ") + avcodec_get_name(parameters->codec_id)));
+    return Fail(
+        MediaError(std::string("No decoder for ") + avcodec_get_name(parameters->codec_id)));
   }
   CodecPtr context(avcodec_alloc_context3(codec));
   if (!context) throw std::bad_alloc();

@@ -67,7 +67,8 @@ bool ConvertFrameOver(const AVFrame& frame, Pixel back, Image& image) {
       continue;
     }
     const unsigned na = 255 - a;
-    p = MakePixel((PixelRed(p) * a + br * na + 127) / 255, (PixelGreen(p) * a + bg * na + 127) / 255,
+    p = MakePixel((PixelRed(p) * a + br * na + 127) / 255,
+                  (PixelGreen(p) * a + bg * na + 127) / 255,
                   (PixelBlue(p) * a + bb * na + 127) / 255);
   }
   return true;

@@ -11,6 +11,9 @@ using namespace ffmpeg;
 
 namespace {
 
+// 256 MiB of decoded pixels, the imaging control's own bitmap limit.
+constexpr std::int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
+
 Error PictureError(std::string_view path, std::string_view what) {
   return Error(ErrorCode::InvalidProcedureCall,
                "Cannot read the picture " + std::string(path) + ": " + std::string(what));
@@ -38,7 +41,8 @@ Result<FramePtr> DecodeFirstFrame(AVFormatContext& input, int stream, AVCodecCon
       continue;
     }
     if (packet->stream_index == stream) {
-      if (int sent = avcodec_send_packet(&codec, packet.get()); sent < 0 && sent != AVERROR(EAGAIN)) {
+      if (int sent = avcodec_send_packet(&codec, packet.get());
+          sent < 0 && sent != AVERROR(EAGAIN)) {
         lastError = sent;
       }
     }
@@ -61,6 +65,8 @@ Result<Image> FfmpegPictureDecoder::DecodePicture(std::string_view path, Pixel b
   if (stream < 0) return Fail(PictureError(path, "not a picture"));
   auto codec = OpenDecoder(**input, stream, 1);
   if (!codec) return Fail(PictureError(path, codec.error().description));
+  // A header may claim any size: refuse before allocating what no show uses.
+  (*codec)->max_pixels = kMaxPicturePixels;
   auto frame = DecodeFirstFrame(**input, stream, **codec, path);
   if (!frame) return Fail(frame.error());
   Image image;
