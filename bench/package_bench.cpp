@@ -3,6 +3,7 @@
 // LoadPackage. Goal: well under 50 ms each.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,7 +11,9 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "base/conversions.hpp"
 #include "package/reader.hpp"
 
 namespace {
@@ -132,6 +135,28 @@ void BM_ReadPackageFile(benchmark::State& state) {
   ReportShape(state, package, bytes.size());
 }
 BENCHMARK(BM_ReadPackageFile)->Unit(benchmark::kMillisecond);
+
+// One field conversion at a time, over the kinds of text a package holds:
+// plain numbers (the common case), ones only the general reading takes, and
+// fields that do not convert at all (empty or text), which resume-next skips.
+void BM_FieldConversions(benchmark::State& state) {
+  static constexpr std::array<std::string_view, 8> kPlain = {
+      "0", "16711680", "-100", "225282", "2.000164", "-86.17347", "5.5", "1000"};
+  static constexpr std::array<std::string_view, 8> kGeneral = {
+      " 12", "1e2", "&HFF", "2.5", "3.4028235e38", "16777217", "1.0000000596", "-7.25D1"};
+  static constexpr std::array<std::string_view, 8> kFailing = {"", "abc", "1,000", "-",
+                                                               "", "x1",  "",      "1e"};
+  const auto& texts = state.range(0) == 0 ? kPlain : state.range(0) == 1 ? kGeneral : kFailing;
+  for (auto _ : state) {
+    for (const std::string_view text : texts) {
+      benchmark::DoNotOptimize(TextToLong(text));
+      benchmark::DoNotOptimize(TextToSingle(text));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(2 * texts.size()));
+  state.SetLabel(state.range(0) == 0 ? "plain" : state.range(0) == 1 ? "general" : "failing");
+}
+BENCHMARK(BM_FieldConversions)->Arg(0)->Arg(1)->Arg(2);
 
 class BenchProcess final : public ProcessInfo {
  public:

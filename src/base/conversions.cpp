@@ -22,6 +22,23 @@ static_assert(FLT_EVAL_METHOD == 0, "float arithmetic must be evaluated in float
 namespace vistel {
 namespace {
 
+// Within this file a failure travels as its bare code; the public functions
+// make it an Error, with its text, once at the end. Conversions that fail are
+// common (resume-next skips empty and text fields), and every Error on the way
+// would build and copy that text.
+template <class T>
+using Outcome = expected<T, ErrorCode>;
+
+unexpected<ErrorCode> Failure(ErrorCode code) {
+  return unexpected<ErrorCode>(code);
+}
+
+template <class T>
+Result<T> ToResult(const Outcome<T>& outcome) {
+  if (!outcome) return Fail(outcome.error());
+  return *outcome;
+}
+
 // The parts of one number as written. Both readers (lenient Val, strict
 // assignment) find numbers the same way and differ only in what they accept
 // around them.
@@ -109,13 +126,13 @@ NumberText ScanNumber(std::string_view text) {
 
 // &H / &O literals: 16-bit when written with at most 4 hex / 6 octal digits
 // and the bits fit, else 32-bit; the bits are read as a signed number.
-Result<double> RadixValue(const NumberText& number) {
+Outcome<double> RadixValue(const NumberText& number) {
   constexpr std::uint64_t kMax32 = 0xFFFF'FFFFU;
   std::uint64_t bits = 0;
   for (const char c : number.radixDigits) {
     bits =
         bits * static_cast<std::uint64_t>(number.radix) + static_cast<std::uint64_t>(DigitValue(c));
-    if (bits > kMax32) return Fail(ErrorCode::Overflow);
+    if (bits > kMax32) return Failure(ErrorCode::Overflow);
   }
   const std::size_t shortDigits = number.radix == 16 ? 4 : 6;
   if (number.radixDigits.size() <= shortDigits && bits <= 0xFFFFU) {
@@ -168,7 +185,7 @@ std::from_chars_result FromCharsToNearest(const std::string& text, T& value) {
 // The decimal number rounded to the nearest T; Overflow beyond T's range,
 // and a value too small for T becomes 0.
 template <class T>
-Result<T> DecimalValue(const NumberText& number) {
+Outcome<T> DecimalValue(const NumberText& number) {
   // Most fields are plain integers of a few digits: those are exact in T, so
   // they need no rounding at all.
   constexpr std::size_t kExactDigits = std::numeric_limits<T>::digits10;
@@ -193,11 +210,11 @@ Result<T> DecimalValue(const NumberText& number) {
   T value{};
   const auto [ptr, ec] = FromCharsToNearest(normal, value);
   if (ec == std::errc::result_out_of_range) {
-    if (MagnitudeIsLarge(number)) return Fail(ErrorCode::Overflow);
+    if (MagnitudeIsLarge(number)) return Failure(ErrorCode::Overflow);
     value = T{};
   } else if (ec != std::errc{} || ptr != normal.data() + normal.size()) {
     // Cannot happen for text that ScanNumber accepted.
-    return Fail(ErrorCode::TypeMismatch);
+    return Failure(ErrorCode::TypeMismatch);
   }
   return number.negative ? -value : value;
 }
@@ -212,18 +229,18 @@ std::string_view TrimSpacesAndTabs(std::string_view text) {
 }
 
 // The number that makes up the whole (trimmed) text, or TypeMismatch.
-Result<NumberText> ScanWholeNumber(std::string_view text) {
+Outcome<NumberText> ScanWholeNumber(std::string_view text) {
   const std::string_view trimmed = TrimSpacesAndTabs(text);
   NumberText number = ScanNumber(trimmed);
   if (number.kind == NumberText::Kind::kNone || number.end != trimmed.size()) {
-    return Fail(ErrorCode::TypeMismatch);
+    return Failure(ErrorCode::TypeMismatch);
   }
   return number;
 }
 
-Result<double> TextToDouble(std::string_view text) {
-  const Result<NumberText> number = ScanWholeNumber(text);
-  if (!number) return Fail(number.error());
+Outcome<double> TextToDouble(std::string_view text) {
+  const Outcome<NumberText> number = ScanWholeNumber(text);
+  if (!number) return Failure(number.error());
   if (number->kind == NumberText::Kind::kRadix) return RadixValue(*number);
   return DecimalValue<double>(*number);
 }
@@ -346,12 +363,12 @@ std::optional<float> PlainSingle(std::string_view text) {
 }
 
 template <class Int>
-Result<Int> RoundToInt(double value) {
+Outcome<Int> RoundToInt(double value) {
   const double rounded = RoundHalfToEven(value);
   // NaN fails both comparisons, so it takes the overflow path too.
   if (!(rounded >= static_cast<double>(std::numeric_limits<Int>::min()) &&
         rounded <= static_cast<double>(std::numeric_limits<Int>::max()))) {
-    return Fail(ErrorCode::Overflow);
+    return Failure(ErrorCode::Overflow);
   }
   return static_cast<Int>(rounded);
 }
@@ -369,11 +386,11 @@ Result<double> Val(std::string_view text) {
     case NumberText::Kind::kNone:
       return 0.0;
     case NumberText::Kind::kRadix:
-      return RadixValue(number);
+      return ToResult(RadixValue(number));
     case NumberText::Kind::kDecimal:
       break;
   }
-  return DecimalValue<double>(number);
+  return ToResult(DecimalValue<double>(number));
 }
 
 Result<std::int16_t> TextToInteger(std::string_view text) {
@@ -394,27 +411,27 @@ Result<float> TextToSingle(std::string_view text) {
 namespace general_reading {
 
 Result<std::int16_t> TextToInteger(std::string_view text) {
-  const Result<double> value = TextToDouble(text);
+  const Outcome<double> value = TextToDouble(text);
   if (!value) return Fail(value.error());
-  return RoundToInteger(*value);
+  return ToResult(RoundToInt<std::int16_t>(*value));
 }
 
 Result<std::int32_t> TextToLong(std::string_view text) {
-  const Result<double> value = TextToDouble(text);
+  const Outcome<double> value = TextToDouble(text);
   if (!value) return Fail(value.error());
-  return RoundToLong(*value);
+  return ToResult(RoundToInt<std::int32_t>(*value));
 }
 
 Result<float> TextToSingle(std::string_view text) {
-  const Result<NumberText> number = ScanWholeNumber(text);
+  const Outcome<NumberText> number = ScanWholeNumber(text);
   if (!number) return Fail(number.error());
   if (number->kind == NumberText::Kind::kRadix) {
-    const Result<double> value = RadixValue(*number);
+    const Outcome<double> value = RadixValue(*number);
     if (!value) return Fail(value.error());
     return RoundToSingle(*value);
   }
   // Read straight to float: going through double could round twice.
-  return DecimalValue<float>(*number);
+  return ToResult(DecimalValue<float>(*number));
 }
 
 }  // namespace general_reading
@@ -433,7 +450,7 @@ Result<bool> TextToBoolean(std::string_view text) {
   if (equalsWord("true")) return true;
   if (equalsWord("false")) return false;
   if (const std::optional<std::int64_t> value = PlainInteger(trimmed)) return *value != 0;
-  const Result<double> value = TextToDouble(trimmed);
+  const Outcome<double> value = TextToDouble(trimmed);
   if (!value) return Fail(value.error());
   return *value != 0.0;
 }
@@ -451,11 +468,11 @@ double RoundHalfToEven(double value) {
 }
 
 Result<std::int16_t> RoundToInteger(double value) {
-  return RoundToInt<std::int16_t>(value);
+  return ToResult(RoundToInt<std::int16_t>(value));
 }
 
 Result<std::int32_t> RoundToLong(double value) {
-  return RoundToInt<std::int32_t>(value);
+  return ToResult(RoundToInt<std::int32_t>(value));
 }
 
 Result<float> RoundToSingle(double value) {
