@@ -131,6 +131,27 @@ TEST_F(ClipDecoderTest, PlaysItsSound) {
   EXPECT_NEAR(measure.peak, 0.5, 0.05);
 }
 
+TEST_F(ClipDecoderTest, RewindsItsSoundWithThePicture) {
+  auto clip = Open("clip");
+  ASSERT_TRUE(clip);
+  std::vector<std::int16_t> chunk(4096);
+  std::vector<std::int16_t> first(chunk.size());
+  ASSERT_EQ(clip->Sound()->Pull(first), first.size());
+  while (clip->Sound()->Pull(chunk) != 0) {
+  }
+  ASSERT_TRUE(clip->SeekSound(0)) << "a clip with sound seeks it";
+  std::vector<std::int16_t> again(chunk.size());
+  ASSERT_EQ(clip->Sound()->Pull(again), again.size()) << "sound after rewinding an ended clip";
+  // The same tone from the start again: same length of sound left, same level.
+  const auto before = testing::Measure(first, 44100);
+  const auto after = testing::Measure(again, 44100);
+  EXPECT_NEAR(after.peak, before.peak, 0.05);
+
+  auto silent = Open("silent");
+  ASSERT_TRUE(silent);
+  EXPECT_FALSE(silent->SeekSound(0)) << "a clip without sound cannot seek it";
+}
+
 TEST(ClipDecoderErrors, RefusesWhatIsNotAClip) {
   ScratchFolder folder("clip-errors");
   testing::WriteBytes(folder.File("empty"), {});

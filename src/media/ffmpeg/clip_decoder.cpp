@@ -45,6 +45,10 @@ class FfmpegClip final : public MediaClip {
   bool HasAudio() const override { return sound_ != nullptr; }
   AudioSource* Sound() override { return sound_.get(); }
   AudioFormat SoundFormat() const override { return sound_ ? sound_->Format() : AudioFormat{}; }
+  Status SeekSound(Milliseconds t) override {
+    if (!sound_) return Fail(ErrorCode::InvalidProcedureCall, "the clip has no sound");
+    return sound_->SeekMs(t);
+  }
 
   Result<bool> FrameAt(Milliseconds t, Image& frame) override {
     if (stream_ < 0) return false;
