@@ -1,6 +1,7 @@
 // Reading a large show: 10,000 screen groups and a few music tracks, as text
 // alone, as a package in memory, and as a package file on disk through
-// LoadPackage. Goal: well under 50 ms each.
+// LoadPackage. Goal: well under 50 ms each, with a margin: the text alone
+// (BM_ParseConfiguration) in 20 ms or less.
 #include <benchmark/benchmark.h>
 
 #include <array>

@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <string>
 #include <system_error>
 
@@ -249,7 +248,9 @@ Outcome<double> TextToDouble(std::string_view text) {
 // written. Each one either gives exactly what the general reading gives or
 // declines, and the text then goes the general way. They accept no blanks, no
 // radix literals and nothing out of range: those are rare and stay with the
-// general reading, which also owns every error.
+// general reading, which also owns every error. They report through an out
+// parameter: a returned std::optional of a scalar makes GCC store the flag
+// and value separately and read them back as one word, which stalls.
 
 bool IsDecimalDigit(char c, unsigned& digit) {
   digit = static_cast<unsigned>(static_cast<unsigned char>(c)) - unsigned{'0'};
@@ -259,7 +260,7 @@ bool IsDecimalDigit(char c, unsigned& digit) {
 // An optional sign and nothing but digits: the exact value. Declines past 18
 // significant digits, where int64 could overflow (any such value is out of
 // every range we convert to anyway).
-std::optional<std::int64_t> PlainInteger(std::string_view text) {
+bool PlainInteger(std::string_view text, std::int64_t& result) {
   const char* at = text.data();
   const char* const end = at + text.size();
   bool negative = false;
@@ -267,26 +268,28 @@ std::optional<std::int64_t> PlainInteger(std::string_view text) {
     negative = *at == '-';
     ++at;
   }
-  if (at == end) return std::nullopt;
+  if (at == end) return false;
   while (at != end && *at == '0') ++at;
   constexpr std::ptrdiff_t kMaxDigits = 18;
-  if (end - at > kMaxDigits) return std::nullopt;
+  if (end - at > kMaxDigits) return false;
   std::int64_t value = 0;
   for (unsigned digit = 0; at != end; ++at) {
-    if (!IsDecimalDigit(*at, digit)) return std::nullopt;
+    if (!IsDecimalDigit(*at, digit)) return false;
     value = value * 10 + static_cast<std::int64_t>(digit);
   }
-  return negative ? -value : value;
+  result = negative ? -value : value;
+  return true;
 }
 
 template <class Int>
-std::optional<Int> PlainIntegerIn(std::string_view text) {
-  const std::optional<std::int64_t> value = PlainInteger(text);
-  if (!value || *value < std::numeric_limits<Int>::min() ||
-      *value > std::numeric_limits<Int>::max()) {
-    return std::nullopt;
+bool PlainIntegerIn(std::string_view text, Int& result) {
+  std::int64_t value = 0;
+  if (!PlainInteger(text, value) || value < std::numeric_limits<Int>::min() ||
+      value > std::numeric_limits<Int>::max()) {
+    return false;
   }
-  return static_cast<Int>(*value);
+  result = static_cast<Int>(value);
+  return true;
 }
 
 // Powers of ten that a float holds exactly: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
@@ -300,7 +303,7 @@ constexpr std::uint32_t kExactFloatIntegers = 1U << 24;  // every integer below 
 // correctly rounded result (Clinger's fast path). That rounding follows the
 // current mode, so the shortcut declines in any mode but to-nearest unless
 // e = 0 (then m itself is the exact result).
-std::optional<float> PlainSingle(std::string_view text) {
+bool PlainSingle(std::string_view text, float& result) {
   const char* at = text.data();
   const char* const end = at + text.size();
   bool negative = false;
@@ -324,12 +327,12 @@ std::optional<float> PlainSingle(std::string_view text) {
     }
     return true;
   };
-  if (!takeDigits(0)) return std::nullopt;
+  if (!takeDigits(0)) return false;
   if (at != end && *at == '.') {
     ++at;
-    if (!takeDigits(-1)) return std::nullopt;
+    if (!takeDigits(-1)) return false;
   }
-  if (!anyDigit || significand >= kExactFloatIntegers) return std::nullopt;
+  if (!anyDigit || significand >= kExactFloatIntegers) return false;
   if (at != end && (*at == 'e' || *at == 'E' || *at == 'd' || *at == 'D')) {
     ++at;
     bool exponentNegative = false;
@@ -337,29 +340,30 @@ std::optional<float> PlainSingle(std::string_view text) {
       exponentNegative = *at == '-';
       ++at;
     }
-    if (at == end) return std::nullopt;  // an incomplete exponent does not convert
-    constexpr int kCap = 1000;           // far beyond what the shortcut takes
+    if (at == end) return false;  // an incomplete exponent does not convert
+    constexpr int kCap = 1000;    // far beyond what the shortcut takes
     int exponent = 0;
     for (unsigned digit = 0; at != end; ++at) {
-      if (!IsDecimalDigit(*at, digit)) return std::nullopt;
+      if (!IsDecimalDigit(*at, digit)) return false;
       if (exponent < kCap) exponent = exponent * 10 + static_cast<int>(digit);
     }
     scale += exponentNegative ? -exponent : exponent;
   }
-  if (at != end) return std::nullopt;
+  if (at != end) return false;
   constexpr int kMaxScale = static_cast<int>(kExactFloatPowersOfTen.size()) - 1;
-  if (scale < -kMaxScale || scale > kMaxScale) return std::nullopt;
+  if (scale < -kMaxScale || scale > kMaxScale) return false;
 
   float value = static_cast<float>(significand);
   if (scale != 0) {
-    if (std::fegetround() != FE_TONEAREST) return std::nullopt;
+    if (std::fegetround() != FE_TONEAREST) return false;
     if (scale > 0) {
       value *= kExactFloatPowersOfTen[static_cast<std::size_t>(scale)];
     } else {
       value /= kExactFloatPowersOfTen[static_cast<std::size_t>(-scale)];
     }
   }
-  return negative ? -value : value;
+  result = negative ? -value : value;
+  return true;
 }
 
 template <class Int>
@@ -394,17 +398,17 @@ Result<double> Val(std::string_view text) {
 }
 
 Result<std::int16_t> TextToInteger(std::string_view text) {
-  if (const std::optional<std::int16_t> value = PlainIntegerIn<std::int16_t>(text)) return *value;
+  if (std::int16_t value = 0; PlainIntegerIn(text, value)) return value;
   return general_reading::TextToInteger(text);
 }
 
 Result<std::int32_t> TextToLong(std::string_view text) {
-  if (const std::optional<std::int32_t> value = PlainIntegerIn<std::int32_t>(text)) return *value;
+  if (std::int32_t value = 0; PlainIntegerIn(text, value)) return value;
   return general_reading::TextToLong(text);
 }
 
 Result<float> TextToSingle(std::string_view text) {
-  if (const std::optional<float> value = PlainSingle(text)) return *value;
+  if (float value = 0; PlainSingle(text, value)) return value;
   return general_reading::TextToSingle(text);
 }
 
@@ -449,7 +453,7 @@ Result<bool> TextToBoolean(std::string_view text) {
   };
   if (equalsWord("true")) return true;
   if (equalsWord("false")) return false;
-  if (const std::optional<std::int64_t> value = PlainInteger(trimmed)) return *value != 0;
+  if (std::int64_t value = 0; PlainInteger(trimmed, value)) return value != 0;
   const Outcome<double> value = TextToDouble(trimmed);
   if (!value) return Fail(value.error());
   return *value != 0.0;

@@ -44,33 +44,7 @@ class LineFields {
   LineFields() = default;
   explicit LineFields(std::string_view line) { Split(line); }
 
-  void Split(std::string_view line) {
-    count_ = 0;
-    if (line.empty()) return;
-    // Fields are a few bytes long, so a search call per field costs more than
-    // it saves; the line is scanned eight bytes at a time instead, each word
-    // giving its separators as a bit mask, so there is no branch per byte.
-    const char* const begin = line.data();
-    const char* const end = begin + line.size();
-    const char* field = begin;
-    const char* at = begin;
-    const auto endField = [&](const char* separator) {
-      fields_[count_++] = std::string_view(field, static_cast<std::size_t>(separator - field));
-      field = separator + 1;
-      return count_ == kKeptFields;
-    };
-    if constexpr (std::endian::native == std::endian::little) {
-      for (; end - at >= kWordBytes; at += kWordBytes) {
-        for (std::uint64_t mask = SeparatorMask(at); mask != 0; mask &= mask - 1) {
-          if (endField(at + std::countr_zero(mask) / 8)) return;
-        }
-      }
-    }
-    for (; at != end; ++at) {
-      if (*at == kFieldSeparator && endField(at)) return;
-    }
-    fields_[count_++] = std::string_view(field, static_cast<std::size_t>(end - field));
-  }
+  void Split(std::string_view line) { count_ = line.empty() ? 0 : SplitFields(line); }
   void Clear() { count_ = 0; }
 
   std::optional<std::string_view> operator[](int index) const {
@@ -79,6 +53,36 @@ class LineFields {
   }
 
  private:
+  // Fills fields_ from a non-empty line and gives their number, counted in a
+  // local: a member count would go through memory at every separator.
+  std::size_t SplitFields(std::string_view line) {
+    // Fields are a few bytes long, so a search call per field costs more than
+    // it saves; the line is scanned eight bytes at a time instead, each word
+    // giving its separators as a bit mask, so there is no branch per byte.
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* field = begin;
+    const char* at = begin;
+    std::size_t count = 0;
+    const auto endField = [&](const char* separator) {
+      fields_[count++] = std::string_view(field, static_cast<std::size_t>(separator - field));
+      field = separator + 1;
+      return count == kKeptFields;
+    };
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; end - at >= kWordBytes; at += kWordBytes) {
+        for (std::uint64_t mask = SeparatorMask(at); mask != 0; mask &= mask - 1) {
+          if (endField(at + std::countr_zero(mask) / 8)) return count;
+        }
+      }
+    }
+    for (; at != end; ++at) {
+      if (*at == kFieldSeparator && endField(at)) return count;
+    }
+    fields_[count++] = std::string_view(field, static_cast<std::size_t>(end - field));
+    return count;
+  }
+
   static constexpr std::ptrdiff_t kWordBytes = sizeof(std::uint64_t);
 
   // The top bit of each byte of the eight at `at` that is a separator; all
