@@ -10,25 +10,25 @@ namespace vistel {
 std::unique_ptr<EffectAnimation> MakePaintEffect(int code, const EffectSettings& settings,
                                                  const Image& from, const Image& to) {
   using namespace effects;
-  const std::optional<EffectSpec> spec = DescribeEffect(code);
+  const std::optional<EffectSpec> recipe = DescribeEffect(code);
   // Nothing to animate between pictures of different sizes (or none): the
   // new picture is then shown at once, as the plain repaint does.
-  if (!spec || to.IsEmpty() || from.Extent() != to.Extent()) return nullptr;
+  if (!recipe || to.IsEmpty() || from.Extent() != to.Extent()) return nullptr;
   const EffectParameters p = ReadEffectSettings(settings);
-  switch (spec->family) {
+  switch (recipe->family) {
     case Family::kPush:
     case Family::kSlide:
     case Family::kCover:
     case Family::kReveal:
-      return MakeMotionEffect(*spec, p, from, to);
+      return MakeMotionEffect(*recipe, p, from, to);
     case Family::kZoom:
-      return MakeZoomEffect(*spec, p, from, to);
+      return MakeZoomEffect(*recipe, p, from, to);
     case Family::kPixelate:
-      return MakePixelateEffect(*spec, p, from, to);
+      return MakePixelateEffect(*recipe, p, from, to);
     case Family::kFadeThroughColour:
-      return MakeFadeEffect(*spec, p, from, to);
+      return MakeFadeEffect(*recipe, p, from, to);
     default:
-      return MakeThresholdEffect(*spec, p, from, to);
+      return MakeThresholdEffect(*recipe, p, from, to);
   }
 }
 

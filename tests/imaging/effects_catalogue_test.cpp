@@ -142,9 +142,9 @@ TEST(PaintEffectCatalogue, EveryFamilyHasCodesInTheGroups) {
   std::set<Family> seen;
   for (const Group& group : kGroups) {
     for (int code = group.base; code <= group.base + group.span; ++code) {
-      const auto spec = DescribeEffect(code);
-      ASSERT_TRUE(spec.has_value()) << "code " << code;
-      seen.insert(spec->family);
+      const auto recipe = DescribeEffect(code);
+      ASSERT_TRUE(recipe.has_value()) << "code " << code;
+      seen.insert(recipe->family);
     }
   }
   for (int f = 0; f < effects::kFamilyCount; ++f) {

@@ -49,7 +49,7 @@ class FakeSound final : public AudioSource {
 
 class FakeClip final : public MediaClip {
  public:
-  FakeClip(ClipSpec spec, ClipLog& log) : spec_(spec), log_(log) { ++log_.open; }
+  FakeClip(ClipSpec recipe, ClipLog& log) : spec_(recipe), log_(log) { ++log_.open; }
   ~FakeClip() override { --log_.open; }
   IntSize FrameSize() const override { return spec_.hasVideo ? spec_.frameSize : IntSize{}; }
   Milliseconds Duration() const override { return spec_.durationMs; }

@@ -153,12 +153,12 @@ class PlaylistRig {
     std::ofstream package(scratch.Path("show.scr"), std::ios::binary);
     package << "PLAYER";
     std::int32_t position = 7;  // 1-based, after the player bytes
-    for (const TrackSpec& spec : specs) {
-      package << spec.content;
+    for (const TrackSpec& recipe : specs) {
+      package << recipe.content;
       AudioTrack track;
-      track.TrackFileName = spec.fileName;
+      track.TrackFileName = recipe.fileName;
       track.TrackPosition = position;
-      track.TrackLength = static_cast<std::int32_t>(spec.content.size());
+      track.TrackLength = static_cast<std::int32_t>(recipe.content.size());
       tracks_.push_back(track);
       position += track.TrackLength;
     }

@@ -13,13 +13,13 @@ namespace {
 
 class PixelateAnimation final : public EffectAnimation {
  public:
-  PixelateAnimation(const EffectSpec& spec, const EffectParameters& p, const Image& from,
+  PixelateAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
                     const Image& to)
       : parameters_(p),
         from_(from),
         to_(to),
-        blended_(spec.shape % 2 == 1),
-        largest_(BlockEdge(p, 2 + spec.level % 4, to.Width(), to.Height())) {}
+        blended_(recipe.shape % 2 == 1),
+        largest_(BlockEdge(p, 2 + recipe.level % 4, to.Width(), to.Height())) {}
 
   Milliseconds Duration() const override { return parameters_.duration; }
 
@@ -77,11 +77,11 @@ struct Stop {
 
 class FadeAnimation final : public EffectAnimation {
  public:
-  FadeAnimation(const EffectSpec& spec, const EffectParameters& p, const Image& from,
+  FadeAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
                 const Image& to)
       : parameters_(p), to_(to) {
     std::vector<Pixel> colours;
-    switch (spec.shape % 8) {
+    switch (recipe.shape % 8) {
       case 4:
         colours = {MakePixel(0, 0, 0)};
         break;
@@ -95,10 +95,10 @@ class FadeAnimation final : public EffectAnimation {
         colours = {p.colours[2], p.colours[3]};
         break;
       default:
-        colours = {p.colours[static_cast<std::size_t>(spec.shape % 8)]};
+        colours = {p.colours[static_cast<std::size_t>(recipe.shape % 8)]};
         break;
     }
-    const bool hold = spec.level % 2 == 1;
+    const bool hold = recipe.level % 2 == 1;
     stops_.push_back({&from, 0});
     for (Pixel c : colours) {
       stops_.push_back({nullptr, c});
@@ -143,15 +143,15 @@ class FadeAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& spec,
+std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& recipe,
                                                     const EffectParameters& p, const Image& from,
                                                     const Image& to) {
-  return std::make_unique<PixelateAnimation>(spec, p, from, to);
+  return std::make_unique<PixelateAnimation>(recipe, p, from, to);
 }
 
-std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                 const Image& from, const Image& to) {
-  return std::make_unique<FadeAnimation>(spec, p, from, to);
+  return std::make_unique<FadeAnimation>(recipe, p, from, to);
 }
 
 }  // namespace vistel::effects

@@ -9,10 +9,10 @@
 
 namespace vistel::effects {
 
-std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& spec,
+std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& recipe,
                                                     const EffectParameters& p, const Image& from,
                                                     const Image& to);
-std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                 const Image& from, const Image& to);
 
 }  // namespace vistel::effects

@@ -35,9 +35,9 @@ int Scale(int size, std::int64_t progress) {
 
 class MotionAnimation final : public EffectAnimation {
  public:
-  MotionAnimation(const EffectSpec& spec, const EffectParameters& p, const Image& from,
+  MotionAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
                   const Image& to)
-      : spec_(spec), parameters_(p), from_(from), to_(to) {}
+      : spec_(recipe), parameters_(p), from_(from), to_(to) {}
 
   Milliseconds Duration() const override { return parameters_.duration; }
 
@@ -107,13 +107,13 @@ class MotionAnimation final : public EffectAnimation {
 // growing from nothing, or the old one shrinking to nothing.
 class ZoomAnimation final : public EffectAnimation {
  public:
-  ZoomAnimation(const EffectSpec& spec, const EffectParameters& p, const Image& from,
+  ZoomAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
                 const Image& to)
       : parameters_(p),
         from_(from),
         to_(to),
-        growing_(spec.shape % 2 == 0),
-        anchor_(spec.shape / 2 % 5),
+        growing_(recipe.shape % 2 == 0),
+        anchor_(recipe.shape / 2 % 5),
         columns_(static_cast<std::size_t>(to.Width())) {}
 
   Milliseconds Duration() const override { return parameters_.duration; }
@@ -161,14 +161,14 @@ class ZoomAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                   const Image& from, const Image& to) {
-  return std::make_unique<MotionAnimation>(spec, p, from, to);
+  return std::make_unique<MotionAnimation>(recipe, p, from, to);
 }
 
-std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                 const Image& from, const Image& to) {
-  return std::make_unique<ZoomAnimation>(spec, p, from, to);
+  return std::make_unique<ZoomAnimation>(recipe, p, from, to);
 }
 
 }  // namespace vistel::effects

@@ -9,9 +9,9 @@
 
 namespace vistel::effects {
 
-std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                   const Image& from, const Image& to);
-std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& spec, const EffectParameters& p,
+std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& recipe, const EffectParameters& p,
                                                 const Image& from, const Image& to);
 
 }  // namespace vistel::effects

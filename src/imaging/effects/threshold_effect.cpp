@@ -62,11 +62,11 @@ class ThresholdAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectSpec& spec,
+std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectSpec& recipe,
                                                      const EffectParameters& p, const Image& from,
                                                      const Image& to) {
-  return std::make_unique<ThresholdAnimation>(BuildThresholds(spec, p, to.Width(), to.Height()),
-                                              SoftnessOf(spec, p), p, from, to);
+  return std::make_unique<ThresholdAnimation>(BuildThresholds(recipe, p, to.Width(), to.Height()),
+                                              SoftnessOf(recipe, p), p, from, to);
 }
 
 }  // namespace vistel::effects

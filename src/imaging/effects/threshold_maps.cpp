@@ -45,12 +45,12 @@ BandPosition InBand(double c, int size, int bands) {
   return {band, (c - start) / (end - start)};
 }
 
-int Bands(const EffectSpec& spec, const EffectParameters& p, int extent, int base) {
-  return std::clamp(base + 2 * (spec.level % 8) + p.extra_bands, 1, std::max(1, extent));
+int Bands(const EffectSpec& recipe, const EffectParameters& p, int extent, int base) {
+  return std::clamp(base + 2 * (recipe.level % 8) + p.extra_bands, 1, std::max(1, extent));
 }
 
-Thresholds Wipe(const EffectSpec& spec, int w, int h) {
-  const auto [dx, dy] = kDirections[static_cast<std::size_t>(spec.shape % 8)];
+Thresholds Wipe(const EffectSpec& recipe, int w, int h) {
+  const auto [dx, dy] = kDirections[static_cast<std::size_t>(recipe.shape % 8)];
   const int axes = (dx != 0) + (dy != 0);
   return ByPixel(w, h, [&](double x, double y) {
     const double fx = dx > 0 ? x / w : dx < 0 ? 1.0 - x / w : 0.0;
@@ -59,34 +59,34 @@ Thresholds Wipe(const EffectSpec& spec, int w, int h) {
   });
 }
 
-Thresholds Blinds(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const bool horizontal = spec.shape < 2;
-  const bool reverse = spec.shape % 2 == 1;
-  const int bands = Bands(spec, p, horizontal ? h : w, 4);
+Thresholds Blinds(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const bool horizontal = recipe.shape < 2;
+  const bool reverse = recipe.shape % 2 == 1;
+  const int bands = Bands(recipe, p, horizontal ? h : w, 4);
   return ByPixel(w, h, [&](double x, double y) {
     const double along = horizontal ? InBand(y, h, bands).along : InBand(x, w, bands).along;
     return reverse ? 1.0 - along : along;
   });
 }
 
-Thresholds Checkerboard(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const int cells = Bands(spec, p, std::min(w, h), 4);
+Thresholds Checkerboard(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const int cells = Bands(recipe, p, std::min(w, h), 4);
   const double edge = static_cast<double>(std::min(w, h)) / cells;
   return ByPixel(w, h, [&](double x, double y) {
     const int cx = static_cast<int>(x / edge);
     const int cy = static_cast<int>(y / edge);
-    const double u = spec.shape < 2 ? x / edge - cx : y / edge - cy;
-    const double along = spec.shape % 2 == 0 ? u : 1.0 - u;
+    const double u = recipe.shape < 2 ? x / edge - cx : y / edge - cy;
+    const double along = recipe.shape % 2 == 0 ? u : 1.0 - u;
     return (((cx + cy) & 1) + along) / 2.0;
   });
 }
 
-Thresholds Strips(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const int strips = Bands(spec, p, spec.shape == 1 ? w : h, 4);
+Thresholds Strips(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const int strips = Bands(recipe, p, recipe.shape == 1 ? w : h, 4);
   const double diag = static_cast<double>(w + h);
   return ByPixel(w, h, [&](double x, double y) {
     double across = 0, along = 0, across_size = 0;
-    switch (spec.shape) {
+    switch (recipe.shape) {
       case 0:
         across = y, along = x / w, across_size = h;
         break;
@@ -105,21 +105,21 @@ Thresholds Strips(const EffectSpec& spec, const EffectParameters& p, int w, int 
   });
 }
 
-Thresholds RandomBars(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const int thickness = 1 << (spec.level % 4);
-  const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(spec.level) + 1U);
+Thresholds RandomBars(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const int thickness = 1 << (recipe.level % 4);
+  const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(recipe.level) + 1U);
   return ByPixel(w, h, [&](double x, double y) {
-    const double c = spec.shape == 0 ? y : x;
+    const double c = recipe.shape == 0 ? y : x;
     const auto bar = static_cast<std::uint32_t>(c) / static_cast<std::uint32_t>(thickness);
     return Mix(seed, bar) / 4294967296.0;
   });
 }
 
-Thresholds Dissolve(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(spec.level) + 7U);
+Thresholds Dissolve(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(recipe.level) + 7U);
   // Dissolve blocks are half the size of the block orders' ones: finer grain
   // reads as a dissolve rather than as a pattern.
-  const int edge = spec.shape == 0 ? 1 : std::max(2, BlockEdge(p, 1 + spec.level % 3, w, h) / 2);
+  const int edge = recipe.shape == 0 ? 1 : std::max(2, BlockEdge(p, 1 + recipe.level % 3, w, h) / 2);
   return ByPixel(w, h, [&](double x, double y) {
     const auto bx = static_cast<std::uint32_t>(static_cast<int>(x) / edge);
     const auto by = static_cast<std::uint32_t>(static_cast<int>(y) / edge);
@@ -127,13 +127,13 @@ Thresholds Dissolve(const EffectSpec& spec, const EffectParameters& p, int w, in
   });
 }
 
-Thresholds Iris(const EffectSpec& spec, int w, int h) {
+Thresholds Iris(const EffectSpec& recipe, int w, int h) {
   constexpr std::array<std::array<double, 2>, 5> kCentres = {
       {{0.5, 0.5}, {0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}, {0.25, 0.75}}};
-  const auto [ux, uy] = kCentres[static_cast<std::size_t>(spec.level % 5)];
+  const auto [ux, uy] = kCentres[static_cast<std::size_t>(recipe.level % 5)];
   const double cx = ux * w, cy = uy * h;
-  const int form = spec.shape / 2;
-  const bool opening = spec.shape % 2 == 0;
+  const int form = recipe.shape / 2;
+  const bool opening = recipe.shape % 2 == 0;
   const auto measure = [&](double x, double y) {
     const double dx = std::abs(x - cx), dy = std::abs(y - cy);
     switch (form) {
@@ -153,11 +153,11 @@ Thresholds Iris(const EffectSpec& spec, int w, int h) {
   });
 }
 
-Thresholds BarnDoor(const EffectSpec& spec, int w, int h) {
+Thresholds BarnDoor(const EffectSpec& recipe, int w, int h) {
   return ByPixel(w, h, [&](double x, double y) {
     const double fx = std::abs(x - w / 2.0) / (w / 2.0);
     const double fy = std::abs(y - h / 2.0) / (h / 2.0);
-    switch (spec.shape) {
+    switch (recipe.shape) {
       case 0:
         return fx;
       case 1:
@@ -184,13 +184,13 @@ double Fraction(double v) {
   return v - std::floor(v);
 }
 
-Thresholds ClockSweep(const EffectSpec& spec, int w, int h) {
-  const bool clockwise = spec.shape < 4;
+Thresholds ClockSweep(const EffectSpec& recipe, int w, int h) {
+  const bool clockwise = recipe.shape < 4;
   constexpr std::array kHands = {1, 2, 4};
-  const int hands = kHands[static_cast<std::size_t>(spec.level % 3)];
+  const int hands = kHands[static_cast<std::size_t>(recipe.level % 3)];
   // Starts a quarter of the gap between hands apart (12, 3, 6, 9 o'clock
   // for one hand), so that several hands never repeat another shape.
-  const double start = (spec.shape % 4) / (4.0 * hands);
+  const double start = (recipe.shape % 4) / (4.0 * hands);
   return ByPixel(w, h, [&](double x, double y) {
     const double a = Turns(x - w / 2.0, y - h / 2.0);
     const double rel = Fraction(clockwise ? a - start : start - a);
@@ -198,7 +198,7 @@ Thresholds ClockSweep(const EffectSpec& spec, int w, int h) {
   });
 }
 
-Thresholds RadialSweep(const EffectSpec& spec, int w, int h) {
+Thresholds RadialSweep(const EffectSpec& recipe, int w, int h) {
   struct Pivot {
     double x, y;   // in units of the picture's size
     double start;  // turns, clockwise from up
@@ -212,8 +212,8 @@ Thresholds RadialSweep(const EffectSpec& spec, int w, int h) {
                                              {1, 0.5, 0.5, 0.5},
                                              {0.5, 1, 0.75, 0.5},
                                              {0, 0.5, 0.0, 0.5}}};
-  const Pivot& pivot = kPivots[static_cast<std::size_t>(spec.shape % 8)];
-  const bool reverse = spec.level % 2 == 1;
+  const Pivot& pivot = kPivots[static_cast<std::size_t>(recipe.shape % 8)];
+  const bool reverse = recipe.level % 2 == 1;
   return ByPixel(w, h, [&](double x, double y) {
     const double a = Fraction(Turns(x - pivot.x * w, y - pivot.y * h) - pivot.start);
     // Angles past the span's far end lie just before its start (rounding).
@@ -238,11 +238,11 @@ Thresholds FromBlockRanks(const std::vector<int>& rank, int cols, int rows, int 
   return t;
 }
 
-Thresholds Spiral(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const int edge = BlockEdge(p, 1 + (spec.level / 2) % 3, w, h);
+Thresholds Spiral(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const int edge = BlockEdge(p, 1 + (recipe.level / 2) % 3, w, h);
   const int cols = (w + edge - 1) / edge, rows = (h + edge - 1) / edge;
-  const int corner = spec.shape % 4;
-  const bool clockwise = spec.shape < 4;
+  const int corner = recipe.shape % 4;
+  const bool clockwise = recipe.shape < 4;
   constexpr std::array<std::array<int, 2>, 4> kCorners = {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}};
   // Clockwise from a corner first runs along the edge clockwise of it.
   constexpr std::array<std::array<int, 2>, 4> kClockwiseStart = {
@@ -268,17 +268,17 @@ Thresholds Spiral(const EffectSpec& spec, const EffectParameters& p, int w, int 
     }
     x += dx, y += dy;
   }
-  if (spec.level % 2 == 1) {
+  if (recipe.level % 2 == 1) {
     for (int& r : rank) r = count - 1 - r;
   }
   return FromBlockRanks(rank, cols, rows, edge, w, h);
 }
 
-Thresholds Snake(const EffectSpec& spec, const EffectParameters& p, int w, int h) {
-  const int edge = BlockEdge(p, 1 + spec.level % 3, w, h);
+Thresholds Snake(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+  const int edge = BlockEdge(p, 1 + recipe.level % 3, w, h);
   const int cols = (w + edge - 1) / edge, rows = (h + edge - 1) / edge;
-  const bool by_rows = spec.shape < 4;
-  const int corner = spec.shape % 4;
+  const bool by_rows = recipe.shape < 4;
+  const int corner = recipe.shape % 4;
   const bool from_right = corner == 1 || corner == 2;
   const bool from_bottom = corner >= 2;
   std::vector<int> rank(static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows));
@@ -324,41 +324,41 @@ bool IsThresholdFamily(Family family) {
   }
 }
 
-std::int32_t SoftnessOf(const EffectSpec& spec, const EffectParameters& p) {
+std::int32_t SoftnessOf(const EffectSpec& recipe, const EffectParameters& p) {
   if (p.softness > 0) return p.softness;
-  if (spec.family != Family::kSoftWipe) return 0;
+  if (recipe.family != Family::kSoftWipe) return 0;
   constexpr std::array kSoftPercent = {12, 25, 40, 60};
-  return kSoftPercent[static_cast<std::size_t>(spec.level % 4)] * kFullProgress / 100;
+  return kSoftPercent[static_cast<std::size_t>(recipe.level % 4)] * kFullProgress / 100;
 }
 
-std::vector<std::uint16_t> BuildThresholds(const EffectSpec& spec, const EffectParameters& p, int w,
+std::vector<std::uint16_t> BuildThresholds(const EffectSpec& recipe, const EffectParameters& p, int w,
                                            int h) {
-  switch (spec.family) {
+  switch (recipe.family) {
     case Family::kWipe:
     case Family::kSoftWipe:
-      return Wipe(spec, w, h);
+      return Wipe(recipe, w, h);
     case Family::kBlinds:
-      return Blinds(spec, p, w, h);
+      return Blinds(recipe, p, w, h);
     case Family::kCheckerboard:
-      return Checkerboard(spec, p, w, h);
+      return Checkerboard(recipe, p, w, h);
     case Family::kStrips:
-      return Strips(spec, p, w, h);
+      return Strips(recipe, p, w, h);
     case Family::kRandomBars:
-      return RandomBars(spec, p, w, h);
+      return RandomBars(recipe, p, w, h);
     case Family::kDissolve:
-      return Dissolve(spec, p, w, h);
+      return Dissolve(recipe, p, w, h);
     case Family::kIris:
-      return Iris(spec, w, h);
+      return Iris(recipe, w, h);
     case Family::kBarnDoor:
-      return BarnDoor(spec, w, h);
+      return BarnDoor(recipe, w, h);
     case Family::kClockSweep:
-      return ClockSweep(spec, w, h);
+      return ClockSweep(recipe, w, h);
     case Family::kRadialSweep:
-      return RadialSweep(spec, w, h);
+      return RadialSweep(recipe, w, h);
     case Family::kSpiral:
-      return Spiral(spec, p, w, h);
+      return Spiral(recipe, p, w, h);
     case Family::kSnake:
-      return Snake(spec, p, w, h);
+      return Snake(recipe, p, w, h);
     default:
       return {};
   }

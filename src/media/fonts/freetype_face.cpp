@@ -84,25 +84,25 @@ FreeTypeLibrary::~FreeTypeLibrary() {
 }
 
 std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary> library,
-                                                 const FaceSpec& spec) {
-  if (!library || library->Handle() == nullptr || spec.file.empty()) return nullptr;
+                                                 const FaceSpec& recipe) {
+  if (!library || library->Handle() == nullptr || recipe.file.empty()) return nullptr;
   FT_Face face = nullptr;
-  if (FT_New_Face(library->Handle(), spec.file.c_str(), spec.index, &face) != 0) return nullptr;
+  if (FT_New_Face(library->Handle(), recipe.file.c_str(), recipe.index, &face) != 0) return nullptr;
   if (!FT_IS_SCALABLE(face) ||
-      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(spec.emPixels, 1))) != 0) {
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(recipe.emPixels, 1))) != 0) {
     FT_Done_Face(face);
     return nullptr;
   }
-  return std::shared_ptr<FreeTypeFace>(new FreeTypeFace(std::move(library), face, spec));
+  return std::shared_ptr<FreeTypeFace>(new FreeTypeFace(std::move(library), face, recipe));
 }
 
 FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face,
-                           const FaceSpec& spec)
+                           const FaceSpec& recipe)
     : library_(std::move(library)),
       face_(face),
-      synthesis_(spec.synthesis),
+      synthesis_(recipe.synthesis),
       kerning_(FT_HAS_KERNING(face)) {
-  const int em = std::max(spec.emPixels, 1);
+  const int em = std::max(recipe.emPixels, 1);
   const int unitsPerEm = std::max<int>(face->units_per_EM, 1);
   long ascentUnits = face->ascender;
   long descentUnits = -face->descender;

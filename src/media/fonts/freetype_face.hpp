@@ -43,7 +43,7 @@ class FreeTypeFace {
  public:
   // Null when the file cannot be opened as a scalable face.
   static std::shared_ptr<FreeTypeFace> Open(std::shared_ptr<FreeTypeLibrary> library,
-                                            const FaceSpec& spec);
+                                            const FaceSpec& recipe);
   ~FreeTypeFace();
   FreeTypeFace(const FreeTypeFace&) = delete;
   FreeTypeFace& operator=(const FreeTypeFace&) = delete;
@@ -66,7 +66,7 @@ class FreeTypeFace {
     std::vector<std::uint8_t> coverage;  // rows x width, no padding
   };
 
-  FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face, const FaceSpec& spec);
+  FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face, const FaceSpec& recipe);
   const Glyph& GlyphFor(char32_t codePoint);
   Glyph Render(FT_UInt index);
   int Kerning(FT_UInt left, FT_UInt right) const;
