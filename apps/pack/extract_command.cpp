@@ -15,20 +15,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string_view KindWord(MediumKind kind) {
-  switch (kind) {
-    case MediumKind::Background:
-      return "background";
-    case MediumKind::Image:
-      return "image";
-    case MediumKind::Video:
-      return "video";
-    case MediumKind::Audio:
-      return "audio";
-  }
-  return "";
-}
-
 // The extension of a track's source name (after the last dot of its last
 // path part), kept only when it is plain letters and digits: it names a
 // file here, and the package is untrusted.
@@ -52,7 +38,7 @@ std::string MediumFileName(const Package& package, const MediumEntry& medium) {
     return name.data() + TrackExtension(package.AudioTracks[medium.index].TrackFileName);
   }
   std::snprintf(name.data(), name.size(), "screen-%03zu-%s", medium.index,
-                std::string(KindWord(medium.kind)).c_str());
+                std::string(MediumKindName(medium.kind)).c_str());
   return name.data();
 }
 

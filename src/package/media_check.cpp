@@ -6,7 +6,13 @@
 namespace vistel {
 namespace {
 
-std::string_view KindName(MediumKind kind) {
+std::string Text(std::uint64_t n) {
+  return std::to_string(n);
+}
+
+}  // namespace
+
+std::string_view MediumKindName(MediumKind kind) {
   switch (kind) {
     case MediumKind::Background:
       return "background";
@@ -19,12 +25,6 @@ std::string_view KindName(MediumKind kind) {
   }
   return "";
 }
-
-std::string Text(std::uint64_t n) {
-  return std::to_string(n);
-}
-
-}  // namespace
 
 std::vector<MediumEntry> PlayedMedia(const Package& package) {
   std::vector<MediumEntry> media;
@@ -53,7 +53,7 @@ std::vector<MediumEntry> PlayedMedia(const Package& package) {
 
 std::string DescribeMedium(const MediumEntry& medium) {
   const char* owner = medium.kind == MediumKind::Audio ? "track " : "screen ";
-  return owner + std::to_string(medium.index) + " " + std::string(KindName(medium.kind));
+  return owner + std::to_string(medium.index) + " " + std::string(MediumKindName(medium.kind));
 }
 
 std::string_view PositionFieldName(MediumKind kind) {

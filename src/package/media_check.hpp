@@ -30,6 +30,8 @@ struct MediumEntry {
 // unless the first track's name is empty (no music). A listed medium may have
 // a length of 0 where the show expects bytes; CheckMedium reports that.
 std::vector<MediumEntry> PlayedMedia(const Package& package);
+// "background", "image", "video" or "audio".
+std::string_view MediumKindName(MediumKind kind);
 
 // "screen 3 background", "track 0 audio".
 std::string DescribeMedium(const MediumEntry& medium);
