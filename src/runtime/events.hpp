@@ -45,6 +45,9 @@ class EventLoop : public Clock {
   // Processes every message that is due now (timer ticks, input), running
   // their handlers, possibly re-entrantly; returns when none is left.
   virtual void DoEvents() = 0;
+  // The show window has loaded: the `timer` trace shows the state of every
+  // timer now, and each change from now on.
+  virtual void TraceTimerStates() = 0;
 };
 
 }  // namespace vistel

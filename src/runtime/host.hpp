@@ -8,12 +8,14 @@
 #include "runtime/files.hpp"
 #include "runtime/folders.hpp"
 #include "runtime/mci.hpp"
+#include "runtime/media.hpp"
 #include "runtime/message_box.hpp"
 #include "runtime/os_version.hpp"
 #include "runtime/password.hpp"
 #include "runtime/process.hpp"
 #include "runtime/registry.hpp"
 #include "runtime/trace.hpp"
+#include "runtime/window.hpp"
 
 namespace vistel {
 
@@ -32,6 +34,14 @@ class Host {
   virtual EventLoop& Events() = 0;
   virtual Display& Screen() = 0;
   virtual Trace& Tracer() = 0;
+  // The show window (frmMain) and the about window.
+  virtual ShowWindowHost& ShowWindow() = 0;
+  virtual AboutWindowHost& AboutWindow() = 0;
+  // The media services and outputs.
+  virtual PictureDecoder& Pictures() = 0;
+  virtual ClipDecoder& Clips() = 0;
+  virtual FontService& Fonts() = 0;
+  virtual AudioOutput& Audio() = 0;
 };
 
 }  // namespace vistel

@@ -11,6 +11,8 @@
 #include "hosts/headless/password.hpp"
 #include "hosts/headless/process.hpp"
 #include "runtime/json_trace.hpp"
+#include "runtime/player_options.hpp"
+#include "system/win_os.hpp"
 
 namespace vistel {
 namespace {

@@ -58,6 +58,7 @@ class HeadlessEventLoop final : public EventLoop {
   Milliseconds NowMs() const override { return clock_.NowMs(); }
   std::unique_ptr<Timer> CreateTimer(std::string name, std::function<void()> onTick) override;
   void DoEvents() override;
+  void TraceTimerStates() override { timers_.TraceInitialState(); }
 
   // One presented transition frame: the clock moves by `ms`, then pending
   // messages are pumped, so input and timers can fall mid-transition.

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "runtime/os_version.hpp"
 #include "runtime/process.hpp"
 
 namespace vistel {
@@ -28,16 +27,6 @@ class HeadlessProcess final : public ProcessInfo, public ProcessControl {
  private:
   std::string exePath_;
   std::optional<int> endedWith_;
-};
-
-// The OS version record a headless run reports (--os), the same on every call.
-class FixedOsVersion final : public OsVersionSource {
- public:
-  explicit FixedOsVersion(OsVersionInfo info) : info_(std::move(info)) {}
-  OsVersionInfo GetVersionEx() override { return info_; }
-
- private:
-  OsVersionInfo info_;
 };
 
 }  // namespace vistel

@@ -1,0 +1,52 @@
+#include "window/compositor.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vistel {
+namespace {
+
+// Copies `source` into `target` with its top-left corner at `at`, clipped.
+void CopyInto(Image& target, const Image& source, IntPoint at) {
+  const IntRect area = IntRect{at.x, at.y, source.Width(), source.Height()}.Intersected(
+      {0, 0, target.Width(), target.Height()});
+  if (area.IsEmpty()) return;
+  for (int y = area.top; y < area.Bottom(); ++y) {
+    const Pixel* from = source.Row(y - at.y) + (area.left - at.x);
+    std::memcpy(target.Row(y) + area.left, from,
+                static_cast<std::size_t>(area.width) * sizeof(Pixel));
+  }
+}
+
+}  // namespace
+
+void Compositor::PresentSurface(const Image& frame) {
+  surface_ = frame;
+  window_.Invalidate();
+}
+
+void Compositor::PresentVideo(const Image& frame, IntRect rectPixels) {
+  video_ = frame;
+  videoRect_ = rectPixels;
+  videoShown_ = true;
+  window_.Invalidate();
+}
+
+void Compositor::HideVideo() {
+  videoShown_ = false;
+  window_.Invalidate();
+}
+
+const Image& Compositor::Compose(IntSize clientSize) {
+  if (composed_.Width() != clientSize.width || composed_.Height() != clientSize.height) {
+    composed_ = Image(std::max(clientSize.width, 0), std::max(clientSize.height, 0), Pixel{0});
+  } else {
+    std::fill(composed_.Pixels().begin(), composed_.Pixels().end(), Pixel{0});
+  }
+  CopyInto(composed_, surface_, {0, 0});
+  if (videoShown_) CopyInto(composed_, video_, videoRect_.Origin());
+  if (caption_.Visible()) CopyInto(composed_, caption_.Image(), caption_.PixelRect().Origin());
+  return composed_;
+}
+
+}  // namespace vistel
