@@ -1,12 +1,9 @@
 // build: SHOW.json -> package.
 #include <filesystem>
-#include <iostream>
 #include <span>
 
 #include "commands.hpp"
-#include "package/media_check.hpp"
 #include "package/show_description.hpp"
-#include "package/writer.hpp"
 
 namespace vistel::pack {
 namespace {
@@ -15,12 +12,6 @@ namespace fs = std::filesystem;
 
 // A show description is a few kilobytes; anything near this is not one.
 constexpr std::uint64_t kMaxDescriptionBytes = std::uint64_t{64} << 20;
-
-#ifdef _WIN32
-constexpr std::string_view kPlayerName = "vistel-player.exe";
-#else
-constexpr std::string_view kPlayerName = "vistel-player";
-#endif
 
 Result<std::string> ReadText(FileSystem& files, const std::string& path) {
   auto file = files.OpenRead(path);
@@ -42,41 +33,6 @@ Result<std::string> ReadText(FileSystem& files, const std::string& path) {
   return text;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
-}
-
-// The package is the player with more bytes behind it, so it runs as the
-// player does.
-void CopyPermissions(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  const auto perms = fs::status(from, ec).permissions();
-  if (!ec) fs::permissions(to, perms, fs::perm_options::replace, ec);
-}
-
-// The written package read back as the player reads it must give the same
-// records, and every medium must lie where media lie.
-bool VerifyWritten(FileSystem& files, const BuildSummary& summary, const std::string& out) {
-  auto loaded = LoadPackageForTool(files, out);
-  if (!loaded) return false;
-  const auto written = FormatConfiguration(summary.package);
-  const auto reread = FormatConfiguration(loaded->package);
-  if (!written || !reread || *written != *reread) {
-    Report(out + ": the package does not read back as written");
-    return false;
-  }
-  for (const MediumEntry& medium : PlayedMedia(loaded->package)) {
-    const std::string problem =
-        CheckMedium(medium, loaded->package.ConfigOffset, loaded->fileBytes);
-    if (!problem.empty()) {
-      Report(out + ": " + DescribeMedium(medium) + ": " + problem);
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
@@ -92,17 +48,9 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
   const std::string showPath = parsed->positionals.front();
   const std::string outPath = output->second;
 
-  std::string playerPath;
-  if (const auto player = parsed->values.find("--player"); player != parsed->values.end()) {
-    playerPath = player->second;
-  } else {
-    playerPath = (fs::path(std::string(selfPath)).parent_path() / kPlayerName).string();
-    std::error_code ec;
-    if (!fs::is_regular_file(playerPath, ec)) {
-      return UsageError("build", "no " + std::string(kPlayerName) + " next to vistel-pack (" +
-                                     playerPath + "); give the player with --player PATH");
-    }
-  }
+  const auto player = ChoosePlayer(*parsed, selfPath, "build");
+  if (!player) return kExitUsage;
+  const std::string& playerPath = *player;
 
   const auto files = MakeNativeFileSystem();
   auto text = ReadText(*files, showPath);
@@ -130,22 +78,7 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
     return kExitProblem;
   }
 
-  auto summary = WritePackage(*files, *plan, playerPath, outPath);
-  if (!summary) {
-    Report(summary.error().description);
-    return kExitProblem;
-  }
-  CopyPermissions(playerPath, outPath);
-  if (!VerifyWritten(*files, *summary, outPath)) {
-    (void)files->Remove(outPath);  // an unsound package is not left behind
-    return kExitProblem;
-  }
-
-  std::cout << "wrote " << outPath << " (" << summary->fileBytes
-            << " bytes): " << summary->package.Screens.size() << " screens, "
-            << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia
-            << " media files; configuration text at byte " << summary->package.ConfigOffset << "\n";
-  return kExitOk;
+  return WriteVerifiedPackage(*files, *plan, playerPath, outPath);
 }
 
 }  // namespace vistel::pack

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/records.hpp"
+#include "package/writer.hpp"
 #include "runtime/files.hpp"
 
 namespace vistel::pack {
@@ -34,6 +35,7 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath);
 int RunInspect(const std::vector<std::string>& args, std::string_view selfPath);
 int RunCheck(const std::vector<std::string>& args, std::string_view selfPath);
 int RunExtract(const std::vector<std::string>& args, std::string_view selfPath);
+int RunDemo(const std::vector<std::string>& args, std::string_view selfPath);
 
 // A command's arguments split into positionals and options. Options are
 // "--name VALUE", "--name=VALUE" or a flag; "-o" may stand for "--output".
@@ -67,6 +69,23 @@ struct LoadedPackage {
 // player's invalid-package message and the specific problem on stderr and
 // returns nothing.
 std::optional<LoadedPackage> LoadPackageForTool(FileSystem& files, const std::string& path);
+
+// ---- Writing packages (build and demo) ------------------------------------
+
+// The player a package starts with: the value of --player, or else the
+// vistel-player program next to vistel-pack. Prints the usage error of
+// `command` and returns nothing when there is no such program.
+std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_view selfPath,
+                                        std::string_view command);
+
+// Whether two paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Writes the package of `plan` at outPath, gives it the player's permissions,
+// reads it back as the player reads it and prints the one-line summary. A
+// package that does not read back as written is removed. Returns the exit code.
+int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
+                         const std::string& outPath);
 
 // A Single as a JSON number that prints as the float's shortest digits.
 double SingleAsJsonNumber(float value);

@@ -1,0 +1,112 @@
+// demo: a package of a show whose media the tool makes itself.
+#include <filesystem>
+#include <random>
+
+#include "commands.hpp"
+#include "demo_show.hpp"
+
+namespace vistel::pack {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for the media of one run, removed with this object: the
+// media are only a step towards the package unless --media-dir keeps them.
+class ScratchFolder {
+ public:
+  ScratchFolder() = default;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    if (!path_.empty()) {
+      std::error_code ec;
+      fs::remove_all(path_, ec);
+    }
+  }
+
+  // Creates the folder under the system's temporary folder; a name that is
+  // taken is never reused, so two runs at once keep apart.
+  bool Create(std::string& error) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) {
+      error = "no temporary folder: " + ec.message();
+      return false;
+    }
+    std::random_device entropy;
+    std::mt19937 names(entropy());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const fs::path candidate = base / ("vistel-demo-" + std::to_string(names()));
+      if (fs::create_directory(candidate, ec)) {
+        path_ = candidate;
+        return true;
+      }
+      if (ec) break;
+    }
+    error =
+        "cannot create a folder in " + base.string() + (ec ? ": " + ec.message() : std::string());
+    return false;
+  }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+}  // namespace
+
+int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
+  std::string error;
+  const auto parsed = ParseArgs(args, {{"--output", "--player", "--media-dir"}, {}}, error);
+  if (!parsed) return UsageError("demo", error);
+  if (!parsed->positionals.empty()) {
+    return UsageError("demo", "unexpected argument '" + parsed->positionals.front() + "'");
+  }
+  const auto output = parsed->values.find("--output");
+  if (output == parsed->values.end()) return UsageError("demo", "missing -o OUT.scr");
+  const std::string outPath = output->second;
+  const auto player = ChoosePlayer(*parsed, selfPath, "demo");
+  if (!player) return kExitUsage;
+  const std::string& playerPath = *player;
+  if (SameFile(playerPath, outPath)) {
+    Report(outPath + ": is the player; choose another output");
+    return kExitProblem;
+  }
+
+  ScratchFolder scratch;
+  std::string folder;
+  if (const auto kept = parsed->values.find("--media-dir"); kept != parsed->values.end()) {
+    folder = kept->second;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder, ec)) {
+      Report(folder + ": cannot create the media folder" + (ec ? ": " + ec.message() : ""));
+      return kExitProblem;
+    }
+  } else {
+    if (!scratch.Create(error)) {
+      Report(error);
+      return kExitProblem;
+    }
+    folder = scratch.Path();
+  }
+
+  // Writing the media replaces files of their names: neither the output nor
+  // the player may be one of them.
+  const demo::DemoMedia media = demo::DemoMediaIn(folder);
+  for (const std::string& file : media.Files()) {
+    if (SameFile(file, outPath) || SameFile(file, playerPath)) {
+      Report(file + ": a demo medium would replace it; choose another " +
+             (SameFile(file, outPath) ? "output" : "media folder"));
+      return kExitProblem;
+    }
+  }
+  if (auto written = demo::WriteDemoMedia(media); !written) {
+    Report("cannot make the demo's media: " + written.error().description);
+    return kExitProblem;
+  }
+  const auto files = MakeNativeFileSystem();
+  return WriteVerifiedPackage(*files, demo::DemoShowPlan(media), playerPath, outPath);
+}
+
+}  // namespace vistel::pack

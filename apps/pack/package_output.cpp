@@ -1,0 +1,90 @@
+// Writing a package and proving it sound: what build and demo share.
+#include <filesystem>
+#include <iostream>
+
+#include "commands.hpp"
+#include "package/media_check.hpp"
+
+namespace vistel::pack {
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr std::string_view kPlayerName = "vistel-player.exe";
+#else
+constexpr std::string_view kPlayerName = "vistel-player";
+#endif
+
+// The package is the player with more bytes behind it, so it runs as the
+// player does.
+void CopyPermissions(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  const auto perms = fs::status(from, ec).permissions();
+  if (!ec) fs::permissions(to, perms, fs::perm_options::replace, ec);
+}
+
+// The written package read back as the player reads it must give the same
+// records, and every medium must lie where media lie.
+bool VerifyWritten(FileSystem& files, const BuildSummary& summary, const std::string& out) {
+  auto loaded = LoadPackageForTool(files, out);
+  if (!loaded) return false;
+  const auto written = FormatConfiguration(summary.package);
+  const auto reread = FormatConfiguration(loaded->package);
+  if (!written || !reread || *written != *reread) {
+    Report(out + ": the package does not read back as written");
+    return false;
+  }
+  for (const MediumEntry& medium : PlayedMedia(loaded->package)) {
+    const std::string problem =
+        CheckMedium(medium, loaded->package.ConfigOffset, loaded->fileBytes);
+    if (!problem.empty()) {
+      Report(out + ": " + DescribeMedium(medium) + ": " + problem);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_view selfPath,
+                                        std::string_view command) {
+  if (const auto player = parsed.values.find("--player"); player != parsed.values.end()) {
+    return player->second;
+  }
+  const std::string path = (fs::path(std::string(selfPath)).parent_path() / kPlayerName).string();
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    UsageError(command, "no " + std::string(kPlayerName) + " next to vistel-pack (" + path +
+                            "); give the player with --player PATH");
+    return std::nullopt;
+  }
+  return path;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
+}
+
+int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
+                         const std::string& outPath) {
+  auto summary = WritePackage(files, plan, playerPath, outPath);
+  if (!summary) {
+    Report(summary.error().description);
+    return kExitProblem;
+  }
+  CopyPermissions(playerPath, outPath);
+  if (!VerifyWritten(files, *summary, outPath)) {
+    (void)files.Remove(outPath);  // an unsound package is not left behind
+    return kExitProblem;
+  }
+  std::cout << "wrote " << outPath << " (" << summary->fileBytes
+            << " bytes): " << summary->package.Screens.size() << " screens, "
+            << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia
+            << " media files; configuration text at byte " << summary->package.ConfigOffset << "\n";
+  return kExitOk;
+}
+
+}  // namespace vistel::pack
