@@ -1,0 +1,191 @@
+// Whole shows played in-process on the headless host: a fixture that makes
+// media files, writes packages with the production writer, and plays them
+// through the player's Main and the headless run, returning the trace.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/image.hpp"
+#include "hosts/headless/headless_host.hpp"
+#include "hosts/headless/headless_run.hpp"
+#include "media/ffmpeg/encoders.hpp"
+#include "package/writer.hpp"
+#include "runtime/files.hpp"
+#include "runtime/player_options.hpp"
+#include "startup/player.hpp"
+
+namespace vistel::testing {
+
+using Json = nlohmann::json;
+
+// An image screen shown for `seconds` with a plain repaint on a colour.
+inline ScreenSettings ImageScreen(float seconds = 2.0F, std::int32_t backgroundColor = 0) {
+  ScreenSettings s;
+  s.ScreenKind = 0;
+  s.DisplaySeconds = seconds;
+  s.EffectCode = 1000;
+  s.BackgroundKind = 0;
+  s.BackgroundColor = backgroundColor;
+  s.ImageSizing = 0;
+  s.ImagePlacement = 0;
+  s.CaptionFontName = "Arial";
+  s.CaptionFontSize = 12;
+  return s;
+}
+
+// What a played show left: its exit code, its trace and the host it ran on.
+struct ShowRun {
+  int exitCode = -1;
+  std::vector<Json> trace;
+  std::string errors;
+
+  // The trace events named `ev`, in order.
+  std::vector<Json> Events(std::string_view ev) const {
+    std::vector<Json> found;
+    for (const Json& line : trace) {
+      if (line.value("ev", "") == ev) found.push_back(line);
+    }
+    return found;
+  }
+  // The `index` of every `screen` event.
+  std::vector<int> ScreenOrder() const {
+    std::vector<int> order;
+    for (const Json& e : Events("screen")) order.push_back(e["index"].get<int>());
+    return order;
+  }
+  const Json& Exit() const { return trace.back(); }
+};
+
+class ShowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           (std::string("vistel-show-") + info->test_suite_name() + "-" + info->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "tmp");
+    std::filesystem::create_directories(dir_ / "sys");
+    player_ = Path("player.bin");
+    std::ofstream(player_, std::ios::binary) << "MZ stand-in player";
+  }
+  void TearDown() override {
+    if (!HasFailure() && std::getenv("VISTEL_KEEP_SHOWS") == nullptr) std::filesystem::remove_all(dir_);
+  }
+
+  std::string Path(std::string_view name) const { return (dir_ / name).string(); }
+
+  // A picture file of one colour (or drawn by `draw`).
+  std::string Picture(std::string_view name, IntSize size, Pixel colour,
+                      PictureFormat format = PictureFormat::Png) {
+    const Image image(size.width, size.height, colour);
+    const std::string path = Path(name);
+    EXPECT_TRUE(EncodePicture(image, format, path)) << "could not write " << path;
+    return path;
+  }
+  std::string Picture(std::string_view name, const Image& image,
+                      PictureFormat format = PictureFormat::Png) {
+    const std::string path = Path(name);
+    EXPECT_TRUE(EncodePicture(image, format, path)) << "could not write " << path;
+    return path;
+  }
+
+  // An MPEG-1 clip of `frames` grey frames at 25 frames a second.
+  std::string Clip(std::string_view name, IntSize size, int frames) {
+    const std::string path = Path(name);
+    const Mpeg1ClipSettings settings{size, 25, frames, 4};
+    EXPECT_TRUE(EncodeMpeg1Clip(
+        settings, [](int index, Image& frame) {
+          const auto v = static_cast<unsigned>(40 + index * 3) & 0xFFU;
+          std::fill(frame.Pixels().begin(), frame.Pixels().end(), MakePixel(v, v, v));
+        },
+        nullptr, path))
+        << "could not write " << path;
+    return path;
+  }
+
+  // A WAV tune of `ms` milliseconds (a quiet tone).
+  std::string Wav(std::string_view name, int ms) {
+    const AudioFormat format{22050, 1};
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(format.sampleRate) *
+                                      static_cast<std::size_t>(ms) / 1000);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      samples[i] = static_cast<std::int16_t>((i / 25) % 2 == 0 ? 2000 : -2000);
+    }
+    const std::string path = Path(name);
+    EXPECT_TRUE(EncodeAudioFile(samples, format, AudioFileType::Wav, path));
+    return path;
+  }
+
+  // Writes the package; the plan's media lists which files fill which fields.
+  std::string Build(PackagePlan plan, std::string_view name = "show.scr") {
+    auto files = MakeNativeFileSystem();
+    const std::string out = Path(name);
+    auto built = WritePackage(*files, plan, player_, out);
+    EXPECT_TRUE(built) << (built ? "" : built.error().description);
+    return out;
+  }
+  std::string Build(std::vector<ScreenSettings> screens, GlobalSettings global = {}) {
+    PackagePlan plan;
+    plan.package.Screens = std::move(screens);
+    plan.package.Global = std::move(global);
+    return Build(std::move(plan));
+  }
+
+  // Plays `package` with the player's arguments (options and command line);
+  // the trace, temporary and system folders are the fixture's.
+  ShowRun Play(const std::string& package, std::vector<std::string> args) {
+    const std::string tracePath = Path("trace.jsonl");
+    std::vector<std::string> all = {"--headless", "--package", package,   "--trace",
+                                    tracePath,    "--temp",    Path("tmp"), "--system",
+                                    Path("sys")};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<std::string_view> views(all.begin(), all.end());
+    auto options = ParsePlayerOptions(views);
+    ShowRun run;
+    if (!options) {
+      ADD_FAILURE() << "bad options: " << options.error().description;
+      return run;
+    }
+    auto host = HeadlessHost::Create(*options, package);
+    if (!host) {
+      ADD_FAILURE() << "no host: " << host.error().description;
+      return run;
+    }
+    auto plan = PlanOf(*options);
+    if (!plan) {
+      ADD_FAILURE() << "no plan: " << plan.error().description;
+      return run;
+    }
+    std::ostringstream errors;
+    {
+      Player player(**host, PlayerSettings{options->packagePath,
+                                           options->seed ? std::optional<std::uint64_t>(
+                                                               static_cast<std::uint64_t>(*options->seed))
+                                                         : std::nullopt});
+      run.exitCode =
+          RunHeadless(**host, *plan, [&] { player.Main(options->commandLine); }, errors);
+    }
+    run.errors = errors.str();
+    host->reset();
+    std::ifstream in(tracePath);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty()) run.trace.push_back(Json::parse(line));
+    }
+    return run;
+  }
+
+  std::filesystem::path dir_;
+  std::string player_;
+};
+
+}  // namespace vistel::testing
