@@ -57,6 +57,9 @@ MainWindow::MainWindow(MainWindowServices services, ShowState& state)
                                     services.display, services.trace}),
       services_(std::move(services)),
       state_(state) {
+  // The background control stretches its picture over its whole area (its
+  // design setting: the show never sets its sizing mode).
+  Skip(LEADBG.SetSizeMode(static_cast<std::int32_t>(SizeMode::Stretch)));
   // The timers in their design state; the two that run from the start are
   // enabled when the window loads.
   EventLoop& loop = services_.loop;
