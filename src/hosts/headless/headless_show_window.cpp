@@ -1,0 +1,154 @@
+#include "hosts/headless/headless_show_window.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vistel {
+
+HeadlessShowWindow::HeadlessShowWindow(HeadlessDisplay& display, HeadlessEventLoop& loop,
+                                       Trace& trace, Milliseconds frameMs)
+    : display_(display),
+      loop_(loop),
+      trace_(trace),
+      frameMs_(frameMs),
+      handle_(display.RegisterWindow(std::string(kClassName), "", kDesignSizePx)) {}
+
+HeadlessShowWindow::~HeadlessShowWindow() {
+  display_.UnregisterWindow(handle_);
+}
+
+void HeadlessShowWindow::SetCaption(std::string_view title) {
+  caption_ = std::string(title);
+  display_.SetWindowTitle(handle_, caption_);
+}
+
+std::int64_t HeadlessShowWindow::StyleWithVisibility() const {
+  return visible_ ? (style_ | kWsVisible) : style_;
+}
+
+std::int64_t HeadlessShowWindow::GetWindowLong(int index) {
+  switch (index) {
+    case kGwlStyle:
+      return StyleWithVisibility();
+    case kGwlHwndParent:
+      return static_cast<std::int64_t>(owner_);
+    default:
+      return 0;
+  }
+}
+
+std::int64_t HeadlessShowWindow::SetWindowLong(int index, std::int64_t value) {
+  switch (index) {
+    case kGwlStyle: {
+      const std::int64_t previous = StyleWithVisibility();
+      const Placement before = Current();
+      style_ = value & ~kWsVisible;
+      visible_ = (value & kWsVisible) != 0;
+      TraceIfMoved(before);
+      return previous;
+    }
+    case kGwlHwndParent: {
+      const auto previous = static_cast<std::int64_t>(owner_);
+      owner_ = static_cast<WindowHandle>(value);
+      return previous;
+    }
+    default:
+      return 0;
+  }
+}
+
+void HeadlessShowWindow::SetParent(WindowHandle parent) {
+  const Placement before = Current();
+  parent_ = parent;
+  TraceIfMoved(before);
+}
+
+bool HeadlessShowWindow::SetWindowPos(InsertAfter insertAfter, int x, int y, int cx, int cy,
+                                      std::uint32_t flags) {
+  const Placement before = Current();
+  if ((flags & kSwpNoMove) == 0) {
+    rect_.left = x;
+    rect_.top = y;
+  }
+  if ((flags & kSwpNoSize) == 0) {
+    rect_.width = std::max(cx, 0);
+    rect_.height = std::max(cy, 0);
+  }
+  if ((flags & kSwpNoZOrder) == 0 && insertAfter == InsertAfter::Topmost && !IsChild()) {
+    topmost_ = true;
+  }
+  if ((flags & kSwpShowWindow) != 0) {
+    visible_ = true;
+  } else if ((flags & kSwpHideWindow) != 0) {
+    visible_ = false;
+  }
+  TraceIfMoved(before);
+  if (rect_.Extent() != before.rect.Extent()) {
+    display_.SetClientSize(handle_, rect_.Extent());
+    // Windows sends WM_SIZE from inside SetWindowPos: the handler runs now,
+    // and may itself place the window again.
+    if (input_ != nullptr) input_->Resized();
+  }
+  return true;
+}
+
+void HeadlessShowWindow::SetVisible(bool visible) {
+  const Placement before = Current();
+  visible_ = visible;
+  TraceIfMoved(before);
+}
+
+void HeadlessShowWindow::TraceIfMoved(const Placement& before) {
+  const Placement now = Current();
+  if (now == before || !trace_.Enabled()) return;
+  trace_.Write("window", {{"x", std::int64_t{now.rect.left}},
+                          {"y", std::int64_t{now.rect.top}},
+                          {"width", std::int64_t{now.rect.width}},
+                          {"height", std::int64_t{now.rect.height}},
+                          {"topmost", now.topmost},
+                          {"visible", now.visible},
+                          {"parent", static_cast<std::int64_t>(now.parent)}});
+}
+
+void HeadlessShowWindow::AwaitNextFrame() {
+  ++framesPresented_;
+  loop_.AdvanceBy(frameMs_);
+}
+
+const Image& HeadlessShowWindow::Compose() {
+  if (painter_) return painter_();
+  if (blank_.Extent() != rect_.Extent()) blank_ = Image(rect_.width, rect_.height);
+  return blank_;
+}
+
+bool HeadlessShowWindow::ToClient(double screenXPx, double screenYPx, float& xPx,
+                                  float& yPx) const {
+  const double x = screenXPx - rect_.left;
+  const double y = screenYPx - rect_.top;
+  if (x < 0 || y < 0 || x >= rect_.width || y >= rect_.height) return false;
+  xPx = static_cast<float>(x);
+  yPx = static_cast<float>(y);
+  return true;
+}
+
+bool HeadlessShowWindow::DeliverMouseMove(double screenXPx, double screenYPx) {
+  float x = 0, y = 0;
+  if (input_ == nullptr || !visible_ || !ToClient(screenXPx, screenYPx, x, y)) return false;
+  input_->MouseMove(x, y);
+  return true;
+}
+
+bool HeadlessShowWindow::DeliverMouseUp(int button, double screenXPx, double screenYPx) {
+  float x = 0, y = 0;
+  if (input_ == nullptr || !visible_ || !ToClient(screenXPx, screenYPx, x, y)) return false;
+  input_->MouseUp(button, x, y);
+  return true;
+}
+
+bool HeadlessShowWindow::DeliverKeyPress(int characterCode) {
+  if (input_ == nullptr || !visible_) return false;
+  input_->KeyPress(characterCode);
+  return true;
+}
+
+}  // namespace vistel
