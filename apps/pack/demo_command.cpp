@@ -68,6 +68,11 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
   const auto player = ChoosePlayer(*parsed, selfPath, "demo");
   if (!player) return kExitUsage;
   const std::string& playerPath = *player;
+  // Making the media takes seconds: a missing player is better found first.
+  if (std::error_code ec; !fs::is_regular_file(playerPath, ec)) {
+    Report(playerPath + ": no such player file");
+    return kExitProblem;
+  }
   if (SameFile(playerPath, outPath)) {
     Report(outPath + ": is the player; choose another output");
     return kExitProblem;

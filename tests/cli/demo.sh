@@ -239,6 +239,8 @@ contains err.txt "choose another output"
 expect 1 "$VISTEL_PACK" demo -o player.bin --player player.bin
 contains err.txt "is the player"
 cmp -s -n 16 player.bin demo.scr || fail "expected the player to be left alone"
+expect 1 "$VISTEL_PACK" demo -o x.scr --player no-such-player.bin
+contains err.txt "no such player file"
 expect 1 "$VISTEL_PACK" demo -o x.scr --player player.bin --media-dir player.bin/media
 contains err.txt "cannot create the media folder"
 [[ ! -e x.scr ]] || fail "expected no package when the media cannot be written"
