@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# vistel-player's own options end to end: usage errors, the hosts, files the
+# options name that cannot be used, and the runs that need no package (an
+# invalid package, a bad preview handle, /i, /a), checked on the trace, the
+# registry file and the exit code.
+set -euo pipefail
+
+: "${VISTEL_PLAYER:?the path of vistel-player}"
+: "${VISTEL_SCRATCH:?a scratch folder}"
+work="$VISTEL_SCRATCH/player_options"
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
+# err.txt, and checks its exit code.
+expect() {
+  local want=$1
+  shift
+  local got=0
+  "$@" >out.txt 2>err.txt || got=$?
+  if [[ $got != "$want" ]]; then
+    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
+  fi
+}
+
+# contains FILE TEXT: the file holds the text.
+contains() {
+  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
+}
+
+# has_event TRACE JSON: some line of the trace has every field of JSON.
+# last_event TRACE JSON: the last line has every field of JSON.
+# no_event TRACE EV: no line of the trace is of that kind.
+trace_check() {
+  python3 - "$@" <<'EOF'
+import json, sys
+mode, path, want = sys.argv[1], sys.argv[2], sys.argv[3]
+with open(path) as f:
+    lines = [json.loads(l) for l in f if l.strip()]
+if mode == "none":
+    sys.exit(1 if any(l.get("ev") == want for l in lines) else 0)
+want = json.loads(want)
+match = lambda l: all(l.get(k) == v for k, v in want.items())
+if mode == "last":
+    sys.exit(0 if lines and match(lines[-1]) else 1)
+sys.exit(0 if any(match(l) for l in lines) else 1)
+EOF
+}
+has_event() { trace_check any "$1" "$2" || fail "expected $1 to have $2; it holds: $(cat "$1")"; }
+last_event() { trace_check last "$1" "$2" || fail "expected $1 to end with $2; it holds: $(cat "$1")"; }
+no_event() { trace_check none "$1" "$2" || fail "expected no $2 event in $1; it holds: $(cat "$1")"; }
+
+invalid_package="Invalid screen saver file.  Please ensure this file is a *.scr file."
+bad_preview="The selected screen saver could not determine the handle of the preview area of the Display Properties dialog."
+common=(--headless --temp "$work/tmp" --system "$work/sys")
+
+# ---- Usage errors: message, usage, exit 2 ---------------------------------
+expect 2 "$VISTEL_PLAYER" --bogus /s
+contains err.txt "unknown option --bogus"
+contains err.txt "--run-for SECONDS"
+expect 2 "$VISTEL_PLAYER" --headless --trace
+contains err.txt "--trace"
+contains err.txt "--snapshot SECONDS:PATH.png"
+expect 2 "$VISTEL_PLAYER" --headless --run-for soon /s
+contains err.txt "--run-for"
+expect 2 "$VISTEL_PLAYER" --headless --os 2k --os xp /s
+contains err.txt "given twice"
+expect 2 "$VISTEL_PLAYER" --headless --screen 800 /s
+contains err.txt "--screen"
+
+# ---- Without --headless: no desktop host in this build yet ------------------
+expect 2 "$VISTEL_PLAYER" /s
+contains err.txt "--headless"
+
+# ---- Files the options name that cannot be used: exit 2, no run -------------
+printf '{"t":0,"ev":"key","code":27}\nnot json\n' >bad-input.jsonl
+expect 2 "$VISTEL_PLAYER" "${common[@]}" --trace bad-input-trace.jsonl --input bad-input.jsonl /s
+contains err.txt "bad-input.jsonl"
+contains err.txt "line 2"
+[[ ! -e bad-input-trace.jsonl ]] || fail "a refused run must not leave a trace"
+expect 2 "$VISTEL_PLAYER" "${common[@]}" --trace no/such/folder/trace.jsonl /s
+contains err.txt "no/such/folder/trace.jsonl"
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\X]\r\ngarbage\r\n' >bad.reg
+expect 2 "$VISTEL_PLAYER" "${common[@]}" --registry bad.reg /s
+contains err.txt "bad.reg"
+contains err.txt "line 4"
+
+# ---- No package: the player's own file is not one -------------------------
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace own.jsonl --registry own.reg /s
+has_event own.jsonl '{"ev":"mode","mode":"s"}'
+has_event own.jsonl "{\"ev\":\"msgbox\",\"text\":\"$invalid_package\"}"
+no_event own.jsonl screen
+last_event own.jsonl '{"ev":"exit","code":1}'
+[[ -f own.reg ]] || fail "the registry file is created at exit, also after an error"
+[[ "$(head -c 10 own.reg | od -An -c | tr -s ' ')" == " R E G E D I T 4 \r \n" ]] ||
+  fail "the registry file starts with REGEDIT4 and CR LF: $(head -c 10 own.reg | od -An -c)"
+
+# An empty or unknown switch counts as /s.
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace empty.jsonl
+has_event empty.jsonl '{"ev":"mode","mode":"s"}'
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace unknown.jsonl /x
+has_event unknown.jsonl '{"ev":"mode","mode":"s"}'
+
+# --package that names no file, in configure mode.
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace missing.jsonl --package "$work/nothing.scr" /c
+has_event missing.jsonl '{"ev":"mode","mode":"c"}'
+has_event missing.jsonl "{\"ev\":\"msgbox\",\"text\":\"$invalid_package\"}"
+last_event missing.jsonl '{"ev":"exit","code":1}'
+
+# ---- Preview handles --------------------------------------------------------
+# No such window (and a handle after a colon parses to 0): the handle message.
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace preview-bad.jsonl /p 4660
+has_event preview-bad.jsonl '{"ev":"mode","mode":"p"}'
+has_event preview-bad.jsonl "{\"ev\":\"msgbox\",\"text\":\"$bad_preview\",\"style\":69680}"
+last_event preview-bad.jsonl '{"ev":"exit","code":1}'
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace preview-colon.jsonl --window 4660:152x112 /p:4660
+has_event preview-colon.jsonl "{\"ev\":\"msgbox\",\"text\":\"$bad_preview\"}"
+# The window exists (upper-case switch, options after the switch): the handle
+# is accepted and the package is what fails.
+expect 1 "$VISTEL_PLAYER" --headless /P --trace preview-ok.jsonl 4660 --window 4660:152x112
+has_event preview-ok.jsonl '{"ev":"mode","mode":"p"}'
+has_event preview-ok.jsonl "{\"ev\":\"msgbox\",\"text\":\"$invalid_package\"}"
+no_event preview-ok.jsonl password
+
+# ---- /i writes the uninstall entry and ends normally -----------------------
+expect 0 "$VISTEL_PLAYER" "${common[@]}" --trace install.jsonl --registry install.reg /i
+has_event install.jsonl '{"ev":"mode","mode":"i"}'
+has_event install.jsonl '{"ev":"registry","op":"write","hive":"HKEY_LOCAL_MACHINE","name":"DisplayName"}'
+last_event install.jsonl '{"ev":"exit","code":0}'
+contains install.reg "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+# A second run reads the file the first one wrote and keeps it.
+expect 0 "$VISTEL_PLAYER" "${common[@]}" --registry install.reg /i
+contains install.reg "\"DisplayName\"="
+
+# ---- /a: the password dialog on Windows 9x only -----------------------------
+# What follows the dialog is the player's choice: the exit code is not checked.
+"$VISTEL_PLAYER" "${common[@]}" --trace password.jsonl --os 98 --window 77:200x100 /a 77 \
+  >out.txt 2>err.txt || true
+has_event password.jsonl '{"ev":"mode","mode":"a"}'
+has_event password.jsonl '{"ev":"password","op":"change","parent":77}'
+expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace password-nt.jsonl --os xp /a 77
+has_event password-nt.jsonl '{"ev":"mode","mode":"s"}'
+no_event password-nt.jsonl password
+
+if ((failures)); then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "player_options.sh: all passed"
