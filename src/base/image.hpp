@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "base/geometry.hpp"
@@ -35,6 +36,26 @@ class Image {
       : width_(width > 0 && height > 0 ? width : 0),
         height_(width > 0 && height > 0 ? height : 0),
         pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), fill) {}
+
+  Image(const Image&) = default;
+  Image& operator=(const Image&) = default;
+  // A moved-from image is empty, sizes included, so it can be reused as a
+  // target that is resized on demand.
+  Image(Image&& other) noexcept
+      : width_(std::exchange(other.width_, 0)),
+        height_(std::exchange(other.height_, 0)),
+        pixels_(std::move(other.pixels_)) {
+    other.pixels_.clear();
+  }
+  Image& operator=(Image&& other) noexcept {
+    if (this != &other) {
+      width_ = std::exchange(other.width_, 0);
+      height_ = std::exchange(other.height_, 0);
+      pixels_ = std::move(other.pixels_);
+      other.pixels_.clear();
+    }
+    return *this;
+  }
 
   int Width() const { return width_; }
   int Height() const { return height_; }

@@ -195,13 +195,19 @@ Status ImagingControl::Repaint() {
   if (painting_) return Fail(ErrorCode::InvalidProcedureCall, "Repaint during a paint effect");
   if (!repaintEnabled_ || services_.surface == nullptr || bitmap_.IsEmpty()) return {};
 
+  const bool animated = paintEffect_ != kPlainRepaintEffect && showActive_ &&
+                        services_.clock != nullptr && services_.effects;
+  if (!animated) {
+    Present(bitmap_);
+    shown_ = bitmap_;
+    return {};
+  }
   // The effect works on copies: an event handler may change the bitmap
   // while the animation runs.
   const Image to = bitmap_;
   Image from;
   std::unique_ptr<EffectAnimation> animation;
-  if (paintEffect_ != kPlainRepaintEffect && showActive_ && services_.clock != nullptr &&
-      services_.effects) {
+  {
     // The old picture on a canvas of the new size, the back colour around it.
     from = Image(to.Width(), to.Height(), PixelFromColorRef(backColor_));
     if (!shown_.IsEmpty()) {

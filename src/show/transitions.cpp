@@ -129,7 +129,7 @@ Status ShowEngine::CrossFade(ImagingControl& A, ImagingControl& B, ImagingContro
       traceEnd();
       return blended;
     }
-    S.SetBitmapImage(frame);
+    S.SetBitmapImage(std::move(frame));
     if (auto r = S.Repaint(); !r) {
       traceEnd();
       return r;

@@ -1,4 +1,5 @@
 #include "base/geometry.hpp"
+#include "base/image.hpp"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,24 @@ TEST(ColorRef, ChannelsInBgrOrderEachInItsOwnByte) {
   EXPECT_EQ(BlueOf(c), 0x56U);
   EXPECT_EQ(BlueOf(16711680), 255U);            // blue as the configuration text writes it
   EXPECT_EQ(MakeColorRef(0x1FF, 0, 0), 0xFFU);  // an out-of-range channel does not spill
+}
+
+}  // namespace
+}  // namespace vistel
+
+namespace vistel {
+namespace {
+
+TEST(Image, AMovedFromImageIsEmptyAndCanBeRefilled) {
+  Image a(4, 3, Pixel{7});
+  Image b = std::move(a);
+  EXPECT_EQ(b.Extent(), (IntSize{4, 3}));
+  EXPECT_TRUE(a.IsEmpty());  // NOLINT(bugprone-use-after-move): the state is the point
+  EXPECT_EQ(a.Extent(), (IntSize{0, 0}));
+  Image c(2, 2);
+  c = std::move(b);
+  EXPECT_EQ(b.Extent(), (IntSize{0, 0}));  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(c.At(3, 2), Pixel{7});
 }
 
 }  // namespace
