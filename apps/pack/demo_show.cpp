@@ -142,7 +142,7 @@ PackagePlan DemoShowPlan(const DemoMedia& media) {
   global.RepeatAudio = true;
 
   // 0: the large "photo" shrunk to fit, over a plain colour, shown plainly.
-  ScreenSettings* s = &show.NewScreen(4);
+  ScreenSettings* s = &show.NewScreen(3);
   s->BackgroundColor = Colour(16, 24, 48);
   show.Picture(media.landscape, kFit, kCentre);
   s->EffectCode = kPlainRepaint;
@@ -227,7 +227,7 @@ PackagePlan DemoShowPlan(const DemoMedia& media) {
                   Colour(255, 220, 120)});
 
   // 9: the end, dissolving in.
-  s = &show.NewScreen(5);
+  s = &show.NewScreen(4);
   s->BackgroundColor = Colour(10, 16, 40);
   show.Picture(media.badge, kOwnSize, kCentre);
   SetEffect(*s, kDissolvePixels);

@@ -245,6 +245,41 @@ expect 1 "$VISTEL_PACK" demo -o x.scr --player player.bin --media-dir player.bin
 contains err.txt "cannot create the media folder"
 [[ ! -e x.scr ]] || fail "expected no package when the media cannot be written"
 
+# --- played through by the player, when there is one -----------------------------
+# A small screen keeps the effects cheap; the virtual clock runs the whole show
+# (about 42 s) and the start of the next round in a few seconds.
+if [[ -n ${VISTEL_PLAYER:-} && -x $VISTEL_PLAYER ]]; then
+  expect 0 "$VISTEL_PACK" demo -o played.scr --player "$VISTEL_PLAYER"
+  mkdir -p play-temp play-system
+  expect 0 "$VISTEL_PLAYER" --package played.scr --headless --run-for 45 --screen 320x240 \
+    --trace play.jsonl --temp play-temp --system play-system /s
+  python3 - "$work/play.jsonl" <<'EOF2' || fail "the player does not play the demo through"
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1])]
+problems = []
+def need(what, ok):
+    if not ok:
+        problems.append(what)
+kinds = lambda name: [e for e in events if e["ev"] == name]
+need(f"no message box: {kinds('msgbox')}", not kinds("msgbox"))
+screens = [e["index"] for e in kinds("screen")]
+need(f"every screen in order, then the first again: {screens}", screens == list(range(10)) + [0])
+need("one cross-fade of 24 steps", [e["steps"] for e in kinds("crossfade")] == [24])
+states = [e["state"] for e in kinds("video")]
+need(f"the clip plays to its end: {states}", all(s in states for s in ("opened", "playing", "ended")))
+ended = [e["t"] for e in kinds("video") if e["state"] == "ended"]
+played = [e["t"] for e in kinds("video") if e["state"] == "playing"]
+need("the clip lasts about 4 s", ended and played and 3500 <= ended[0] - played[0] <= 4500)
+opened = [e["command"] for e in kinds("mci") if e["command"].startswith("open ")]
+need(f"both tracks played, in turn: {opened}", len(opened) >= 4 and "audio.wav" in opened[0]
+     and "audio.mid" in opened[1] and "audio.wav" in opened[2])
+need("a normal end", [e["code"] for e in kinds("exit")] == [0])
+for p in problems:
+    print(p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+EOF2
+fi
+
 # --- usage -----------------------------------------------------------------------
 expect 0 "$VISTEL_PACK" demo --help
 contains out.txt "Usage: vistel-pack demo"
