@@ -230,6 +230,10 @@ EOF
 TMPDIR="$work/tmp" expect 0 "$VISTEL_PACK" demo -o again.scr --player player.bin
 cmp -s demo.scr again.scr || fail "expected two runs to give the same bytes"
 [[ -z $(ls -A tmp) ]] || fail "expected no media left in the temporary folder: $(ls -A tmp)"
+# (and that folder is the one TMPDIR names)
+TMPDIR="$work/no-such-folder" expect 1 "$VISTEL_PACK" demo -o never.scr --player player.bin
+contains err.txt "temporary folder"
+[[ ! -e never.scr ]] || fail "expected no package without a temporary folder"
 
 # --- its own inputs are never overwritten ------------------------------------------
 before=$(cksum <media/clip.mpg)
