@@ -207,6 +207,21 @@ TEST_F(RunFixture, FailedSnapshotIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(Trace().back()["reason"], "run-for");
 }
 
+TEST_F(RunFixture, SnapshotAfterTheEndIsNamedAsNotTaken) {
+  auto host = Host();
+  ASSERT_NE(host, nullptr);
+  HeadlessRunPlan plan;
+  plan.runForMs = 1000;
+  plan.snapshots = {{500, scratch.File("early.png")}, {2500, scratch.File("late.png")}};
+  EXPECT_EQ(RunHeadless(
+                *host, plan, [] {}, errors),
+            0);
+  EXPECT_TRUE(std::filesystem::exists(scratch.File("early.png")));
+  EXPECT_FALSE(std::filesystem::exists(scratch.File("late.png")));
+  EXPECT_EQ(errors.str(), "vistel-player: snapshot " + scratch.File("late.png") +
+                              " at 2.5 s not taken: the run ended at 1 s\n");
+}
+
 TEST_F(RunFixture, RegistryThatCannotBeWrittenTurnsSuccessIntoFailure) {
   options.registryPath = scratch.File("missing-folder/user.reg");
   auto host = Host();

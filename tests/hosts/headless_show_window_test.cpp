@@ -206,6 +206,12 @@ TEST_F(WindowFixture, EachFrameAdvancesTheClockByOneFramePeriodAndPumps) {
   HeadlessShowWindow slow(display, loop, capture.trace, 40);
   slow.AwaitNextFrame();
   EXPECT_EQ(capture.clock.NowMs(), 72) << "--frame-ms sets the period";
+
+  // A period of 0 would freeze the clock, and an animation timed on it would
+  // never end.
+  HeadlessShowWindow instant(display, loop, capture.trace, 0);
+  instant.AwaitNextFrame();
+  EXPECT_EQ(capture.clock.NowMs(), 73) << "a frame lasts at least 1 ms";
 }
 
 TEST_F(WindowFixture, ComposeGivesThePaintersPictureOrBlackOfTheWindowsSize) {

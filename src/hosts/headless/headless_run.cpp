@@ -18,10 +18,17 @@ void TraceExit(Trace& trace, int code, std::optional<std::string_view> reason) {
   }
 }
 
-void ScheduleSnapshots(HeadlessHost& host, const std::vector<SnapshotOption>& snapshots,
-                       std::ostream& errors) {
+struct PendingSnapshot {
+  HeadlessEventLoop::EventId id = 0;
+  const SnapshotOption* option = nullptr;
+};
+
+std::vector<PendingSnapshot> ScheduleSnapshots(HeadlessHost& host,
+                                               const std::vector<SnapshotOption>& snapshots,
+                                               std::ostream& errors) {
+  std::vector<PendingSnapshot> pending;
   for (const auto& snapshot : snapshots) {
-    host.Loop().ScheduleAt(snapshot.atMs, [&host, &errors, path = snapshot.path] {
+    const auto id = host.Loop().ScheduleAt(snapshot.atMs, [&host, &errors, path = snapshot.path] {
       Trace& trace = host.Tracer();
       if (auto written = host.WriteSnapshot(path); !written) {
         errors << "vistel-player: snapshot " << path << ": " << written.error().description << '\n';
@@ -37,6 +44,22 @@ void ScheduleSnapshots(HeadlessHost& host, const std::vector<SnapshotOption>& sn
                                  {"height", std::int64_t{size.height}}});
       }
     });
+    pending.push_back({id, &snapshot});
+  }
+  return pending;
+}
+
+// A snapshot asked for after the run's end is never written; saying so spares
+// a search for a file that cannot exist.
+void ReportSnapshotsNotTaken(HeadlessHost& host, const std::vector<PendingSnapshot>& pending,
+                             std::ostream& errors) {
+  for (const auto& snapshot : pending) {
+    if (host.Loop().Cancel(snapshot.id)) {
+      errors << "vistel-player: snapshot " << snapshot.option->path << " at "
+             << static_cast<double>(snapshot.option->atMs) / 1000.0
+             << " s not taken: the run ended at "
+             << static_cast<double>(host.Loop().NowMs()) / 1000.0 << " s\n";
+    }
   }
 }
 
@@ -68,18 +91,22 @@ int RunHeadless(HeadlessHost& host, const HeadlessRunPlan& plan, const std::func
                 std::ostream& errors) {
   HeadlessEventLoop& loop = host.Loop();
   ScheduleInput(loop, plan.input, [&host](const InputEvent& event) { host.DeliverInput(event); });
-  ScheduleSnapshots(host, plan.snapshots, errors);
+  const auto snapshots = ScheduleSnapshots(host, plan.snapshots, errors);
   if (plan.runForMs) loop.ScheduleAt(*plan.runForMs, [] { throw RunTimeUp{}; });
 
+  int code = 0;
+  std::optional<std::string_view> reason;
   try {
     start();
     const auto end = loop.Run();
-    return Finish(host, 0, end == HeadlessEventLoop::RunEnd::Idle ? "idle" : "stopped", errors);
+    reason = end == HeadlessEventLoop::RunEnd::Idle ? "idle" : "stopped";
   } catch (const RunTimeUp&) {
-    return Finish(host, 0, "run-for", errors);
+    reason = "run-for";
   } catch (const ProcessEnded& ended) {
-    return Finish(host, ended.exitCode, std::nullopt, errors);
+    code = ended.exitCode;
   }
+  ReportSnapshotsNotTaken(host, snapshots, errors);
+  return Finish(host, code, reason, errors);
 }
 
 }  // namespace vistel

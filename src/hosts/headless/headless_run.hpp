@@ -18,7 +18,8 @@
 //
 // Snapshots are traced as `snapshot` {path, width, height}, or {path, error}
 // when the file cannot be written (an event of this host); failures are also
-// reported on `errors` and do not end the run. A registry that cannot be
+// reported on `errors` and do not end the run. A snapshot whose time the run
+// never reached is named on `errors` at the end. A registry that cannot be
 // written back is reported on `errors`, and a run that would have ended with
 // 0 then ends with 1: the run did not keep what the show wrote.
 #pragma once

@@ -10,7 +10,9 @@ HeadlessShowWindow::HeadlessShowWindow(HeadlessDisplay& display, HeadlessEventLo
     : display_(display),
       loop_(loop),
       trace_(trace),
-      frameMs_(frameMs),
+      // A frame of no time would never end an animation that measures its
+      // progress on the clock: the shortest frame is one millisecond.
+      frameMs_(std::max<Milliseconds>(frameMs, 1)),
       handle_(display.RegisterWindow(std::string(kClassName), "", kDesignSizePx)) {}
 
 HeadlessShowWindow::~HeadlessShowWindow() {

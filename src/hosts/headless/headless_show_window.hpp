@@ -11,7 +11,8 @@
 //
 // Placement changes are traced as `window` {x, y, width, height, topmost,
 // visible, parent}, an event of this host. Frames of an animation advance the
-// virtual clock by one frame period each, pumping messages.
+// virtual clock by one frame period each (at least 1 ms, so that an animation
+// timed on the clock always ends), pumping messages.
 //
 // Ownership: the display, loop and trace must outlive the window; the input
 // and painter the core sets must stay valid while they are set.
