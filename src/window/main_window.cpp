@@ -196,6 +196,9 @@ void MainWindow::UnloadHandler(int exitCode) {
   }
   services_.musicPlayer().StopPlay();
   services_.process.EndProcess(exitCode);
+  // EndProcess never returns, but its attribute does not carry through the
+  // virtual call for the compiler.
+  std::abort();
 }
 
 void MainWindow::Close(std::string_view reason, int exitCode) {
@@ -306,10 +309,14 @@ void MainWindow::SurfaceMouseMove(float xTwips, float yTwips) {
     if (y) LastMouseY = *y;
     return;
   }
-  // dx = LastMouseX - X / tx, rounded as a whole (ties to even).
-  std::int64_t dx = 0, dy = 0;
-  if (const auto d = RoundToLong(double{LastMouseX} - double{xTwips / Tpp().x})) dx = std::llabs(*d);
-  if (const auto d = RoundToLong(double{LastMouseY} - double{yTwips / Tpp().y})) dy = std::llabs(*d);
+  // dx = LastMouseX - X / tx, rounded as a whole (ties to even); a failing
+  // statement leaves its term 0.
+  const auto delta = [](std::int32_t last, float twips, float twipsPerPixel) -> std::int64_t {
+    const auto d = RoundToLong(static_cast<double>(last) - double{twips / twipsPerPixel});
+    return d ? std::llabs(*d) : 0;
+  };
+  const std::int64_t dx = delta(LastMouseX, xTwips, Tpp().x);
+  const std::int64_t dy = delta(LastMouseY, yTwips, Tpp().y);
   const std::int64_t distance = dx + dy;
   if (distance != 0 && distance <= INT32_MAX) AddMouseTravel(static_cast<std::int32_t>(distance));
   if (x) LastMouseX = *x;

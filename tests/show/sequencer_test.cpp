@@ -43,7 +43,9 @@ TEST_F(SequencerShow, RandomOrderNeverRepeatsAndNeverStartsAtZero) {
     std::set<int> seen;
     for (std::size_t i = 0; i < order.size(); ++i) {
       seen.insert(order[i]);
-      if (i > 0) EXPECT_NE(order[i], order[i - 1]) << "seed " << seed << " at " << i;
+      if (i > 0) {
+        EXPECT_NE(order[i], order[i - 1]) << "seed " << seed << " at " << i;
+      }
     }
     EXPECT_EQ(seen.size(), 4U) << "seed " << seed;
   }

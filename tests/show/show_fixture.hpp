@@ -64,6 +64,27 @@ struct ShowRun {
     return order;
   }
   const Json& Exit() const { return trace.back(); }
+  // The first event named `ev` (an empty object when there is none).
+  Json First(std::string_view ev) const {
+    const auto found = Events(ev);
+    return found.empty() ? Json::object() : found.front();
+  }
+  // The host's `password` events of one `op` ("verify", "change", "running").
+  std::vector<Json> PasswordCalls(std::string_view op) const {
+    std::vector<Json> found;
+    for (const Json& e : Events("password")) {
+      if (e.value("op", "") == op) found.push_back(e);
+    }
+    return found;
+  }
+  // The `registry` events that read or wrote the value `name`.
+  std::vector<Json> RegistryUses(std::string_view name) const {
+    std::vector<Json> found;
+    for (const Json& e : Events("registry")) {
+      if (e.value("name", "") == name) found.push_back(e);
+    }
+    return found;
+  }
 };
 
 class ShowFixture : public ::testing::Test {
@@ -139,6 +160,36 @@ class ShowFixture : public ::testing::Test {
     plan.package.Screens = std::move(screens);
     plan.package.Global = std::move(global);
     return Build(std::move(plan));
+  }
+
+  // An input script (--input) of JSON-lines events, written to `name`.
+  std::string InputScript(const std::vector<Json>& events, std::string_view name = "input.jsonl") {
+    const std::string path = Path(name);
+    std::ofstream out(path, std::ios::binary);
+    for (const Json& e : events) out << e.dump() << '\n';
+    return path;
+  }
+  static Json MoveAt(double ms, double x, double y) {
+    return {{"t", ms}, {"ev", "mousemove"}, {"x", x}, {"y", y}};
+  }
+  static Json KeyAt(double ms, int code) { return {{"t", ms}, {"ev", "key"}, {"code", code}}; }
+  static Json ClickAt(double ms, double x, double y, int button = 1) {
+    return {{"t", ms}, {"ev", "click"}, {"button", button}, {"x", x}, {"y", y}};
+  }
+
+  // A registry file (--registry): the REGEDIT4 header, then `body` (CR LF lines).
+  std::string RegistryFile(std::string_view body, std::string_view name = "registry.reg") {
+    const std::string path = Path(name);
+    std::ofstream(path, std::ios::binary) << "REGEDIT4\r\n\r\n" << body;
+    return path;
+  }
+
+  // A whole file's bytes as text ("" when it cannot be read).
+  static std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
 
   // Plays `package` with the player's arguments (options and command line);
