@@ -149,6 +149,40 @@ expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace password-nt.jsonl --os xp /a 77
 has_event password-nt.jsonl '{"ev":"mode","mode":"s"}'
 no_event password-nt.jsonl password
 
+# ---- Time, snapshots and input on a real show (the demo package) -----------
+if [[ -n "${VISTEL_PACK:-}" ]]; then
+  expect 0 "$VISTEL_PACK" demo -o demo.scr --player "$VISTEL_PLAYER"
+  # The package is the player: no --package needed when it runs as itself.
+  expect 0 ./demo.scr "${common[@]}" --trace demo-run.jsonl --registry demo.reg --run-for 3.51 \
+    --snapshot 1.25:shots/one.png --snapshot 9:shots/late.png /s
+  has_event demo-run.jsonl '{"ev":"mode","mode":"s"}'
+  has_event demo-run.jsonl '{"ev":"window","x":0,"y":0,"width":800,"height":600,"topmost":true}'
+  has_event demo-run.jsonl '{"ev":"snapshot","t":1250,"path":"shots/one.png","width":800}'
+  # 3.51 s falls inside a transition's frame: the run ends on time all the same.
+  last_event demo-run.jsonl '{"ev":"exit","t":3510,"code":0,"reason":"run-for"}'
+  [[ "$(head -c 4 shots/one.png | tail -c 3)" == "PNG" ]] || fail "shots/one.png is not a PNG"
+  [[ ! -e shots/late.png ]] || fail "a snapshot after the end must not be written"
+  contains err.txt "shots/late.png at 9 s not taken"
+  [[ -f demo.reg ]] || fail "the registry file is written at the end of --run-for"
+
+  # A mouse that travels ends the show; the exit is the player's own.
+  printf '{"t":1000,"ev":"mousemove","x":10,"y":10}\n{"t":1100,"ev":"mousemove","x":400,"y":300}\n' \
+    >travel.jsonl
+  expect 0 ./demo.scr "${common[@]}" --trace demo-input.jsonl --run-for 20 --input travel.jsonl /s
+  has_event demo-input.jsonl '{"ev":"close","refused":false}'
+  last_event demo-input.jsonl '{"ev":"exit","code":0}'
+  no_event demo-input.jsonl snapshot
+  trace_check last demo-input.jsonl '{"reason":"run-for"}' &&
+    fail "the input should have ended the show before --run-for"
+
+  # Preview in the foreign window: the show takes its client size.
+  expect 0 ./demo.scr "${common[@]}" --trace demo-preview.jsonl --window 4660:152x112 \
+    --run-for 2 --snapshot 1:shots/preview.png /p 4660
+  has_event demo-preview.jsonl '{"ev":"window","width":152,"height":112,"parent":4660,"visible":true}'
+  has_event demo-preview.jsonl '{"ev":"snapshot","width":152,"height":112}'
+  last_event demo-preview.jsonl '{"ev":"exit","t":2000,"reason":"run-for"}'
+fi
+
 if ((failures)); then
   echo "$failures failure(s)" >&2
   exit 1

@@ -53,8 +53,8 @@ struct RunFixture : ::testing::Test {
   }
 };
 
-TEST_F(RunFixture, RunForEndsAtOnceInsideANestedTransition) {
-  options.runForMs = 96;
+TEST_F(RunFixture, RunForEndsAtOnceAndOnTimeInsideANestedTransition) {
+  options.runForMs = 100;
   auto host = Host();
   ASSERT_NE(host, nullptr);
   int frames = 0;
@@ -76,11 +76,11 @@ TEST_F(RunFixture, RunForEndsAtOnceInsideANestedTransition) {
       errors);
 
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(frames, 3) << "frames ending at 48, 64 and 80; the one ending at 96 never returns";
-  EXPECT_EQ(host->Loop().NowMs(), 96);
+  EXPECT_EQ(frames, 4) << "frames ending at 48, 64, 80 and 96; the next one stops at 100";
+  EXPECT_EQ(host->Loop().NowMs(), 100) << "not at the end of the frame, 112";
   const auto trace = Trace();
   ASSERT_FALSE(trace.empty());
-  EXPECT_EQ(trace.back(), json::parse(R"({"t":96,"ev":"exit","code":0,"reason":"run-for"})"));
+  EXPECT_EQ(trace.back(), json::parse(R"({"t":100,"ev":"exit","code":0,"reason":"run-for"})"));
   EXPECT_TRUE(RegistryKept());
   EXPECT_TRUE(errors.str().empty()) << errors.str();
 }

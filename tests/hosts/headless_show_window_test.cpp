@@ -214,6 +214,21 @@ TEST_F(WindowFixture, EachFrameAdvancesTheClockByOneFramePeriodAndPumps) {
   EXPECT_EQ(capture.clock.NowMs(), 73) << "a frame lasts at least 1 ms";
 }
 
+TEST_F(WindowFixture, AFrameStopsAtTheEndOfTheRunFirst) {
+  window.SetEndOfRun(20);
+  std::vector<Milliseconds> ran;
+  loop.ScheduleAt(20, [&] { ran.push_back(capture.clock.NowMs()); });
+  loop.ScheduleAt(21, [&] { ran.push_back(capture.clock.NowMs()); });
+  window.AwaitNextFrame();
+  EXPECT_EQ(capture.clock.NowMs(), 16);
+  window.AwaitNextFrame();
+  EXPECT_EQ(ran, (std::vector<Milliseconds>{20, 32}))
+      << "what is due at the end runs then; the rest at the frame's end";
+  EXPECT_EQ(capture.clock.NowMs(), 32) << "a run that did not end keeps full frames";
+  window.AwaitNextFrame();
+  EXPECT_EQ(capture.clock.NowMs(), 48) << "the end lies behind: plain frames";
+}
+
 TEST_F(WindowFixture, ComposeGivesThePaintersPictureOrBlackOfTheWindowsSize) {
   const Image& blank = window.Compose();
   EXPECT_EQ(blank.Extent(), (IntSize{640, 480}));

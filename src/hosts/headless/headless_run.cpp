@@ -92,7 +92,10 @@ int RunHeadless(HeadlessHost& host, const HeadlessRunPlan& plan, const std::func
   HeadlessEventLoop& loop = host.Loop();
   ScheduleInput(loop, plan.input, [&host](const InputEvent& event) { host.DeliverInput(event); });
   const auto snapshots = ScheduleSnapshots(host, plan.snapshots, errors);
-  if (plan.runForMs) loop.ScheduleAt(*plan.runForMs, [] { throw RunTimeUp{}; });
+  if (plan.runForMs) {
+    loop.ScheduleAt(*plan.runForMs, [] { throw RunTimeUp{}; });
+    host.HeadlessShow().SetEndOfRun(plan.runForMs);
+  }
 
   int code = 0;
   std::optional<std::string_view> reason;

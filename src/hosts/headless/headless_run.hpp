@@ -10,9 +10,9 @@
 //      `exit` trace event:
 //        - the process ends (ProcessEnded, thrown by EndProcess anywhere,
 //          nested pumps included): `exit` {code};
-//        - --run-for's time comes: the run ends at once, also in the middle
-//          of a nested pump and without the unload step: `exit` {code 0,
-//          reason "run-for"};
+//        - --run-for's time comes: the run ends at once and at exactly that
+//          time, also in the middle of a nested pump or a transition's frame,
+//          and without the unload step: `exit` {code 0, reason "run-for"};
 //        - nothing can ever happen again (no timer, nothing scheduled):
 //          `exit` {code 0, reason "idle"}.
 //

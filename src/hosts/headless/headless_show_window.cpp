@@ -114,6 +114,14 @@ void HeadlessShowWindow::TraceIfMoved(const Placement& before) {
 
 void HeadlessShowWindow::AwaitNextFrame() {
   ++framesPresented_;
+  const Milliseconds now = loop_.NowMs();
+  if (endOfRunMs_ && now < *endOfRunMs_ && *endOfRunMs_ < now + frameMs_) {
+    // Whatever ends the run is due then; if it does not end it, the frame
+    // goes on to its full length.
+    loop_.AdvanceBy(*endOfRunMs_ - now);
+    loop_.AdvanceBy(now + frameMs_ - loop_.NowMs());
+    return;
+  }
   loop_.AdvanceBy(frameMs_);
 }
 

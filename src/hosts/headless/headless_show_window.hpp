@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -77,8 +78,12 @@ class HeadlessShowWindow final : public ShowWindowHost {
   void SetPainter(std::function<const Image&()> painter) override { painter_ = std::move(painter); }
   // Nothing to repaint: the picture is composed when a snapshot asks for it.
   void Invalidate() override {}
-  // Advances the virtual clock by one frame period, pumping messages.
+  // Advances the virtual clock by one frame period, pumping messages. A frame
+  // that would step over the end of the run stops there first and pumps, so
+  // the run ends at its exact time even in the middle of a transition.
   void AwaitNextFrame() override;
+  // The virtual time at which the run ends (--run-for), if any.
+  void SetEndOfRun(std::optional<Milliseconds> endMs) { endOfRunMs_ = endMs; }
 
   // ---- For the host and tests -------------------------------------------
 
@@ -122,6 +127,7 @@ class HeadlessShowWindow final : public ShowWindowHost {
   HeadlessEventLoop& loop_;
   Trace& trace_;
   Milliseconds frameMs_;
+  std::optional<Milliseconds> endOfRunMs_;
   WindowHandle handle_;
   std::string caption_;
   std::int64_t style_ = kInitialStyle;  // without WS_VISIBLE, which visible_ holds
