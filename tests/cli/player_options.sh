@@ -181,6 +181,19 @@ if [[ -n "${VISTEL_PACK:-}" ]]; then
   has_event demo-preview.jsonl '{"ev":"window","width":152,"height":112,"parent":4660,"visible":true}'
   has_event demo-preview.jsonl '{"ev":"snapshot","width":152,"height":112}'
   last_event demo-preview.jsonl '{"ev":"exit","t":2000,"reason":"run-for"}'
+
+  # Configure mode: the about window lives until its OK label is clicked (at
+  # 5100, 1380 twips); a click beside it does nothing, and with nothing left
+  # to happen the run ends idle.
+  printf '{"t":700,"ev":"click","button":1,"x":20,"y":20}\n{"t":1500,"ev":"click","button":1,"x":340,"y":92}\n' \
+    >about-ok.jsonl
+  expect 0 ./demo.scr "${common[@]}" --trace demo-about.jsonl --input about-ok.jsonl /c
+  has_event demo-about.jsonl '{"ev":"about"}'
+  last_event demo-about.jsonl '{"ev":"exit","t":1500,"code":0}'
+  no_event demo-about.jsonl screen
+  printf '{"t":700,"ev":"click","button":1,"x":20,"y":20}\n' >about-beside.jsonl
+  expect 0 ./demo.scr "${common[@]}" --trace demo-about-idle.jsonl --input about-beside.jsonl /c
+  last_event demo-about-idle.jsonl '{"ev":"exit","t":700,"code":0,"reason":"idle"}'
 fi
 
 if ((failures)); then
