@@ -167,13 +167,6 @@ TEST_F(WindowFixture, VisibilityFollowsTheStyleBitAndHideWindow) {
   EXPECT_EQ(events[3]["visible"], false);
 }
 
-TEST_F(WindowFixture, UnknownWindowLongIndexReadsAndWritesNothing) {
-  EXPECT_EQ(window.SetWindowLong(-20, 0x8), 0);  // GWL_EXSTYLE is not kept
-  EXPECT_EQ(window.GetWindowLong(-20), 0);
-  EXPECT_EQ(window.GetWindowLong(kGwlStyle), HeadlessShowWindow::kInitialStyle);
-  EXPECT_EQ(window.GetWindowLong(kGwlHwndParent), 0);
-}
-
 TEST_F(WindowFixture, ResizeHandlerSeesTheNewRectangleAndMayPlaceTheWindowAgain) {
   window.SetInput(&input);
   std::vector<IntRect> seen;
