@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -195,10 +196,24 @@ class ShowFixture : public ::testing::Test {
   // Plays `package` with the player's arguments (options and command line);
   // the trace, temporary and system folders are the fixture's.
   ShowRun Play(const std::string& package, std::vector<std::string> args) {
+    return Play(package, std::move(args), PlayHooks{});
+  }
+
+  // What a test does to the host before Main runs (windows that already
+  // exist) and after the run ends (state the trace does not show).
+  struct PlayHooks {
+    std::function<void(HeadlessHost&)> before;
+    std::function<void(HeadlessHost&)> after;
+  };
+  ShowRun Play(const std::string& package, std::vector<std::string> args, const PlayHooks& hooks) {
     const std::string tracePath = Path("trace.jsonl");
-    std::vector<std::string> all = {"--headless", "--package", package,   "--trace",
-                                    tracePath,    "--temp",    Path("tmp"), "--system",
-                                    Path("sys")};
+    std::vector<std::string> all = {"--headless", "--package", package, "--trace", tracePath};
+    // The fixture's folders, unless the test names its own.
+    const auto given = [&args](std::string_view option) {
+      return std::find(args.begin(), args.end(), option) != args.end();
+    };
+    if (!given("--temp")) all.insert(all.end(), {"--temp", Path("tmp")});
+    if (!given("--system")) all.insert(all.end(), {"--system", Path("sys")});
     all.insert(all.end(), args.begin(), args.end());
     std::vector<std::string_view> views(all.begin(), all.end());
     auto options = ParsePlayerOptions(views);
@@ -218,6 +233,7 @@ class ShowFixture : public ::testing::Test {
       return run;
     }
     std::ostringstream errors;
+    if (hooks.before) hooks.before(**host);
     {
       Player player(**host, PlayerSettings{options->packagePath,
                                            options->seed ? std::optional<std::uint64_t>(
@@ -227,6 +243,7 @@ class ShowFixture : public ::testing::Test {
           RunHeadless(**host, *plan, [&] { player.Main(options->commandLine); }, errors);
     }
     run.errors = errors.str();
+    if (hooks.after) hooks.after(**host);
     host->reset();
     std::ifstream in(tracePath);
     for (std::string line; std::getline(in, line);) {

@@ -77,6 +77,39 @@ TEST_F(StartupModes, UnknownOrEmptySwitchShowsFullScreen) {
   }
 }
 
+TEST_F(StartupModes, ARunningShowWindowEndsASecondStartAtOnce) {
+  const std::string package = Build({ImageScreen(1.0F)});
+  const auto running = [](std::string title) {
+    return PlayHooks{[title](HeadlessHost& host) {
+      host.HeadlessScreen().RegisterWindow("ThunderRT6FormDC", title, {800, 600});
+    }, nullptr};
+  };
+  const ShowRun second = Play(package, {"--run-for", "1", "/s"}, running("Vistel Screen Saver"));
+  EXPECT_EQ(second.First("mode")["mode"], "s");
+  EXPECT_EQ(second.exitCode, 0);
+  EXPECT_FALSE(second.Exit().contains("reason")) << "ended by the player, not by --run-for";
+  EXPECT_TRUE(second.Events("window").empty()) << "no window of its own";
+  EXPECT_TRUE(second.Events("package").empty());
+  // Another program's form of the same class is no show.
+  const ShowRun other = Play(package, {"--run-for", "1", "/s"}, running("Some Other Program"));
+  EXPECT_EQ(other.ScreenOrder(), (std::vector<int>{0}));
+  EXPECT_EQ(other.Exit()["reason"], "run-for");
+}
+
+TEST_F(StartupModes, TheCursorHidesFullScreenShowsAtTheCloseAndStaysInPreview) {
+  const std::string package = Build({ImageScreen(5.0F)});
+  int counter = 99;
+  const PlayHooks readCounter{nullptr, [&counter](HeadlessHost& host) {
+                                counter = host.HeadlessScreen().CursorCounter();
+                              }};
+  Play(package, {"--run-for", "1", "/s"}, readCounter);
+  EXPECT_EQ(counter, -6) << "hidden while the show runs";
+  Play(package, {"--input", InputScript({KeyAt(100, 'a')}), "--run-for", "2", "/s"}, readCounter);
+  EXPECT_EQ(counter, 6) << "shown again by the close";
+  Play(package, {"--window", "4660:152x112", "--run-for", "1", "/p 4660"}, readCounter);
+  EXPECT_EQ(counter, 0) << "preview leaves the cursor alone";
+}
+
 TEST_F(StartupModes, ChangePasswordOnWindows98CallsTheDialogAndEnds) {
   const std::string package = Build({ImageScreen(1.0F)});
   struct Case {
@@ -167,6 +200,21 @@ TEST_F(StartupModes, InstallRegistersTheSaverAndEnds) {
         << "expected the line " << line << "in the registry file:\n"
         << written;
   }
+}
+
+TEST_F(StartupModes, InstallWithoutAListFileWritesNoValues) {
+  const std::string package = Build({ImageScreen(1.0F)});
+  const std::string registry = Path("machine.reg");
+  // The system folder is a file here, so the list file cannot be created.
+  std::ofstream(Path("not-a-folder"), std::ios::binary) << "x";
+  const ShowRun run =
+      Play(package, {"--registry", registry, "--system", Path("not-a-folder"), "--run-for", "2",
+                     "/i"});
+  EXPECT_EQ(run.First("mode")["mode"], "i");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.Events("msgbox").empty()) << "the failure is silent";
+  for (const Json& e : run.Events("registry")) EXPECT_NE(e["op"], "write") << e.dump();
+  EXPECT_EQ(ReadText(registry).find("VISTEL-show"), std::string::npos);
 }
 
 }  // namespace

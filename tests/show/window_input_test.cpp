@@ -2,6 +2,7 @@
 // 800 ms, a pending quit from a key or a click, and input on a video.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "show/show_fixture.hpp"
@@ -126,6 +127,29 @@ TEST_F(PendingQuit, TheCloseStopsTheTimersAndShowsTheCursor) {
     }
     EXPECT_TRUE(stopped) << name << " was expected to stop at the close, " << closedAt << " ms";
   }
+}
+
+TEST_F(PendingQuit, AKeyDuringAPaintEffectClosesAtItsNextFrame) {
+  ScreenSettings effect = ImageScreen(5.0F, 0xFFFFFF);
+  effect.EffectCode = 2010;
+  const std::string package = Build({ImageScreen(1.0F), effect});
+  const ShowRun quiet = Play(package, {"--screen", "80x60", "--run-for", "3", "/s"});
+  const auto effects = quiet.Events("effect");
+  const auto reveals = quiet.Events("reveal");
+  ASSERT_EQ(effects.size(), 2U);
+  ASSERT_EQ(reveals.size(), 2U);
+  const double from = effects[1]["t"].get<double>(), to = reveals[1]["t"].get<double>();
+  ASSERT_GT(to - from, 64.0) << "the effect was expected to take several frames";
+
+  const double keyAt = std::floor((from + to) / 2);
+  const ShowRun run = Play(package, {"--screen", "80x60", "--input",
+                                     InputScript({KeyAt(keyAt, 'e')}), "--run-for", "3", "/s"});
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 1U);
+  EXPECT_EQ(closes[0]["reason"], "input");
+  EXPECT_GE(closes[0]["t"].get<double>(), keyAt);
+  EXPECT_LE(closes[0]["t"].get<double>(), keyAt + 16) << "at the frame after the key";
+  EXPECT_EQ(run.Events("reveal").size(), 1U) << "the effect never finished";
 }
 
 class VideoInput : public InputShow {
