@@ -20,7 +20,7 @@ constexpr std::string_view kInvalidPackageText =
 TEST_F(StartupModes, PreviewEmbedsTheWindowInTheGivenWindow) {
   const std::string package = Build({ImageScreen(1.0F)});
   // Blanks around, upper case and blanks inside the number all read the same.
-  for (const std::string commandLine : {"/p 4660", "  /P 4660  ", "/p 46 60"}) {
+  for (const std::string commandLine : {"/p 4660", "  /P 4660  ", "/p 46 60", "/p\t46\n60"}) {
     const ShowRun run = Play(package, {"--window", "4660:152x112", "--run-for", "1", commandLine});
     EXPECT_EQ(run.First("mode")["mode"], "p") << commandLine;
     EXPECT_TRUE(run.Events("msgbox").empty()) << commandLine;
