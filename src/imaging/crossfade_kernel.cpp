@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/conversions.hpp"
 
 namespace vistel {
@@ -18,9 +22,34 @@ Result<int> CrossFadeGrey(std::int32_t step, std::int32_t steps) {
 
 namespace {
 
-// Sixteen bytes = four pixels per block. The weights of the unused top byte
-// are 0, as the fills that the sequence starts from leave it 0. 16-bit lanes:
-// 255 * 255 + 128 + 254 still fits, so the compiler can vectorise the block.
+// mul(w, v) = (w * v + 128 + ((w * v + 128) >> 8)) >> 8: the exact rounded
+// w * v / 255 the combine computes, in 16-bit lanes (255 * 255 + 128 + 254
+// still fits).
+#if defined(__SSE2__)
+// Sixteen bytes = four pixels per step, with SSE2 (every x86-64 has it):
+// the pass then runs at memory speed, which the scalar loop did not reach.
+inline __m128i MulDiv255(__m128i v, __m128i w) {
+  __m128i x = _mm_add_epi16(_mm_mullo_epi16(v, w), _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+void BlendBlock(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
+                const std::uint16_t* wa, const std::uint16_t* wb) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+  const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+  const __m128i waLo = _mm_load_si128(reinterpret_cast<const __m128i*>(wa));
+  const __m128i waHi = _mm_load_si128(reinterpret_cast<const __m128i*>(wa + 8));
+  const __m128i wbLo = _mm_load_si128(reinterpret_cast<const __m128i*>(wb));
+  const __m128i wbHi = _mm_load_si128(reinterpret_cast<const __m128i*>(wb + 8));
+  const __m128i lo = _mm_add_epi16(MulDiv255(_mm_unpacklo_epi8(va, zero), waLo),
+                                   MulDiv255(_mm_unpacklo_epi8(vb, zero), wbLo));
+  const __m128i hi = _mm_add_epi16(MulDiv255(_mm_unpackhi_epi8(va, zero), waHi),
+                                   MulDiv255(_mm_unpackhi_epi8(vb, zero), wbHi));
+  // packus saturates at 255, as the adding combine does.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(lo, hi));
+}
+#else
 void BlendBlock(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
                 const std::uint16_t* wa, const std::uint16_t* wb) {
   for (int j = 0; j < 16; ++j) {
@@ -32,6 +61,7 @@ void BlendBlock(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
     out[j] = static_cast<std::uint8_t>(sum > 255U ? 255U : sum);
   }
 }
+#endif
 
 }  // namespace
 
