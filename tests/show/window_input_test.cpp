@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "show/show_engine.hpp"
 #include "show/show_fixture.hpp"
 
 namespace vistel::testing {
@@ -150,6 +151,24 @@ TEST_F(PendingQuit, AKeyDuringAPaintEffectClosesAtItsNextFrame) {
   EXPECT_GE(closes[0]["t"].get<double>(), keyAt);
   EXPECT_LE(closes[0]["t"].get<double>(), keyAt + 16) << "at the frame after the key";
   EXPECT_EQ(run.Events("reveal").size(), 1U) << "the effect never finished";
+}
+
+TEST_F(PendingQuit, AKeyDuringACrossFadeStopsItAndClosesWithinTheResetTime) {
+  ScreenSettings white = ImageScreen(10.0F, 0xFFFFFF);
+  white.EffectCode = kCrossFadeEffect;
+  white.CrossFadeParam = 200;  // 201 frames, over 3 s
+  const std::string package = Build({ImageScreen(1.0F), white});
+  const ShowRun run = Play(package, {"--screen", "80x60", "--input",
+                                     InputScript({KeyAt(1500, 'f')}), "--run-for", "5", "/s"});
+  const auto fades = run.Events("crossfade");
+  ASSERT_EQ(fades.size(), 1U);
+  EXPECT_LT(fades[0]["frames"].get<int>(), 201) << "the fade stops early";
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 1U);
+  EXPECT_EQ(closes[0]["reason"], "input");
+  EXPECT_GE(closes[0]["t"].get<double>(), 1500.0);
+  // The key reaches the window at the next frame's pump (16 ms at most).
+  EXPECT_LE(closes[0]["t"].get<double>(), 1500.0 + 16 + 800);
 }
 
 class VideoInput : public InputShow {
