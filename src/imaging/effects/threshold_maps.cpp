@@ -174,9 +174,31 @@ Thresholds BarnDoor(const EffectSpec& recipe, int w, int h) {
   });
 }
 
+// atan2(y, x) within 1e-5 radians (1.6e-6 turns, a tenth of a threshold
+// step): sweeps compute it for every pixel, and the library's took a tenth
+// of a second for a 1920 x 1080 map.
+double FastAtan2(double y, double x) {
+  const double ax = std::fabs(x), ay = std::fabs(y);
+  const double longer = std::max(ax, ay), shorter = std::min(ax, ay);
+  if (longer == 0.0) return 0.0;
+  const double z = shorter / longer, z2 = z * z;
+  // Odd polynomial of atan on [0, 1].
+  double r =
+      z * (0.99999934255 +
+           z2 * (-0.33329436990 +
+                 z2 * (0.19946796519 +
+                       z2 * (-0.13908534072 +
+                             z2 * (0.09642200015 +
+                                   z2 * (-0.05590408977 +
+                                         z2 * (0.02186124536 + z2 * -0.00405900408)))))));
+  if (ay > ax) r = std::numbers::pi / 2 - r;
+  if (x < 0) r = std::numbers::pi - r;
+  return y < 0 ? -r : r;
+}
+
 // Angle of (dx, dy) clockwise from straight up, in turns (0 .. 1).
 double Turns(double dx, double dy) {
-  const double a = std::atan2(dx, -dy) / (2.0 * std::numbers::pi);
+  const double a = FastAtan2(dx, -dy) / (2.0 * std::numbers::pi);
   return a < 0 ? a + 1.0 : a;
 }
 
