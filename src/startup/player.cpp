@@ -34,6 +34,36 @@ WindowHandle ParsePreviewHandle(std::string_view normalisedCommandLine) {
   return static_cast<WindowHandle>(*value);
 }
 
+namespace {
+
+// The saver's own file as "/i" registers it. A package named on the command
+// line stands for the player's file (a package is a copy of the player with
+// the show appended), so the entry names the show, not the program playing it.
+class SaverFile final : public ProcessInfo {
+ public:
+  SaverFile(const ProcessInfo& process, const std::optional<std::string>& packagePath)
+      : process_(process), packagePath_(packagePath) {}
+
+  std::string AppFolder() const override { return process_.AppFolder(); }
+  std::string ExeBaseName() const override {
+    if (!packagePath_) return process_.ExeBaseName();
+    const std::string& path = *packagePath_;
+    const auto slash = path.find_last_of(std::string("/") + process_.PathSeparator());
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Only the last extension goes; a leading dot starts a name.
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
+  }
+  char PathSeparator() const override { return process_.PathSeparator(); }
+
+ private:
+  const ProcessInfo& process_;
+  const std::optional<std::string>& packagePath_;
+};
+
+}  // namespace
+
 struct Player::Parts {
   Parts(Host& h, PlayerSettings s)
       : host(h),
@@ -170,8 +200,9 @@ void Player::Main(std::string_view commandLine) {
   }
   if (switchText == "/i") {
     p.TraceMode("i");
+    const SaverFile saver(host.Process(), p.settings.packagePath);
     UninstallRegistration registration(
-        host.Files(), p.registry, host.Process(),
+        host.Files(), p.registry, saver,
         [&host] { return GetSystemFolder(host.Folders(), host.Process(), AddSlash::Yes); });
     (void)registration.RegisterUninstall();  // a failure ends the registration, not the program
     host.Control().EndProcess(0);

@@ -222,7 +222,7 @@ class ShowFixture : public ::testing::Test {
       ADD_FAILURE() << "bad options: " << options.error().description;
       return run;
     }
-    auto host = HeadlessHost::Create(*options, package);
+    auto host = HeadlessHost::Create(*options, programPath_.value_or(package));
     if (!host) {
       ADD_FAILURE() << "no host: " << host.error().description;
       return run;
@@ -254,6 +254,9 @@ class ShowFixture : public ::testing::Test {
 
   std::filesystem::path dir_;
   std::string player_;
+  // The running program's own file; the package itself when not set, as
+  // when a saver file runs.
+  std::optional<std::string> programPath_;
 };
 
 }  // namespace vistel::testing

@@ -202,6 +202,22 @@ TEST_F(StartupModes, InstallRegistersTheSaverAndEnds) {
   }
 }
 
+TEST_F(StartupModes, InstallNamesTheSaverByItsPackage) {
+  // Played by a separate program, the package is still the saver.
+  programPath_ = Path("vistel-player");
+  PackagePlan plan;
+  plan.package.Screens = {ImageScreen(1.0F)};
+  const std::string package = Build(std::move(plan), "My.Saver.scr");
+  const std::string registry = Path("machine.reg");
+  const ShowRun run = Play(package, {"--registry", registry, "--run-for", "2", "/i"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(ReadText(Path("sys/vistelss.lst")), "My.Saver\r\n");
+  const std::string written = ReadText(registry);
+  EXPECT_NE(written.find("\\Uninstall\\VISTEL-My.Saver]"), std::string::npos) << written;
+  EXPECT_NE(written.find("/R:My.Saver\""), std::string::npos) << written;
+  EXPECT_EQ(written.find("vistel-player"), std::string::npos) << written;
+}
+
 TEST_F(StartupModes, InstallWithoutAListFileWritesNoValues) {
   const std::string package = Build({ImageScreen(1.0F)});
   const std::string registry = Path("machine.reg");
