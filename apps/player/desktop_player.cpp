@@ -1,13 +1,52 @@
-// The desktop host is not part of this build yet: say so instead of running.
+// The player on the desktop: an X display through SDL, in a window of its
+// own (/s, /c), inside a foreign window (/p), or as an XScreenSaver hack.
+#include <cstdint>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string_view>
 
+#include "hosts/sdl/hack_target.hpp"
+#include "hosts/sdl/sdl_host.hpp"
+#include "hosts/sdl/sdl_run.hpp"
 #include "player_program.hpp"
+#include "startup/player.hpp"
 
 namespace vistel {
 
-int RunDesktopPlayer(const PlayerOptions& /*options*/, std::string /*playerPath*/) {
-  std::cerr << "vistel-player: the desktop host is not built yet; run with --headless\n";
-  return kExitUsage;
+int RunDesktopPlayer(const PlayerOptions& givenOptions, std::string playerPath) {
+  PlayerOptions options = givenOptions;
+  // "-root" and "-window-id ID" are XScreenSaver's words, not the show's.
+  if (auto taken = TakeHackArguments(options); !taken) {
+    std::cerr << "vistel-player: " << taken.error().description << '\n';
+    return kExitUsage;
+  }
+  const char* daemonWindow = std::getenv("XSCREENSAVER_WINDOW");
+  const HackTarget hack = ChooseHackTarget(
+      options, daemonWindow ? std::optional<std::string_view>(daemonWindow) : std::nullopt);
+
+  auto session = SdlSession::Start();
+  if (!session) {
+    std::cerr << "vistel-player: " << session.error().description << '\n';
+    return kExitUsage;
+  }
+  auto host = SdlHost::Create(options, std::move(playerPath), hack);
+  if (!host) {
+    std::cerr << "vistel-player: " << host.error().description << '\n';
+    return kExitUsage;
+  }
+  PlayerSettings settings;
+  settings.packagePath = options.packagePath;
+  if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
+  int code = 0;
+  {
+    // Declared after the host, so destroyed before it.
+    Player player(**host, std::move(settings));
+    code = RunDesktop(
+        **host, [&player, &options] { player.Main(options.commandLine); }, std::cerr);
+  }
+  host->reset();
+  return code;
 }
 
 }  // namespace vistel

@@ -58,6 +58,14 @@ std::optional<Milliseconds> ParseSeconds(std::string_view text) {
   return static_cast<Milliseconds>(std::llround(seconds * 1000.0));
 }
 
+std::string_view TrimAsciiBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 std::optional<WindowHandle> ParseHandle(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     return ParseUnsigned(text.substr(2), 16);
@@ -227,6 +235,18 @@ const OptionSpec kOptions[] = {
        o.frameMs = static_cast<Milliseconds>(*ms);
        return {};
      }},
+    {"--window-id", "an X window id (decimal or 0x hex)", false,
+     [](PlayerOptions& o, std::string_view n, std::string_view v) -> Status {
+       const auto id = ParseWindowId(v);
+       if (!id) return BadValue(n, "a non-zero X window id (decimal or 0x hex)", v);
+       o.hackWindow = *id;
+       return {};
+     }},
+    {"--root", "", false,
+     [](PlayerOptions& o, std::string_view, std::string_view) -> Status {
+       o.hackRoot = true;
+       return {};
+     }},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -316,6 +336,47 @@ Result<PlayerOptions> ParsePlayerOptions(int argc, const char* const* argv) {
   return ParsePlayerOptions(args);
 }
 
+std::optional<WindowHandle> ParseWindowId(std::string_view text) {
+  const auto id = ParseHandle(TrimAsciiBlanks(text));
+  if (!id || *id == 0) return std::nullopt;
+  return static_cast<WindowHandle>(*id);
+}
+
+Status TakeHackArguments(PlayerOptions& options) {
+  std::vector<std::string_view> words;
+  const std::string_view line = options.commandLine;
+  for (std::size_t start = 0; start < line.size();) {
+    const auto blank = line.find(' ', start);
+    const auto end = blank == std::string_view::npos ? line.size() : blank;
+    if (end > start) words.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string rest;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (EqualsNoCase(words[i], "-root")) {
+      options.hackRoot = true;
+      continue;
+    }
+    if (EqualsNoCase(words[i], "-window-id")) {
+      if (options.hackWindow) {
+        return Fail(ErrorCode::InvalidProcedureCall, "-window-id given twice");
+      }
+      const auto id = i + 1 < words.size() ? ParseWindowId(words[i + 1]) : std::nullopt;
+      if (!id) {
+        return BadValue("-window-id", "a non-zero X window id (decimal or 0x hex)",
+                        i + 1 < words.size() ? words[i + 1] : std::string_view{});
+      }
+      options.hackWindow = *id;
+      ++i;
+      continue;
+    }
+    if (!rest.empty()) rest += ' ';
+    rest += words[i];
+  }
+  options.commandLine = std::move(rest);
+  return {};
+}
+
 std::string_view PlayerOptionsUsage() {
   return "options of vistel-player (the rest is the screen-saver command line):\n"
          "  --package PATH            read this package instead of the player's own file\n"
@@ -331,7 +392,9 @@ std::string_view PlayerOptionsUsage() {
          "  --registry PATH           REGEDIT4 registry file, read at start, written at exit\n"
          "  --temp DIR, --system DIR  the temporary and system folders\n"
          "  --seed N                  seed of the random generator\n"
-         "  --frame-ms N              virtual duration of a transition frame (default 16)\n";
+         "  --frame-ms N              virtual duration of a transition frame (default 16)\n"
+         "  --window-id ID            (desktop) draw into this X window, as an XScreenSaver hack\n"
+         "  --root                    (desktop) draw into the root window, as an XScreenSaver hack\n";
 }
 
 }  // namespace vistel

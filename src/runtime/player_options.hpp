@@ -56,6 +56,10 @@ struct PlayerOptions {
   std::optional<std::string> systemDir;      // --system
   std::optional<std::int64_t> seed;          // --seed
   Milliseconds frameMs = 16;                 // --frame-ms
+  // The desktop host as an XScreenSaver hack: draw into this X window
+  // (--window-id), or into the root window (--root).
+  std::optional<WindowHandle> hackWindow;    // --window-id
+  bool hackRoot = false;                     // --root
   // The remaining arguments joined by single blanks.
   std::string commandLine;
 };
@@ -65,6 +69,16 @@ struct PlayerOptions {
 // error whose text names the option and what it expects.
 Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args);
 Result<PlayerOptions> ParsePlayerOptions(int argc, const char* const* argv);
+
+// XScreenSaver starts its hacks with "-window-id ID" or "-root" (single
+// dash). On the desktop those words are the daemon's, not the screen saver's:
+// they are taken out of the command line into hackWindow and hackRoot. An id
+// that is not a decimal or 0x hex number, or one given twice, is an error.
+Status TakeHackArguments(PlayerOptions& options);
+
+// The window named by $XSCREENSAVER_WINDOW (hexadecimal with 0x, or decimal),
+// when the text is a valid non-zero id.
+std::optional<WindowHandle> ParseWindowId(std::string_view text);
 
 // The usage text listing every option, for error output.
 std::string_view PlayerOptionsUsage();

@@ -1,0 +1,85 @@
+#include "hosts/sdl/canvas.hpp"
+
+#include <SDL_syswm.h>
+
+namespace vistel {
+namespace {
+
+unexpected<Error> SdlFailure(std::string what) {
+  what.append(": ").append(SDL_GetError());
+  return Fail(ErrorCode::InvalidProcedureCall, std::move(what));
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Canvas>> Canvas::WithRenderer(SDL_Window* window, std::uint32_t flags) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, flags);
+  if (renderer == nullptr && (flags & SDL_RENDERER_SOFTWARE) == 0) {
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  }
+  if (renderer == nullptr) {
+    auto failure = SdlFailure("cannot create a renderer");
+    SDL_DestroyWindow(window);
+    return failure;
+  }
+  return std::unique_ptr<Canvas>(new Canvas(window, renderer));
+}
+
+Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
+                                                  const Placement& placement) {
+  std::uint32_t flags = SDL_WINDOW_SKIP_TASKBAR;
+  if (placement.borderless) flags |= SDL_WINDOW_BORDERLESS;
+  if (placement.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  flags |= placement.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+  // Created at its final size: without a window manager a window keeps the
+  // size it was created with.
+  SDL_Window* window =
+      SDL_CreateWindow(titleUtf8.c_str(), placement.rect.left, placement.rect.top,
+                       std::max(placement.rect.width, 1), std::max(placement.rect.height, 1), flags);
+  if (window == nullptr) return SdlFailure("cannot create a window");
+  return WithRenderer(window, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+}
+
+Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) {
+  SDL_Window* window =
+      SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(xWindow)));
+  if (window == nullptr) return SdlFailure("cannot draw into X window " + std::to_string(xWindow));
+  return WithRenderer(window, SDL_RENDERER_SOFTWARE);
+}
+
+Canvas::~Canvas() {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  SDL_DestroyRenderer(renderer_);
+  SDL_DestroyWindow(window_);
+}
+
+WindowHandle Canvas::XWindow() const {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window_, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return 0;
+  return static_cast<WindowHandle>(info.info.x11.window);
+}
+
+void Canvas::Present(const Image& picture) {
+  if (picture.IsEmpty()) return;
+  if (texture_ == nullptr || textureSize_ != picture.Extent()) {
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    // SDL's RGB888 is the engine's pixel: 0x00RRGGBB in a 32-bit word.
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 picture.Width(), picture.Height());
+    if (texture_ == nullptr) return;
+    textureSize_ = picture.Extent();
+  }
+  SDL_UpdateTexture(texture_, nullptr, picture.Pixels().data(),
+                    picture.Width() * static_cast<int>(sizeof(Pixel)));
+  Refresh();
+}
+
+void Canvas::Refresh() {
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (texture_ != nullptr) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+}
+
+}  // namespace vistel

@@ -1,0 +1,59 @@
+// An SDL window with its renderer and one streaming texture: what the show
+// and about windows put their composed pictures on.
+//
+// A canvas owns either a window it created, or an SDL window made from a
+// foreign X window (SDL_CreateWindowFrom: the X window stays its owner's).
+// Foreign windows get the software renderer: an accelerated one would make
+// SDL re-create the window with an OpenGL visual, which it cannot do for a
+// window that is not its own. Own windows take vsync when the driver has it.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/error.hpp"
+#include "base/image.hpp"
+#include "runtime/password.hpp"
+
+namespace vistel {
+
+class Canvas {
+ public:
+  struct Placement {
+    IntRect rect;
+    bool topmost = false;
+    bool borderless = true;
+    bool visible = true;
+  };
+
+  static Result<std::unique_ptr<Canvas>> CreateOwn(const std::string& titleUtf8,
+                                                   const Placement& placement);
+  static Result<std::unique_ptr<Canvas>> CreateFromForeign(WindowHandle xWindow);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  // Uploads the picture and shows it, stretched over the window when the
+  // sizes differ (only between a resize and the next composition).
+  void Present(const Image& picture);
+  // Shows the last picture again (after an expose).
+  void Refresh();
+
+  std::uint32_t WindowId() const { return SDL_GetWindowID(window_); }
+  WindowHandle XWindow() const;
+  SDL_Window* Window() const { return window_; }
+
+ private:
+  Canvas(SDL_Window* window, SDL_Renderer* renderer) : window_(window), renderer_(renderer) {}
+  static Result<std::unique_ptr<Canvas>> WithRenderer(SDL_Window* window, std::uint32_t flags);
+
+  SDL_Window* window_;
+  SDL_Renderer* renderer_;
+  SDL_Texture* texture_ = nullptr;
+  IntSize textureSize_;
+};
+
+}  // namespace vistel

@@ -1,0 +1,138 @@
+#include "hosts/sdl/sdl_host.hpp"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "hosts/sdl/termination.hpp"
+#include "runtime/json_trace.hpp"
+#include "system/regedit_file.hpp"
+
+namespace vistel {
+namespace {
+
+// Without input the hack waits for the daemon's signal; a short bound also
+// lets it notice a destroyed window promptly. The desktop show needs the
+// bound only as a safety net (a signal wakes the wait at once).
+constexpr Milliseconds kMaxWaitEmbeddedMs = 100;
+constexpr Milliseconds kMaxWaitMs = 500;
+
+std::unique_ptr<Trace> OpenTrace(const Clock& clock, const std::optional<std::string>& path,
+                                 std::optional<Error>& error) {
+  if (!path) return std::make_unique<NullTrace>();
+  auto trace = JsonTrace::OpenFile(clock, *path);
+  if (!trace) {
+    error = trace.error();
+    return std::make_unique<NullTrace>();
+  }
+  return std::move(*trace);
+}
+
+std::string ParentFolder(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0) return "";
+  return path.substr(0, slash);
+}
+
+// The display's refresh period, for pacing animation frames; 60 Hz when
+// the driver does not say.
+Milliseconds FramePeriodMs() {
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.refresh_rate >= 24 &&
+      mode.refresh_rate <= 240) {
+    return std::max<Milliseconds>(1000 / mode.refresh_rate, 1);
+  }
+  return 16;
+}
+
+}  // namespace
+
+std::optional<std::string> DefaultRegistryPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/vistel/registry.reg";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/vistel/registry.reg";
+  return std::nullopt;
+}
+
+Result<std::unique_ptr<SdlSession>> SdlSession::Start() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Window handles are X window ids: the X11 driver, also under Wayland
+  // (through Xwayland).
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  // A screen saver must not keep the screen from blanking when it ends.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::string text = "no X display (";
+    text.append(SDL_GetError()).append("); use --headless to play without one");
+    return Fail(ErrorCode::InvalidProcedureCall, std::move(text));
+  }
+  // After SDL_Init, which installs an X error handler of its own that ends
+  // the process.
+  InstallX11ErrorHandlers();
+  InstallTerminationHandlers();
+  return std::unique_ptr<SdlSession>(new SdlSession());
+}
+
+SdlSession::~SdlSession() { SDL_Quit(); }
+
+SdlHost::SdlHost(const PlayerOptions& options, std::string playerPath,
+                 std::unique_ptr<X11Windows> x11, std::optional<WindowHandle> hackWindow)
+    : x11_(std::move(x11)),
+      hackWindow_(hackWindow),
+      trace_(OpenTrace(clock_, options.tracePath, traceError_)),
+      loop_(clock_, *trace_, hackWindow ? kMaxWaitEmbeddedMs : kMaxWaitMs),
+      display_(*x11_, hackWindow),
+      messages_(*trace_, hackWindow ? DialogUse::StderrOnly : DialogUse::Show, std::cerr),
+      password_(options.passwordReplies, *trace_),
+      process_(std::move(playerPath)),
+      os_(VersionRecordOf(options.os)),
+      tracedRegistry_(registry_, *trace_),
+      registryPath_(options.registryPath ? options.registryPath : DefaultRegistryPath()),
+      folders_(LinuxFolderOverrides{options.tempDir, options.systemDir}),
+      files_(MakeNativeFileSystem()),
+      audio_(clock_),
+      mci_(audio_),
+      tracedMci_(mci_, *trace_),
+      showWindow_(loop_, display_, *x11_, hackWindow, FramePeriodMs()),
+      aboutWindow_(loop_, fonts_) {}
+
+SdlHost::~SdlHost() = default;
+
+Result<std::unique_ptr<SdlHost>> SdlHost::Create(const PlayerOptions& options,
+                                                 std::string playerPath, HackTarget hack) {
+  auto x11 = X11Windows::Open();
+  if (!x11) return Fail(x11.error());
+  std::optional<WindowHandle> hackWindow;
+  if (hack.kind == HackTarget::Kind::Root) hackWindow = (*x11)->VirtualRoot();
+  if (hack.kind == HackTarget::Kind::Window) {
+    if (!(*x11)->Exists(hack.window)) {
+      return Fail(ErrorCode::InvalidProcedureCall,
+                  "the window to draw in (" + std::to_string(hack.window) + ") does not exist");
+    }
+    hackWindow = hack.window;
+  }
+  std::unique_ptr<SdlHost> host(
+      new SdlHost(options, std::move(playerPath), std::move(*x11), hackWindow));
+  if (host->traceError_) return Fail(*host->traceError_);
+  if (host->registryPath_) {
+    if (auto loaded = LoadRegeditFile(*host->files_, *host->registryPath_, host->registry_);
+        !loaded) {
+      return Fail(loaded.error());
+    }
+  }
+  if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
+  return host;
+}
+
+Status SdlHost::WriteBackRegistry() {
+  if (!registryPath_) return {};
+  if (const std::string folder = ParentFolder(*registryPath_); !folder.empty()) {
+    if (auto made = files_->CreateDirectories(folder); !made) return made;
+  }
+  return SaveRegeditFile(*files_, *registryPath_, registry_);
+}
+
+}  // namespace vistel
