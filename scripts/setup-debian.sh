@@ -11,6 +11,7 @@ packages=(
   libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core
   libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont   # MIDI: installed together
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
+  xvfb xdotool x11-utils imagemagick xscreensaver   # desktop tests on a virtual X server
 )
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo "$0" "$@"
