@@ -63,7 +63,9 @@ std::string LabelAt(std::span<const AboutLabel> labels, int xPx, int yPx, int tw
 Image DrawAboutPicture(IntSize clientPx, std::span<const AboutLabel> labels, FontService& fonts,
                        int twipsPerPixel) {
   Image picture(clientPx.width, clientPx.height, kFormBackColor);
-  const auto font = fonts.OpenFont(FontRequest{"MS Sans Serif", 8.25F, false, false, 96.0F});
+  // The form's MS Sans Serif is not on Linux; Arial's metric twin is close to
+  // its widths, so the labels keep their lines.
+  const auto font = fonts.OpenFont(FontRequest{"Arial", 8.25F, false, false, 96.0F});
   for (const auto& label : labels) {
     const IntRect rect = LabelRectPixels(label, twipsPerPixel);
     if (label.opaque) FillRect(picture, rect, PixelFromColorRef(label.backColor));
