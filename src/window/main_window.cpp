@@ -204,7 +204,10 @@ void MainWindow::UnloadHandler(int exitCode) {
 void MainWindow::Close(std::string_view reason, int exitCode) {
   const bool refused = QueryUnload();
   services_.trace.Write("close", {{"reason", std::string(reason)}, {"refused", refused}});
-  if (refused) return;
+  if (refused) {
+    ++refusedCloses_;
+    return;
+  }
   UnloadHandler(exitCode);
 }
 
@@ -318,9 +321,15 @@ void MainWindow::SurfaceMouseMove(float xTwips, float yTwips) {
   const std::int64_t dx = delta(LastMouseX, xTwips, Tpp().x);
   const std::int64_t dy = delta(LastMouseY, yTwips, Tpp().y);
   const std::int64_t distance = dx + dy;
+  const std::uint64_t refusedBefore = refusedCloses_;
   if (distance != 0 && distance <= INT32_MAX) AddMouseTravel(static_cast<std::int32_t>(distance));
-  if (x) LastMouseX = *x;
-  if (y) LastMouseY = *y;
+  // A close this move asked for and the password refused has put the last
+  // position at 0,0 so that the next move closes again; storing this move's
+  // position over it would undo that.
+  if (refusedCloses_ == refusedBefore) {
+    if (x) LastMouseX = *x;
+    if (y) LastMouseY = *y;
+  }
   timReset->SetEnabled(false);
   timReset->SetEnabled(true);
 }

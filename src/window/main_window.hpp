@@ -149,6 +149,7 @@ class MainWindow final : public WindowInput {
   std::unique_ptr<ShowEngine> engine_;
   AudioPlaylist* playlist_ = nullptr;
   bool loaded_ = false;
+  std::uint64_t refusedCloses_ = 0;  // close requests the query-close step refused
 };
 
 }  // namespace vistel

@@ -60,18 +60,31 @@ TEST_F(PasswordShow, AfterARefusedCloseTheNextMoveIsMeasuredFromTheOrigin) {
 }
 
 TEST_F(PasswordShow, AfterATravelRefusedTheNextMoveClosesAtOnce) {
-  // The travel sum is kept through the refusal, so any further move within
-  // the reset time passes the limit again; the moving pointer's own
-  // position is where the next move is measured from.
-  std::vector<Json> input = FarMove();
-  input.push_back(MoveAt(300, 201, 200));
-  const ShowRun run = Run("98", Desktop("\"1\""), input);
+  // The travel sum is kept through the refusal, so a further move within
+  // the reset time passes the limit again.
+  std::vector<Json> soon = FarMove();
+  soon.push_back(MoveAt(300, 201, 200));
+  const ShowRun run = Run("98", Desktop("\"1\""), soon);
   const auto closes = run.Events("close");
   ASSERT_EQ(closes.size(), 2U);
   EXPECT_EQ(closes[0]["refused"], true);
   EXPECT_EQ(closes[0]["t"].get<double>(), 200.0);
   EXPECT_EQ(closes[1]["refused"], false);
   EXPECT_EQ(closes[1]["t"].get<double>(), 300.0);
+}
+
+TEST_F(PasswordShow, AfterATravelRefusedAndARestTheNextMoveIsMeasuredFromTheOrigin) {
+  // Refused at 200 ms; timReset clears the sum at 1000 ms; a move back to
+  // the very point of the refused move is still 400 pixels from 0,0.
+  std::vector<Json> later = FarMove();
+  later.push_back(MoveAt(1500, 200, 200));
+  const ShowRun run = Run("98", Desktop("\"1\""), later);
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 2U);
+  EXPECT_EQ(closes[0]["refused"], true);
+  EXPECT_EQ(closes[1]["reason"], "mouse");
+  EXPECT_EQ(closes[1]["refused"], false);
+  EXPECT_EQ(closes[1]["t"].get<double>(), 1500.0);
 }
 
 TEST_F(PasswordShow, ARefusedCloseKeepsTheShowGoing) {
