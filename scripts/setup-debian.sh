@@ -11,6 +11,8 @@ packages=(
   libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core
   libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont   # MIDI: installed together
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
+  libsdl2-dev libx11-dev     # the desktop host
+  xvfb xdotool               # playing the desktop host without a screen, with scripted input
   xvfb xdotool x11-utils imagemagick xscreensaver   # desktop tests on a virtual X server
 )
 if [ "$(id -u)" -ne 0 ]; then
