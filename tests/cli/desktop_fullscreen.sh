@@ -12,6 +12,7 @@ set -euo pipefail
 # shellcheck source=../tools/x_session.bash
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/x_session.bash"
 x_require_tools Xvfb xdotool xwininfo import compare convert identify python3
+x_require_desktop_player
 
 work="$VISTEL_SCRATCH/desktop_fullscreen"
 rm -rf "$work"
@@ -46,7 +47,6 @@ x_build_show show.json show.scr
   >headless.out 2>&1 || fail "the headless run failed: $(cat headless.out)"
 
 x_start_server "${width}x${height}"
-x_require_desktop_player
 
 # start_show NAME: starts /s with a trace in NAME.jsonl; sets show_pid and,
 # once its window is up, show_window and show_start (x_now at that moment).

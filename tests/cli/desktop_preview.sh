@@ -12,6 +12,7 @@ set -euo pipefail
 # shellcheck source=../tools/x_session.bash
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/x_session.bash"
 x_require_tools Xvfb xdotool xwininfo import compare convert identify python3
+x_require_desktop_player
 [[ -x ${VISTEL_X_TEST_WINDOW:-} ]] ||
   x_skip "x_test_window is not built (no X11 development files): VISTEL_X_TEST_WINDOW is unset"
 
@@ -86,7 +87,6 @@ expect_only_inside() {
 }
 
 x_start_server 640x480
-x_require_desktop_player
 
 "$VISTEL_X_TEST_WINDOW" "$small" --at "$at_x,$at_y" --resize-after "$resize_after" "$large" \
   >helper.out 2>helper.err &
