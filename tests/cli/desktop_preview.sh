@@ -97,7 +97,28 @@ until [[ -s helper.out ]] || [[ $(x_now) > "$deadline" ]]; do sleep 0.05; done
 window=$(head -n 1 helper.out)
 [[ $window =~ ^[0-9]+$ ]] || {
   fail "x_test_window printed no window id: $(cat helper.out helper.err)"
-  x_finish desktop_preview.sh
+  # ---- A preview id that names no window -----------------------------------------
+# The handle message, then exit code 1. Should the message come as a dialog,
+# Return closes it.
+bad_preview="The selected screen saver could not determine the handle of the preview area of the Display Properties dialog."
+"$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" --trace bad-id.jsonl /p 4660 \
+  >bad-id.out 2>&1 &
+bad_pid=$!
+x_track "$bad_pid"
+if ! x_wait_gone "$bad_pid" 5; then
+  xdotool key Return
+fi
+if x_wait_gone "$bad_pid" 2; then
+  code=0
+  wait "$bad_pid" || code=$?
+  [[ $code == 1 ]] || fail "/p with an id that names no window should exit 1, not $code"
+  x_trace_has bad-id.jsonl "{\"ev\":\"msgbox\",\"text\":\"$bad_preview\"}" ||
+    fail "/p with an id that names no window gave no handle message: $(cat bad-id.jsonl)"
+else
+  fail "/p with an id that names no window still runs after 7 s: $(cat bad-id.out)"
+fi
+
+x_finish desktop_preview.sh
 }
 resize_at=$(x_now_plus "$resize_after")
 
@@ -145,5 +166,26 @@ EOF
 # ---- The window goes: nothing is left to draw in -------------------------------
 x_end "$helper_pid"
 x_wait_gone "$player_pid" 2 || fail "the player still runs 2 s after its preview window was destroyed"
+
+# ---- A preview id that names no window -----------------------------------------
+# The handle message, then exit code 1. Should the message come as a dialog,
+# Return closes it.
+bad_preview="The selected screen saver could not determine the handle of the preview area of the Display Properties dialog."
+"$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" --trace bad-id.jsonl /p 4660 \
+  >bad-id.out 2>&1 &
+bad_pid=$!
+x_track "$bad_pid"
+if ! x_wait_gone "$bad_pid" 5; then
+  xdotool key Return
+fi
+if x_wait_gone "$bad_pid" 2; then
+  code=0
+  wait "$bad_pid" || code=$?
+  [[ $code == 1 ]] || fail "/p with an id that names no window should exit 1, not $code"
+  x_trace_has bad-id.jsonl "{\"ev\":\"msgbox\",\"text\":\"$bad_preview\"}" ||
+    fail "/p with an id that names no window gave no handle message: $(cat bad-id.jsonl)"
+else
+  fail "/p with an id that names no window still runs after 7 s: $(cat bad-id.out)"
+fi
 
 x_finish desktop_preview.sh
