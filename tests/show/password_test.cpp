@@ -17,9 +17,10 @@ class PasswordShow : public ShowFixture {
   }
 
   std::string Desktop(std::string_view value) {
-    return RegistryFile("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
-                        "\"ScreenSaveUsePassword\"=" +
-                        std::string(value) + "\r\n\r\n");
+    return RegistryFile(
+        "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+        "\"ScreenSaveUsePassword\"=" +
+        std::string(value) + "\r\n\r\n");
   }
 
   ShowRun Run(std::string_view os, const std::string& registry, const std::vector<Json>& input,

@@ -48,8 +48,8 @@ TEST_F(PreviewShow, NoMusicEvenWithTracks) {
   const ShowRun run = RunPreview();
   EXPECT_EQ(run.First("mode")["mode"], "p");
   EXPECT_EQ(run.First("package")["tracks"], 1);
-  EXPECT_TRUE(run.Events("mci").empty()) << "no MCI command in preview, got "
-                                         << run.First("mci").dump();
+  EXPECT_TRUE(run.Events("mci").empty())
+      << "no MCI command in preview, got " << run.First("mci").dump();
   bool audioTimerOff = false;
   for (const Json& e : run.Events("timer")) {
     if (e["name"] == "tmrAudio" && e["enabled"] == false) audioTimerOff = true;
@@ -66,9 +66,9 @@ TEST_F(PreviewShow, CaptionsAreNeverVisible) {
 
 TEST_F(PreviewShow, InputChangesNothing) {
   const ShowRun quiet = RunPreview();
-  const ShowRun busy = RunPreview({MoveAt(100, 10, 10), MoveAt(200, 140, 100), KeyAt(300, 'a'),
-                                   ClickAt(400, 70, 50), MoveAt(500, 0, 0), MoveAt(600, 150, 110),
-                                   KeyAt(2500, 27)});
+  const ShowRun busy =
+      RunPreview({MoveAt(100, 10, 10), MoveAt(200, 140, 100), KeyAt(300, 'a'), ClickAt(400, 70, 50),
+                  MoveAt(500, 0, 0), MoveAt(600, 150, 110), KeyAt(2500, 27)});
   EXPECT_TRUE(busy.Events("close").empty());
   EXPECT_EQ(busy.Exit()["reason"], "run-for");
   EXPECT_EQ(busy.ScreenOrder(), quiet.ScreenOrder());
@@ -81,9 +81,9 @@ TEST_F(PreviewShow, InputChangesNothing) {
 }
 
 TEST_F(PreviewShow, PasswordIsNeitherReadNorAskedOnWindows98) {
-  const std::string registry =
-      RegistryFile("[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
-                   "\"ScreenSaveUsePassword\"=\"1\"\r\n\r\n");
+  const std::string registry = RegistryFile(
+      "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+      "\"ScreenSaveUsePassword\"=\"1\"\r\n\r\n");
   const ShowRun run = Play(package_, {"--os", "98", "--registry", registry, "--window",
                                       "4660:152x112", "--run-for", "2", "/p 4660"});
   EXPECT_EQ(run.First("mode")["mode"], "p");

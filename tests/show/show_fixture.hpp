@@ -101,7 +101,8 @@ class ShowFixture : public ::testing::Test {
     std::ofstream(player_, std::ios::binary) << "MZ stand-in player";
   }
   void TearDown() override {
-    if (!HasFailure() && std::getenv("VISTEL_KEEP_SHOWS") == nullptr) std::filesystem::remove_all(dir_);
+    if (!HasFailure() && std::getenv("VISTEL_KEEP_SHOWS") == nullptr)
+      std::filesystem::remove_all(dir_);
   }
 
   std::string Path(std::string_view name) const { return (dir_ / name).string(); }
@@ -126,7 +127,8 @@ class ShowFixture : public ::testing::Test {
     const std::string path = Path(name);
     const Mpeg1ClipSettings settings{size, 25, frames, 4};
     EXPECT_TRUE(EncodeMpeg1Clip(
-        settings, [](int index, Image& frame) {
+        settings,
+        [](int index, Image& frame) {
           const auto v = static_cast<unsigned>(40 + index * 3) & 0xFFU;
           std::fill(frame.Pixels().begin(), frame.Pixels().end(), MakePixel(v, v, v));
         },
@@ -235,12 +237,13 @@ class ShowFixture : public ::testing::Test {
     std::ostringstream errors;
     if (hooks.before) hooks.before(**host);
     {
-      Player player(**host, PlayerSettings{options->packagePath,
-                                           options->seed ? std::optional<std::uint64_t>(
-                                                               static_cast<std::uint64_t>(*options->seed))
-                                                         : std::nullopt});
-      run.exitCode =
-          RunHeadless(**host, *plan, [&] { player.Main(options->commandLine); }, errors);
+      Player player(**host,
+                    PlayerSettings{options->packagePath,
+                                   options->seed ? std::optional<std::uint64_t>(
+                                                       static_cast<std::uint64_t>(*options->seed))
+                                                 : std::nullopt});
+      run.exitCode = RunHeadless(
+          **host, *plan, [&] { player.Main(options->commandLine); }, errors);
     }
     run.errors = errors.str();
     if (hooks.after) hooks.after(**host);

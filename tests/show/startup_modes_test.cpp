@@ -81,8 +81,9 @@ TEST_F(StartupModes, ARunningShowWindowEndsASecondStartAtOnce) {
   const std::string package = Build({ImageScreen(1.0F)});
   const auto running = [](std::string title) {
     return PlayHooks{[title](HeadlessHost& host) {
-      host.HeadlessScreen().RegisterWindow("ThunderRT6FormDC", title, {800, 600});
-    }, nullptr};
+                       host.HeadlessScreen().RegisterWindow("ThunderRT6FormDC", title, {800, 600});
+                     },
+                     nullptr};
   };
   const ShowRun second = Play(package, {"--run-for", "1", "/s"}, running("Vistel Screen Saver"));
   EXPECT_EQ(second.First("mode")["mode"], "s");
@@ -99,9 +100,8 @@ TEST_F(StartupModes, ARunningShowWindowEndsASecondStartAtOnce) {
 TEST_F(StartupModes, TheCursorHidesFullScreenShowsAtTheCloseAndStaysInPreview) {
   const std::string package = Build({ImageScreen(5.0F)});
   int counter = 99;
-  const PlayHooks readCounter{nullptr, [&counter](HeadlessHost& host) {
-                                counter = host.HeadlessScreen().CursorCounter();
-                              }};
+  const PlayHooks readCounter{
+      nullptr, [&counter](HeadlessHost& host) { counter = host.HeadlessScreen().CursorCounter(); }};
   Play(package, {"--run-for", "1", "/s"}, readCounter);
   EXPECT_EQ(counter, -6) << "hidden while the show runs";
   Play(package, {"--input", InputScript({KeyAt(100, 'a')}), "--run-for", "2", "/s"}, readCounter);
@@ -223,9 +223,8 @@ TEST_F(StartupModes, InstallWithoutAListFileWritesNoValues) {
   const std::string registry = Path("machine.reg");
   // The system folder is a file here, so the list file cannot be created.
   std::ofstream(Path("not-a-folder"), std::ios::binary) << "x";
-  const ShowRun run =
-      Play(package, {"--registry", registry, "--system", Path("not-a-folder"), "--run-for", "2",
-                     "/i"});
+  const ShowRun run = Play(
+      package, {"--registry", registry, "--system", Path("not-a-folder"), "--run-for", "2", "/i"});
   EXPECT_EQ(run.First("mode")["mode"], "i");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(run.Events("msgbox").empty()) << "the failure is silent";

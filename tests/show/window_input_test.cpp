@@ -84,7 +84,8 @@ TEST_F(MouseTravel, SmallMovesAddUpWhileTheyKeepComing) {
 
 TEST_F(MouseTravel, SubPixelJitterIsNoTravel) {
   std::vector<Json> input = {MoveAt(100, 200, 200)};
-  for (int i = 1; i <= 60; ++i) input.push_back(MoveAt(100 + 20.0 * i, i % 2 == 0 ? 200 : 200.4, 200));
+  for (int i = 1; i <= 60; ++i)
+    input.push_back(MoveAt(100 + 20.0 * i, i % 2 == 0 ? 200 : 200.4, 200));
   ExpectNoClose(Run(input));
 }
 
@@ -103,9 +104,9 @@ TEST_F(PendingQuit, AClickWithTheMouseStillClosesWithinTheResetTime) {
 TEST_F(PendingQuit, MovesAfterTheKeyPutTheCloseOffUntilTheMouseRests) {
   // Small moves keep restarting the reset timer; the quit is acted on 800 ms
   // after the last of them.
-  ExpectOneClose(Run({KeyAt(1000, 'q'), MoveAt(1100, 50, 50), MoveAt(1500, 52, 50),
-                      MoveAt(1900, 54, 50)}),
-                 "input", 2700);
+  ExpectOneClose(
+      Run({KeyAt(1000, 'q'), MoveAt(1100, 50, 50), MoveAt(1500, 52, 50), MoveAt(1900, 54, 50)}),
+      "input", 2700);
 }
 
 TEST_F(PendingQuit, NothingClosesWithoutInput) {
@@ -207,7 +208,8 @@ TEST_F(VideoInput, InputOverTheVideoClosesHalfASecondLater) {
   ExpectOneClose(clicked, "video", 1700);
   bool armed = false;
   for (const Json& e : clicked.Events("timer")) {
-    if (e["name"] == "tmrVideo" && e["enabled"] == true && e["t"].get<double>() == 1200) armed = true;
+    if (e["name"] == "tmrVideo" && e["enabled"] == true && e["t"].get<double>() == 1200)
+      armed = true;
   }
   EXPECT_TRUE(armed) << "tmrVideo was expected to start at the click";
 }
@@ -224,9 +226,9 @@ TEST_F(VideoInput, AKeyDuringTheClipEndsTheShowWhileTheClipPlays) {
 TEST_F(VideoInput, ARefusedCloseOnTheVideoIsAskedAgainEveryHalfSecond) {
   const std::string registry = RegistryFile(
       "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n\"ScreenSaveUsePassword\"=\"1\"\r\n\r\n");
-  const ShowRun run = Play(package_, {"--os", "98", "--registry", registry, "--password-replies",
-                                      "false,false", "--input", InputScript({KeyAt(1000, 'k')}),
-                                      "--run-for", "3", "/s"});
+  const ShowRun run =
+      Play(package_, {"--os", "98", "--registry", registry, "--password-replies", "false,false",
+                      "--input", InputScript({KeyAt(1000, 'k')}), "--run-for", "3", "/s"});
   // The key's pending quit is acted on by the clip's next notification
   // (tmrVideo) and by timReset, each asking; tmrVideo keeps running through
   // the refusals while the clip is visible and asks again 500 ms later.
