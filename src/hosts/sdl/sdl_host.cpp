@@ -64,6 +64,10 @@ Result<std::unique_ptr<SdlSession>> SdlSession::Start() {
   // A screen saver must not keep the screen from blanking when it ends.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // A foreign window's software renderer draws through the window surface,
+  // which SDL would otherwise back with an OpenGL texture: slow to start
+  // (seconds under a software GL) for a picture that XShm puts up as fast.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::string text = "no X display (";
     text.append(SDL_GetError()).append("); use --headless to play without one");
