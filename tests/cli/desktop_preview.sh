@@ -165,7 +165,8 @@ EOF
 
 # ---- The window goes: nothing is left to draw in -------------------------------
 x_end "$helper_pid"
-x_wait_gone "$player_pid" 2 || fail "the player still runs 2 s after its preview window was destroyed"
+x_wait_gone "$player_pid" "$(x_limit 2)" ||
+  fail "the player still runs $(x_limit 2) s after its preview window was destroyed"
 
 # ---- A preview id that names no window -----------------------------------------
 # The handle message, then exit code 1. Should the message come as a dialog,

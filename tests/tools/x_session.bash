@@ -131,6 +131,20 @@ x_require_desktop_player() {
   if [[ $code == 2 && $out == *"desktop host is not built"* ]]; then
     x_skip "this build of vistel-player has no desktop host"
   fi
+  x_limit 1 >/dev/null
+}
+
+# x_limit SECONDS: a time limit for the player to react, as the user sees it
+# in an optimised build. A sanitizer build runs several times slower and
+# checks for leaks on its way out, so it gets three times as long. (Asked
+# once: ldd is slow on a busy machine, and limits are taken right after input.)
+x_limit_scale=
+x_limit() {
+  if [[ -z $x_limit_scale ]]; then
+    x_limit_scale=1
+    if ldd "$VISTEL_PLAYER" 2>/dev/null | grep -q 'libasan'; then x_limit_scale=3; fi
+  fi
+  awk -v s="$1" -v k="$x_limit_scale" 'BEGIN { print s * k }'
 }
 
 # ---- Windows -----------------------------------------------------------------
@@ -261,4 +275,15 @@ except (OSError, ValueError):
     sys.exit(1)
 sys.exit(0 if any(all(l.get(k) == v for k, v in want.items()) for l in lines) else 1)
 PY
+}
+
+# x_wait_trace TRACE JSON SECONDS: waits until the trace has a line with every
+# field of JSON; fails after SECONDS.
+x_wait_trace() {
+  local deadline
+  deadline=$(x_now_plus "$3")
+  until x_trace_has "$1" "$2"; do
+    [[ $(x_now) < "$deadline" ]] || return 1
+    sleep 0.1
+  done
 }
