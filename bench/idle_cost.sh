@@ -31,7 +31,10 @@ goal_percent=1
 # shellcheck source=../tests/tools/x_session.bash
 source "$root/tests/tools/x_session.bash"
 [[ -x $VISTEL_PLAYER && -x $VISTEL_PACK ]] ||
-  { echo "no vistel-player / vistel-pack in $build (build them, or set VISTEL_PLAYER)" >&2; exit 2; }
+  {
+    echo "no vistel-player / vistel-pack in $build (build them, or set VISTEL_PLAYER)" >&2
+    exit 2
+  }
 x_require_tools Xvfb xdotool
 x_require_desktop_player
 
@@ -56,7 +59,8 @@ x_build_show show.json show.scr
 
 x_start_server 1280x720 >/dev/null
 server_pid=${x_pids[0]}
-"$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" /s >player.out 2>&1 &
+"$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" --registry "$work/registry.reg" /s \
+  >player.out 2>&1 &
 player_pid=$!
 x_track "$player_pid"
 x_wait_window "Vistel Screen Saver" 15 >/dev/null ||
@@ -76,7 +80,10 @@ ticks_per_second=$(getconf CLK_TCK)
 player_before=$(cpu_ticks "$player_pid") server_before=$(cpu_ticks "$server_pid")
 start_ns=$(date +%s%N)
 sleep "$seconds"
-x_alive "$player_pid" || { echo "the player ended during the measurement: $(cat player.out)" >&2; exit 1; }
+if ! x_alive "$player_pid"; then
+  echo "the player ended during the measurement: $(cat player.out)" >&2
+  exit 1
+fi
 player_after=$(cpu_ticks "$player_pid") server_after=$(cpu_ticks "$server_pid")
 wall_ns=$(($(date +%s%N) - start_ns))
 

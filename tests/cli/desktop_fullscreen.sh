@@ -47,13 +47,15 @@ x_build_show show.json show.scr
   >headless.out 2>&1 || fail "the headless run failed: $(cat headless.out)"
 
 x_start_server "${width}x${height}"
+# The real player, with its settings file and temporary files kept here.
+player=("$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" --registry "$work/registry.reg")
 
 # start_show NAME: starts /s with a trace in NAME.jsonl; sets show_pid and,
 # once its window is up, show_window and show_start (x_now at that moment).
 # The pointer rests at 100, 100 when the show starts.
 start_show() {
   xdotool mousemove 100 100
-  "$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" --trace "$1.jsonl" /s \
+  "${player[@]}" --trace "$1.jsonl" /s \
     >"$1.out" 2>&1 &
   show_pid=$!
   x_track "$show_pid"
@@ -123,7 +125,7 @@ if start_show screens; then
 
   # A second start finds the running show by its window title and leaves at
   # once, without a window of its own; the first one plays on.
-  "$VISTEL_PLAYER" --package show.scr --temp "$work/tmp" /s >second.out 2>&1 &
+  "${player[@]}" /s >second.out 2>&1 &
   second_pid=$!
   x_track "$second_pid"
   expect_ended "$second_pid" 5 "a second /s"

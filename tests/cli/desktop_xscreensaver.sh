@@ -78,7 +78,8 @@ dpmsEnabled:	False
 grabDesktopImages:	False
 mode:		one
 selected:	0
-programs:	"Vistel" $hack_dir/vistel-player --package $hack_dir/show.scr --temp $hack_dir/tmp --trace $trace \\n\\
+programs:	"Vistel" $hack_dir/vistel-player --package $hack_dir/show.scr --temp $hack_dir/tmp \\
+		--registry $hack_dir/registry.reg --trace $trace \\n\\
 
 EOF
 chown -R "$user" "$hack_dir"
@@ -149,12 +150,15 @@ done
 }
 x_trace_has "$trace" '{"ev":"caption","visible":true}' ||
   fail "the hack showed no caption: $(grep caption "$trace" | head -n 3)"
-python3 - "$trace" <<'EOF' || fail "the hack did not start the music: $(grep '"mci"' "$trace" | head -n 5)"
+if ! python3 - "$trace" <<'EOF'
 import json, sys
 events = [json.loads(l) for l in open(sys.argv[1]) if l.strip()]
 sys.exit(0 if any(e.get("ev") == "mci" and e.get("command", "").startswith("play ")
                   and e.get("rc") == 0 for e in events) else 1)
 EOF
+then
+  fail "the hack did not start the music: $(grep '"mci"' "$trace" | head -n 5)"
+fi
 
 # ---- Deactivate: the hack ends ----------------------------------------------
 command_as_user xscreensaver-command -deactivate >deactivate.out 2>&1 ||

@@ -228,8 +228,8 @@ x_at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
 
 # x_outside_black FILE X Y W H: every pixel outside the rectangle is black.
 x_outside_black() {
-  local max
-  max=$(convert "$1" -alpha off -fill black -draw "rectangle $2,$3 $(($2 + $4 - 1)),$(($3 + $5 - 1))" \
+  local max right=$(($2 + $4 - 1)) bottom=$(($3 + $5 - 1))
+  max=$(convert "$1" -alpha off -fill black -draw "rectangle $2,$3 $right,$bottom" \
     -format "%[max]" info:)
   awk -v m="$max" 'BEGIN { exit !(m == 0) }'
 }
