@@ -133,7 +133,8 @@ void ShowEngine::Advance() {
 }
 
 std::int32_t ShowEngine::PickRandomScreen() {
-  if (controls_.Tag.empty()) controls_.Tag = "0";
+  // (assign, not = "0": GCC 12 misreads the short literal copy as overlapping)
+  if (controls_.Tag.empty()) controls_.Tag.assign(1, '0');
   const auto current = TagIndex(controls_.Tag);
   const std::int32_t currentIndex = current ? *current : 0;
   const auto count = static_cast<double>(state_.package.Screens.size());
