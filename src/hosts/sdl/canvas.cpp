@@ -48,9 +48,19 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) 
 }
 
 Canvas::~Canvas() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ::Display* display = SDL_GetWindowWMInfo(window_, &info) == SDL_TRUE &&
+                               info.subsystem == SDL_SYSWM_X11
+                           ? info.info.x11.display
+                           : nullptr;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   SDL_DestroyRenderer(renderer_);
   SDL_DestroyWindow(window_);
+  // A window destroyed from outside makes these calls fail. Their errors are
+  // taken now, by the host's handler: at SDL_Quit SDL puts Xlib's default
+  // handler back, which would end the process with 1 on a stale error.
+  if (display != nullptr) XSync(display, False);
 }
 
 WindowHandle Canvas::XWindow() const {
