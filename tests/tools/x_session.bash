@@ -216,16 +216,6 @@ x_matches() {
   return 1
 }
 
-# x_fraction FILE COLOUR [FUZZ]: the fraction (0..1) of the picture's pixels
-# within FUZZ (default 3 %) of COLOUR (#RRGGBB).
-x_fraction() {
-  convert "$1" -alpha off -fuzz "${3:-3%}" -fill black +opaque "$2" -fill white -opaque "$2" \
-    -format '%[fx:mean]' info:
-}
-
-# x_at_least NUMBER LIMIT: NUMBER >= LIMIT (decimals).
-x_at_least() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
-
 # x_outside_black FILE X Y W H: every pixel outside the rectangle is black.
 x_outside_black() {
   local max right=$(($2 + $4 - 1)) bottom=$(($3 + $5 - 1))
