@@ -1,12 +1,12 @@
 // The player on the desktop: an X display through SDL, in a window of its
 // own (/s, /c), inside a foreign window (/p), or as an XScreenSaver hack.
+#include <SDL.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string_view>
-
-#include <SDL.h>
 
 #include "hosts/sdl/hack_target.hpp"
 #include "hosts/sdl/sdl_host.hpp"
@@ -17,7 +17,9 @@
 #if defined(__SANITIZE_ADDRESS__)
 // Sanitizer builds: D-Bus, which SDL opens at start, keeps one-time
 // allocations until exit.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libdbus-1.so\n";
+}
 #endif
 
 namespace vistel {

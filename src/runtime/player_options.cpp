@@ -393,8 +393,8 @@ std::string_view PlayerOptionsUsage() {
          "  --temp DIR, --system DIR  the temporary and system folders\n"
          "  --seed N                  seed of the random generator\n"
          "  --frame-ms N              virtual duration of a transition frame (default 16)\n"
-         "  --window-id ID            (desktop) draw into this X window, as an XScreenSaver hack\n"
-         "  --root                    (desktop) draw into the root window, as an XScreenSaver hack\n";
+         "  --window-id ID            draw into this X window (an XScreenSaver hack)\n"
+         "  --root                    draw into the root window (an XScreenSaver hack)\n";
 }
 
 }  // namespace vistel

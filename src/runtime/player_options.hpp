@@ -58,8 +58,8 @@ struct PlayerOptions {
   Milliseconds frameMs = 16;                 // --frame-ms
   // The desktop host as an XScreenSaver hack: draw into this X window
   // (--window-id), or into the root window (--root).
-  std::optional<WindowHandle> hackWindow;    // --window-id
-  bool hackRoot = false;                     // --root
+  std::optional<WindowHandle> hackWindow;  // --window-id
+  bool hackRoot = false;                   // --root
   // The remaining arguments joined by single blanks.
   std::string commandLine;
 };

@@ -1,5 +1,7 @@
 // The about window's picture and hit testing, message box kinds, the
 // desktop registry's place, and sound without a device.
+#include "hosts/sdl/sdl_about_window.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "hosts/sdl/sdl_about_window.hpp"
 #include "hosts/sdl/sdl_audio.hpp"
 #include "hosts/sdl/sdl_host.hpp"
 #include "hosts/sdl/sdl_message_boxes.hpp"

@@ -56,16 +56,15 @@ class SdlEventLoopTest : public ::testing::Test {
 
 TEST_F(SdlEventLoopTest, EventsGoToTheHandlerOfTheirWindowOthersAreDropped) {
   std::vector<std::string> seen;
-  loop.SetWindowHandler(7, [&](const SDL_Event& e) {
-    seen.push_back("seven:" + std::to_string(e.window.event));
-  });
+  loop.SetWindowHandler(
+      7, [&](const SDL_Event& e) { seen.push_back("seven:" + std::to_string(e.window.event)); });
   loop.SetWindowHandler(9, [&](const SDL_Event&) { seen.push_back("nine"); });
   PushWindowEvent(7, SDL_WINDOWEVENT_EXPOSED);
   PushWindowEvent(8, SDL_WINDOWEVENT_EXPOSED);
   PushWindowEvent(9, SDL_WINDOWEVENT_CLOSE);
   loop.DoEvents();
-  EXPECT_EQ(seen, (std::vector<std::string>{"seven:" + std::to_string(SDL_WINDOWEVENT_EXPOSED),
-                                            "nine"}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"seven:" + std::to_string(SDL_WINDOWEVENT_EXPOSED), "nine"}));
 }
 
 TEST_F(SdlEventLoopTest, AHandlerMayRemoveItselfAndPumpAgain) {

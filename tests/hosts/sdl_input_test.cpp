@@ -35,8 +35,8 @@ TEST(SdlKeyCodes, DigitsPunctuationAndLatin1AreTheirOwnCodes) {
 }
 
 TEST(SdlKeyCodes, KeysThatTypeNothingGiveNoCode) {
-  const SDL_Keycode keys[] = {SDLK_LSHIFT, SDLK_RCTRL,  SDLK_F1,   SDLK_LEFT,
-                             SDLK_CAPSLOCK, SDLK_DELETE, SDLK_HOME, 0x20AC};
+  const SDL_Keycode keys[] = {SDLK_LSHIFT,   SDLK_RCTRL,  SDLK_F1,   SDLK_LEFT,
+                              SDLK_CAPSLOCK, SDLK_DELETE, SDLK_HOME, 0x20AC};
   for (const SDL_Keycode key : keys) {
     EXPECT_FALSE(KeyCharacterCode(key, KMOD_NONE).has_value())
         << "expected no character for key " << key;

@@ -33,9 +33,9 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
   flags |= placement.visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
   // Created at its final size: without a window manager a window keeps the
   // size it was created with.
-  SDL_Window* window =
-      SDL_CreateWindow(titleUtf8.c_str(), placement.rect.left, placement.rect.top,
-                       std::max(placement.rect.width, 1), std::max(placement.rect.height, 1), flags);
+  SDL_Window* window = SDL_CreateWindow(titleUtf8.c_str(), placement.rect.left, placement.rect.top,
+                                        std::max(placement.rect.width, 1),
+                                        std::max(placement.rect.height, 1), flags);
   if (window == nullptr) return SdlFailure("cannot create a window");
   return WithRenderer(window, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
 }
@@ -50,10 +50,10 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) 
 Canvas::~Canvas() {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  ::Display* display = SDL_GetWindowWMInfo(window_, &info) == SDL_TRUE &&
-                               info.subsystem == SDL_SYSWM_X11
-                           ? info.info.x11.display
-                           : nullptr;
+  ::Display* display =
+      SDL_GetWindowWMInfo(window_, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11
+          ? info.info.x11.display
+          : nullptr;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   SDL_DestroyRenderer(renderer_);
   SDL_DestroyWindow(window_);

@@ -96,8 +96,8 @@ void SdlEventLoop::WaitUntil(Milliseconds deadlineMs) {
     DoEvents();
     const Milliseconds now = clock_.NowMs();
     if (now >= deadlineMs) return;
-    const int timeout = WaitTimeoutMs(now, timers_.NextDeadline(), std::min(deadlineMs,
-                                      endMs_.value_or(deadlineMs)), maxWaitMs_);
+    const int timeout = WaitTimeoutMs(
+        now, timers_.NextDeadline(), std::min(deadlineMs, endMs_.value_or(deadlineMs)), maxWaitMs_);
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, timeout) == 1) Dispatch(event);
   }

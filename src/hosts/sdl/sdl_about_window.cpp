@@ -120,7 +120,9 @@ void SdlAboutWindow::ShowAbout(std::string_view caption, IntSize clientTwips,
   auto canvas = Canvas::CreateOwn(
       Windows1252ToUtf8(caption),
       {{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, clientPx.width, clientPx.height},
-       /*topmost=*/false, /*borderless=*/false, /*visible=*/true});
+       /*topmost=*/false,
+       /*borderless=*/false,
+       /*visible=*/true});
   if (!canvas) {
     std::cerr << "vistel-player: " << canvas.error().description << '\n';
     return;

@@ -80,7 +80,8 @@ std::unique_ptr<AudioStream> SdlAudioOutput::Start(AudioFormat format, AudioSour
   if (subsystem_ == Subsystem::Ready) {
     auto stream = std::make_unique<SdlAudioStream>(format, source);
     if (stream->Open(format)) return stream;
-    if (!warned_) std::cerr << "vistel-player: no sound device (" << SDL_GetError() << "); playing silently\n";
+    if (!warned_)
+      std::cerr << "vistel-player: no sound device (" << SDL_GetError() << "); playing silently\n";
     warned_ = true;
   }
   return silent_.Start(format, source);

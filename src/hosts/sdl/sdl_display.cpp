@@ -33,7 +33,9 @@ int SdlDisplay::ShowCursor(bool show) {
   return counter;
 }
 
-bool SdlDisplay::IsWindow(WindowHandle window) { return x11_.Exists(window); }
+bool SdlDisplay::IsWindow(WindowHandle window) {
+  return x11_.Exists(window);
+}
 
 std::optional<IntRect> SdlDisplay::ClientRect(WindowHandle window) {
   const auto size = x11_.Size(window);

@@ -80,7 +80,9 @@ Result<std::unique_ptr<SdlSession>> SdlSession::Start() {
   return std::unique_ptr<SdlSession>(new SdlSession());
 }
 
-SdlSession::~SdlSession() { SDL_Quit(); }
+SdlSession::~SdlSession() {
+  SDL_Quit();
+}
 
 SdlHost::SdlHost(const PlayerOptions& options, std::string playerPath,
                  std::unique_ptr<X11Windows> x11, std::optional<WindowHandle> hackWindow)

@@ -109,8 +109,8 @@ class SdlHost final : public Host {
   Status WriteBackRegistry();
 
  private:
-  SdlHost(const PlayerOptions& options, std::string playerPath,
-          std::unique_ptr<X11Windows> x11, std::optional<WindowHandle> hackWindow);
+  SdlHost(const PlayerOptions& options, std::string playerPath, std::unique_ptr<X11Windows> x11,
+          std::optional<WindowHandle> hackWindow);
 
   std::unique_ptr<X11Windows> x11_;
   std::optional<WindowHandle> hackWindow_;

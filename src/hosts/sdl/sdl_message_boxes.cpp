@@ -23,9 +23,9 @@ int SdlMessageBoxes::Show(std::string_view text, std::uint32_t style, std::strin
   const std::string titleUtf8 = Windows1252ToUtf8(title.empty() ? kApplicationTitle : title);
   const std::string textUtf8 = Windows1252ToUtf8(text);
   if (trace_.Enabled()) {
-    trace_.Write("msgbox", {{"text", textUtf8},
-                            {"style", static_cast<std::int64_t>(style)},
-                            {"title", titleUtf8}});
+    trace_.Write(
+        "msgbox",
+        {{"text", textUtf8}, {"style", static_cast<std::int64_t>(style)}, {"title", titleUtf8}});
   }
   errors_ << titleUtf8 << ": " << textUtf8 << '\n';
   errors_.flush();

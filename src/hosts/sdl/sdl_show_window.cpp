@@ -30,7 +30,9 @@ SdlShowWindow::SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows
   });
 }
 
-SdlShowWindow::~SdlShowWindow() { Unrealize(); }
+SdlShowWindow::~SdlShowWindow() {
+  Unrealize();
+}
 
 void SdlShowWindow::SetCaption(std::string_view title) {
   caption_ = std::string(title);

@@ -7,12 +7,14 @@ namespace {
 
 volatile std::sig_atomic_t gTerminationRequested = 0;
 
-extern "C" void OnTerminationSignal(int) { gTerminationRequested = 1; }
+extern "C" void OnTerminationSignal(int) {
+  gTerminationRequested = 1;
+}
 
 }  // namespace
 
 void InstallTerminationHandlers() {
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking wait wakes up with EINTR
@@ -20,10 +22,16 @@ void InstallTerminationHandlers() {
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool TerminationRequested() { return gTerminationRequested != 0; }
+bool TerminationRequested() {
+  return gTerminationRequested != 0;
+}
 
-void RequestTermination() { gTerminationRequested = 1; }
+void RequestTermination() {
+  gTerminationRequested = 1;
+}
 
-void ClearTerminationRequest() { gTerminationRequested = 0; }
+void ClearTerminationRequest() {
+  gTerminationRequested = 0;
+}
 
 }  // namespace vistel

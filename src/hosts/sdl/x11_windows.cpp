@@ -59,7 +59,9 @@ void WatchX11Window(WindowHandle window) {
   gWatchedWindowLost = false;
 }
 
-bool WatchedX11WindowLost() { return gWatchedWindowLost.load(); }
+bool WatchedX11WindowLost() {
+  return gWatchedWindowLost.load();
+}
 
 Result<std::unique_ptr<X11Windows>> X11Windows::Open() {
   ::Display* display = XOpenDisplay(nullptr);
@@ -172,11 +174,11 @@ WindowHandle X11Windows::CreateChild(WindowHandle parent, IntSize size) {
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
   attributes.event_mask = 0;
-  const Window child = XCreateWindow(
-      display_, static_cast<Window>(parent), 0, 0,
-      static_cast<unsigned int>(std::max(size.width, 1)),
-      static_cast<unsigned int>(std::max(size.height, 1)), 0, CopyFromParent, InputOutput,
-      CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+  const Window child =
+      XCreateWindow(display_, static_cast<Window>(parent), 0, 0,
+                    static_cast<unsigned int>(std::max(size.width, 1)),
+                    static_cast<unsigned int>(std::max(size.height, 1)), 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
   if (child == 0) return 0;
   XMapWindow(display_, child);
   XSync(display_, False);
@@ -197,6 +199,8 @@ void X11Windows::DestroyWindow(WindowHandle window) {
   XSync(display_, False);
 }
 
-void X11Windows::Flush() { XFlush(display_); }
+void X11Windows::Flush() {
+  XFlush(display_);
+}
 
 }  // namespace vistel
