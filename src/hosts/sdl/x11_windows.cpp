@@ -18,15 +18,25 @@ namespace {
 std::atomic<unsigned long> gWatchedWindow{0};
 std::atomic<bool> gWatchedWindowLost{false};
 std::atomic<int> gErrorsLogged{0};
+// Set while a probe runs whose failure is an answer, not a fault.
+std::atomic<bool> gProbing{false};
+
+class ProbeScope {
+ public:
+  ProbeScope() { gProbing = true; }
+  ~ProbeScope() { gProbing = false; }
+  ProbeScope(const ProbeScope&) = delete;
+  ProbeScope& operator=(const ProbeScope&) = delete;
+};
 
 extern "C" int OnX11Error(::Display* display, XErrorEvent* event) {
   if ((event->error_code == BadWindow || event->error_code == BadDrawable) &&
       event->resourceid != 0 && event->resourceid == gWatchedWindow.load()) {
     gWatchedWindowLost = true;
   }
-  // Probes of foreign windows fail as a matter of course; a bounded log
-  // keeps a window destroyed under a drawing loop from flooding stderr.
-  if (gErrorsLogged.fetch_add(1) < 20) {
+  // A bounded log keeps a window destroyed under a drawing loop from
+  // flooding stderr.
+  if (!gProbing && gErrorsLogged.fetch_add(1) < 20) {
     char text[256] = {};
     XGetErrorText(display, event->error_code, text, sizeof text);
     std::fprintf(stderr, "vistel-player: X error %d (%s), request %d, resource 0x%lx\n",
@@ -82,6 +92,7 @@ bool X11Windows::Exists(WindowHandle window) {
 std::optional<IntSize> X11Windows::Size(WindowHandle window) {
   if (window == 0 || window > 0x1FFFFFFFU) return std::nullopt;  // X ids have 29 bits
   XWindowAttributes attributes{};
+  const ProbeScope probe;
   if (XGetWindowAttributes(display_, static_cast<Window>(window), &attributes) == 0) {
     return std::nullopt;
   }
