@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
   libsdl2-dev libx11-dev     # the desktop host
   xvfb xdotool               # playing the desktop host without a screen, with scripted input
-  xvfb xdotool x11-utils imagemagick xscreensaver   # desktop tests on a virtual X server
+  x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
 )
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo "$0" "$@"
