@@ -11,6 +11,11 @@
 #include "hosts/sdl/sdl_host.hpp"
 #include "hosts/sdl/x11_windows.hpp"
 
+#if defined(__SANITIZE_ADDRESS__)
+// D-Bus, which SDL opens at start, keeps one-time allocations until exit.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+#endif
+
 namespace vistel {
 namespace {
 
