@@ -185,11 +185,14 @@ WindowHandle X11Windows::CreateChild(WindowHandle parent, IntSize size) {
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display_, DefaultScreen(display_));
   attributes.event_mask = 0;
-  const Window child =
-      XCreateWindow(display_, static_cast<Window>(parent), 0, 0,
-                    static_cast<unsigned int>(std::max(size.width, 1)),
-                    static_cast<unsigned int>(std::max(size.height, 1)), 0, CopyFromParent,
-                    InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+  // A child of the root is a top-level window: kept from the window
+  // manager's frames and placement, as drawing on the root should be.
+  attributes.override_redirect = static_cast<Window>(parent) == DefaultRootWindow(display_);
+  const Window child = XCreateWindow(display_, static_cast<Window>(parent), 0, 0,
+                                     static_cast<unsigned int>(std::max(size.width, 1)),
+                                     static_cast<unsigned int>(std::max(size.height, 1)), 0,
+                                     CopyFromParent, InputOutput, CopyFromParent,
+                                     CWBackPixel | CWEventMask | CWOverrideRedirect, &attributes);
   if (child == 0) return 0;
   XMapWindow(display_, child);
   XSync(display_, False);
