@@ -48,11 +48,22 @@ void ShowEngine::ShowScreen(std::int32_t index) {
   }
   // 4.
   c.LEADScreen.SetRepaintEnabled(false);
-  // 5. The surface's bitmap, created once at the window's size.
-  if (c.LEADScreen.Bitmap() == nullptr) {
+  // 5. The surface's bitmap at the window's size. The original made it once;
+  // a window that has since changed size (a preview area or a hack's window
+  // resized under the show) gets a new one, or the show would fill only the
+  // old part of it.
+  {
     const FloatSize window = c.windowSizeTwips();
     const TwipsPerPixel tpp = Tpp();
-    Skip(c.LEADScreen.CreateBitmap(window.width / tpp.x, window.height / tpp.y, 24));
+    const float width = window.width / tpp.x, height = window.height / tpp.y;
+    const auto wantedWidth = RoundToLong(static_cast<double>(width));
+    const auto wantedHeight = RoundToLong(static_cast<double>(height));
+    const bool sizeChanged = wantedWidth && wantedHeight &&
+                             (static_cast<float>(*wantedWidth) != c.LEADScreen.BitmapWidth() ||
+                              static_cast<float>(*wantedHeight) != c.LEADScreen.BitmapHeight());
+    if (c.LEADScreen.Bitmap() == nullptr || sizeChanged) {
+      Skip(c.LEADScreen.CreateBitmap(width, height, 24));
+    }
   }
   // 6.
   DrawBackground(index);

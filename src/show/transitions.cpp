@@ -101,7 +101,9 @@ Status ShowEngine::CrossFade(ImagingControl& A, ImagingControl& B, ImagingContro
   if (auto r = S.SetEffectSetting(3, 0); !r) return r;
   CA.SetBitmap(A.Bitmap());
   CB.SetBitmap(B.Bitmap());
-  state_.UserInputSeen = false;
+  // The original cleared the pending quit here, so a key pressed just before
+  // a fade was forgotten and the show ran on; a pending quit now stops the
+  // fade after its first frame and closes the show as promised.
 
   // 7. Frame i blends g = i * 255 / n of the incoming screen over the rest
   // of the outgoing one. The fused kernel gives the very pixels of the

@@ -156,6 +156,19 @@ TEST_F(CrossFadeShow, AKeyPressStopsTheFadeOnAPartlyBlendedFrame) {
   EXPECT_LE(frames, 5);
 }
 
+TEST_F(CrossFadeShow, AKeyPressedJustBeforeAFadeIsNotForgotten) {
+  std::ofstream(Path("input.jsonl")) << R"({"t":500,"ev":"key","code":32})" << "\n";
+  const ShowRun run = FadeToWhite(50, {"--input", Path("input.jsonl")});
+  const auto fades = run.Events("crossfade");
+  ASSERT_EQ(fades.size(), 1U);
+  EXPECT_EQ(fades[0]["frames"], 1) << "the pending quit stops the fade at once";
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 1U);
+  EXPECT_EQ(closes[0]["reason"], "input");
+  EXPECT_EQ(closes[0]["t"].get<double>(), 1300.0) << "800 ms after the key";
+  EXPECT_EQ(run.Exit()["code"], 0);
+}
+
 TEST_F(CrossFadeShow, TheFirstScreenHasNothingToFadeFrom) {
   ScreenSettings white = ImageScreen(1.0F, static_cast<std::int32_t>(MakeColorRef(255, 255, 255)));
   white.EffectCode = kCrossFadeEffect;
