@@ -79,10 +79,20 @@ std::unique_ptr<AudioStream> SdlAudioOutput::Start(AudioFormat format, AudioSour
   }
   if (subsystem_ == Subsystem::Ready) {
     auto stream = std::make_unique<SdlAudioStream>(format, source);
-    if (stream->Open(format)) return stream;
+    if (stream->Open(format)) {
+      anyOpened_ = true;
+      return stream;
+    }
     if (!warned_)
       std::cerr << "vistel-player: no sound device (" << SDL_GetError() << "); playing silently\n";
     warned_ = true;
+    if (!anyOpened_) {
+      // Without any device, SDL's hot-plug thread only rescans every few
+      // seconds, and SDL_Quit waits for a rescan: the subsystem goes now, so
+      // a hack ends at once on SIGTERM.
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      subsystem_ = Subsystem::Unavailable;
+    }
   }
   return silent_.Start(format, source);
 }

@@ -32,6 +32,7 @@ class SdlAudioOutput final : public AudioOutput {
   NullAudioOutput silent_;
   Subsystem subsystem_ = Subsystem::Untried;
   bool warned_ = false;
+  bool anyOpened_ = false;  // a device has opened: the subsystem must stay
 };
 
 }  // namespace vistel
