@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "player_program.hpp"
@@ -25,6 +26,11 @@ std::string OwnPath(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Only as the first argument: later, "--help" would be screen-saver text.
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::cout << vistel::PlayerOptionsUsage();
+    return 0;
+  }
   auto options = vistel::ParsePlayerOptions(argc, argv);
   if (!options) {
     std::cerr << "vistel-player: " << options.error().description << "\n\n"
