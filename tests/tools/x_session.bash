@@ -142,7 +142,9 @@ x_limit_scale=
 x_limit() {
   if [[ -z $x_limit_scale ]]; then
     x_limit_scale=1
-    if ldd "$VISTEL_PLAYER" 2>/dev/null | grep -q 'libasan'; then x_limit_scale=3; fi
+    # Not "ldd | grep -q": under pipefail, grep's early exit can fail ldd with
+    # SIGPIPE and the check with it.
+    if [[ $(ldd "$VISTEL_PLAYER" 2>/dev/null) == *libasan* ]]; then x_limit_scale=3; fi
   fi
   awk -v s="$1" -v k="$x_limit_scale" 'BEGIN { print s * k }'
 }
