@@ -68,22 +68,11 @@ void HeadlessShowWindow::SetParent(WindowHandle parent) {
 bool HeadlessShowWindow::SetWindowPos(InsertAfter insertAfter, int x, int y, int cx, int cy,
                                       std::uint32_t flags) {
   const Placement before = Current();
-  if ((flags & kSwpNoMove) == 0) {
-    rect_.left = x;
-    rect_.top = y;
-  }
-  if ((flags & kSwpNoSize) == 0) {
-    rect_.width = std::max(cx, 0);
-    rect_.height = std::max(cy, 0);
-  }
-  if ((flags & kSwpNoZOrder) == 0 && insertAfter == InsertAfter::Topmost && !IsChild()) {
-    topmost_ = true;
-  }
-  if ((flags & kSwpShowWindow) != 0) {
-    visible_ = true;
-  } else if ((flags & kSwpHideWindow) != 0) {
-    visible_ = false;
-  }
+  WindowPosition position{rect_, topmost_, visible_};
+  ApplyWindowPos(position, IsChild(), insertAfter, x, y, cx, cy, flags);
+  rect_ = position.rect;
+  topmost_ = position.topmost;
+  visible_ = position.visible;
   TraceIfMoved(before);
   if (rect_.Extent() != before.rect.Extent()) {
     display_.SetClientSize(handle_, rect_.Extent());

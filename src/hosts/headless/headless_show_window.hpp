@@ -28,6 +28,7 @@
 #include "hosts/headless/event_loop.hpp"
 #include "runtime/trace.hpp"
 #include "runtime/window.hpp"
+#include "runtime/window_position.hpp"
 
 namespace vistel {
 
@@ -37,8 +38,6 @@ namespace vistel {
 inline constexpr std::int64_t kWsVisible = 0x10000000;
 inline constexpr std::int64_t kWsClipChildren = 0x02000000;
 inline constexpr std::int64_t kWsClipSiblings = 0x04000000;
-// SetWindowPos's SWP_HIDEWINDOW, which the core does not use but Windows honours.
-inline constexpr std::uint32_t kSwpHideWindow = 0x80;
 
 class HeadlessShowWindow final : public ShowWindowHost {
  public:

@@ -81,22 +81,11 @@ void SdlShowWindow::SetParent(WindowHandle parent) {
 bool SdlShowWindow::SetWindowPos(InsertAfter insertAfter, int x, int y, int cx, int cy,
                                  std::uint32_t flags) {
   const IntSize before = rect_.Extent();
-  if ((flags & kSwpNoMove) == 0) {
-    rect_.left = x;
-    rect_.top = y;
-  }
-  if ((flags & kSwpNoSize) == 0) {
-    rect_.width = std::max(cx, 0);
-    rect_.height = std::max(cy, 0);
-  }
-  if ((flags & kSwpNoZOrder) == 0 && insertAfter == InsertAfter::Topmost && !IsChild()) {
-    topmost_ = true;
-  }
-  if ((flags & kSwpShowWindow) != 0) {
-    visible_ = true;
-  } else if ((flags & kSwpHideWindow) != 0) {
-    visible_ = false;
-  }
+  WindowPosition position{rect_, topmost_, visible_};
+  ApplyWindowPos(position, IsChild(), insertAfter, x, y, cx, cy, flags);
+  rect_ = position.rect;
+  topmost_ = position.topmost;
+  visible_ = position.visible;
   Realize();
   // Drawn into a foreign window, the window fills it, whatever was asked.
   if (kind_ == Kind::Embedded) rect_ = {0, 0, foreignSize_.width, foreignSize_.height};
