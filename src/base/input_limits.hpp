@@ -1,0 +1,41 @@
+// The memory budget for untrusted input, in one place.
+//
+// Packages, registry files, input scripts and the media inside packages come
+// from strangers. Every allocation sized by one of their fields, and every
+// loop driven by one, is bounded by a limit below; docs/untrusted-input.md
+// says why each has its value. A limit that is hit ends the work at hand with
+// a clear message (or skips the one medium), never the process by surprise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vistel::limits {
+
+// Pictures and video frames: decoded, converted and resampled at 4 bytes a
+// pixel, a few copies at a time. The same cap holds on both paths.
+inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{40} * 1000 * 1000;
+inline constexpr int kMaxPictureSide = 16384;
+
+// The configuration text of a package, and the records it may yield.
+inline constexpr std::uint64_t kMaxConfigurationBytes = std::uint64_t{16} << 20;
+inline constexpr std::size_t kMaxScreens = 10000;
+inline constexpr std::size_t kMaxTracks = 10000;
+
+// The registry, as Windows bounds it: key depth and name length.
+inline constexpr std::size_t kMaxRegistryKeyDepth = 512;
+inline constexpr std::size_t kMaxRegistryNameChars = 255;
+inline constexpr std::uint64_t kMaxRegistryFileBytes = std::uint64_t{8} << 20;
+
+// Input scripts (--input) and show descriptions (vistel-pack build).
+inline constexpr std::uint64_t kMaxInputScriptBytes = std::uint64_t{4} << 20;
+inline constexpr std::uint64_t kMaxShowDescriptionBytes = std::uint64_t{16} << 20;
+
+// The glyph cache of the caption box, in bytes of rendered glyphs, over all
+// faces and sizes together.
+inline constexpr std::size_t kMaxGlyphCacheBytes = std::size_t{64} << 20;
+
+// An error message quotes at most this much of the bad input.
+inline constexpr std::size_t kMaxQuotedInputChars = 60;
+
+}  // namespace vistel::limits
