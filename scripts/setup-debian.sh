@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing vistel needs on Debian 12. Run as root
-# (or through sudo); safe to run again.
+# Installs what building and testing vistel needs on Debian 12. Run as root,
+# or as a user with sudo (it asks for root itself); safe to run again.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
@@ -16,7 +16,7 @@ packages=(
   x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
 )
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo "$0" "$@"
+  exec sudo bash "$0" "$@"
 fi
 apt-get update
 apt-get install -y --no-install-recommends "${packages[@]}"

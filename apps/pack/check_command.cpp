@@ -32,6 +32,9 @@ int RunCheck(const std::vector<std::string>& args, std::string_view /*selfPath*/
                        std::string(LengthFieldName(medium.kind)) + " " +
                        std::to_string(medium.length) + "): " + problem);
   }
+  for (const std::string& warning : ConfigurationWarnings(loaded->configurationText)) {
+    Report(path + ": warning: " + warning);
+  }
   for (const std::string& problem : problems) Report(path + ": " + problem);
   if (!problems.empty()) {
     Report(path + ": " + std::to_string(problems.size()) +

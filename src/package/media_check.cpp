@@ -129,10 +129,8 @@ std::vector<std::string> CheckConfigurationLines(std::string_view text, std::siz
     ++lines;
     from = end + kLineEnd.size();
   }
-  if (from != text.size()) {
-    problems.push_back("the configuration text does not end with CR LF");
-    ++lines;  // the unterminated last line still counts for the reader
-  }
+  // An unterminated last line still counts for the reader.
+  if (from != text.size()) ++lines;
   const std::size_t groupLines = lines > 1 + audioLines ? lines - 1 - audioLines : 0;
   if (groupLines % kGroupLineCount != 0) {
     problems.push_back("the configuration text has " + std::to_string(groupLines) +
@@ -142,6 +140,15 @@ std::vector<std::string> CheckConfigurationLines(std::string_view text, std::siz
                        std::to_string(kGroupLineCount) + " lines)");
   }
   return problems;
+}
+
+std::vector<std::string> ConfigurationWarnings(std::string_view text) {
+  std::vector<std::string> warnings;
+  if (!text.empty() && !text.ends_with("\r\n")) {
+    warnings.emplace_back(
+        "the configuration text does not end with CR LF (the player reads it as if it did)");
+  }
+  return warnings;
 }
 
 }  // namespace vistel

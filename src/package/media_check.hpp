@@ -45,9 +45,12 @@ std::string CheckMedium(const MediumEntry& medium, std::int32_t configOffset,
                         std::uint64_t fileBytes);
 
 // Problems of the configuration text's line structure that the reader
-// tolerates but that mean a damaged text: no final CR LF, or a last screen
-// group with fewer than five lines (an extra empty line makes a screen of
-// zeros that stops the show). audioLines is the number of [AUDIO-FILE] lines.
+// tolerates but that mean a damaged text: a last screen group with fewer than
+// five lines (an extra empty line makes a screen of zeros that stops the
+// show). audioLines is the number of [AUDIO-FILE] lines.
 std::vector<std::string> CheckConfigurationLines(std::string_view text, std::size_t audioLines);
+// What is unusual in the text but harmless: no final CR LF, which the reader
+// treats as if it were there.
+std::vector<std::string> ConfigurationWarnings(std::string_view text);
 
 }  // namespace vistel

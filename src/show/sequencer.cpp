@@ -34,6 +34,9 @@ void ShowEngine::Extract(std::int32_t position, std::int32_t length, const std::
 void ShowEngine::ShowScreen(std::int32_t index) {
   services_.trace.Write("screen", {{"index", std::int64_t{index}}});
   auto& c = controls_;
+  stepRunning_ = true;
+  // Whether this screen must hand over by itself, 500 ms after the step.
+  bool handOverAfterStep = false;
   // An index outside the show fails every statement that reads the record;
   // those that do not still run, as in the original.
   const ScreenSettings* screen = ScreenAt(index);
@@ -73,18 +76,22 @@ void ShowEngine::ShowScreen(std::int32_t index) {
       c.timInterval.SetInterval(0);
       if (screen->VideoLength != 0) {
         ShowVideoScreen(index);
-        // A clip that does not open never reports its end: the screen stays
-        // for its DisplaySeconds instead, or hands over at once when that is 0.
-        if (!clipOpened_) {
-          const auto ms = RoundToLong(static_cast<double>(screen->DisplaySeconds) * 1000.0);
-          if (ms && *ms > 0) {
-            c.timInterval.SetInterval(static_cast<std::uint32_t>(*ms));
-          } else {
-            c.timNext.SetEnabled(true);
-          }
-        }
       } else {
         HideVideo();
+      }
+      // Only a clip that plays reports its end, and only that moves a video
+      // screen on. A clip that did not open, no clip at all (VideoLength 0 and
+      // none left open by an earlier screen) and a kind that is neither image
+      // nor video (its clip is prepared but never started) would keep the show
+      // here for ever: such a screen stays for its DisplaySeconds instead, or
+      // hands over 500 ms after this step when that is 0.
+      if (screen->ScreenKind != 1 || !c.LEADVid1.IsOpen()) {
+        const auto ms = RoundToLong(static_cast<double>(screen->DisplaySeconds) * 1000.0);
+        if (ms && *ms > 0) {
+          c.timInterval.SetInterval(static_cast<std::uint32_t>(*ms));
+        } else {
+          handOverAfterStep = true;
+        }
       }
     } else {
       if (screen->ImageLength != 0) {
@@ -125,9 +132,23 @@ void ShowEngine::ShowScreen(std::int32_t index) {
   // 13.
   c.timInterval.SetEnabled(true);
   if (drewCaption) TraceCaption();
+  stepRunning_ = false;
+  // Whatever moves the show on is armed only now that the step is over, so
+  // that it cannot fire inside a paint effect's or a cross-fade's pumping and
+  // start a step within this one.
+  if (handOverAfterStep || advanceDeferred_) {
+    advanceDeferred_ = false;
+    c.timNext.SetEnabled(true);
+  }
 }
 
 void ShowEngine::Advance() {
+  // Screen steps never nest: an advance asked for while one runs (a clip's
+  // end arriving while a paint effect pumps messages) waits for its end.
+  if (stepRunning_) {
+    advanceDeferred_ = true;
+    return;
+  }
   std::int32_t next = 0;
   if (state_.package.Global.RandomScreenOrder) {
     next = PickRandomScreen();

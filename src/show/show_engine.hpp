@@ -141,7 +141,8 @@ class ShowEngine {
   ShowServices services_;
   ShowState& state_;
   MediaExtractor* extractor_ = nullptr;
-  bool clipOpened_ = false;  // the last ShowVideoScreen opened its clip
+  bool stepRunning_ = false;     // ShowScreen is on the stack
+  bool advanceDeferred_ = false;  // an advance came while it was
   ShowRandom random_;
   LastRandomEffect lastRandomEffect_;
 };

@@ -21,13 +21,12 @@ void ShowEngine::ShowVideoScreen(std::int32_t index) {
   const ScreenSettings* screen = ScreenAt(index);
   if (screen == nullptr) return;
   VideoControl& video = controls_.LEADVid1;
-  clipOpened_ = false;
 
   controls_.LEADImg1.SetBitmap(nullptr);  // 1
   video.CloseMedia();                     // 2
   const std::string file = VideoFileName();
   Extract(screen->VideoPosition, screen->VideoLength, file);  // 3
-  clipOpened_ = video.OpenMediaFile(file) == 0;               // 4
+  (void)video.OpenMediaFile(file);                            // 4
 
   // 5. The size code scales the clip's own size.
   if (screen->VideoSize >= 0 && screen->VideoSize <= 7) {

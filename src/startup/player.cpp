@@ -28,10 +28,12 @@ inline constexpr std::string_view kShowWindowClass = "ThunderRT6FormDC";
 WindowHandle ParsePreviewHandle(std::string_view normalisedCommandLine) {
   if (normalisedCommandLine.size() <= 2) return 0;
   const auto value = Val(normalisedCommandLine.substr(2));
-  if (!value || !std::isfinite(*value) || *value < 0.0) return 0;
-  // A handle is a whole number; Val's fraction, if any, is dropped.
-  if (*value >= 18446744073709551616.0) return 0;
-  return static_cast<WindowHandle>(*value);
+  if (!value || !std::isfinite(*value)) return 0;
+  // A handle is a whole number: a fraction rounds as every conversion to an
+  // integer does, to the nearest with ties to even (4659.6 names 4660).
+  const double whole = RoundHalfToEven(*value);
+  if (whole < 0.0 || whole >= 18446744073709551616.0) return 0;
+  return static_cast<WindowHandle>(whole);
 }
 
 namespace {
@@ -70,18 +72,19 @@ struct Player::Parts {
         settings(std::move(s)),
         registry(h.Registry(), h.Messages()),
         winOS(h.OsVersion()),
-        window(MainWindowServices{h.Events(), h.Screen(), h.ShowWindow(), h.Password(), registry,
-                                  winOS, h.Control(), h.Tracer(), h.Pictures(), h.Clips(),
-                                  h.Fonts(), h.Audio(), [this]() -> MusicModule& { return Music(); }},
-               state),
+        window(
+            MainWindowServices{h.Events(), h.Screen(), h.ShowWindow(), h.Password(), registry,
+                               winOS, h.Control(), h.Tracer(), h.Pictures(), h.Clips(), h.Fonts(),
+                               h.Audio(), [this]() -> MusicModule& { return Music(); }},
+            state),
         about(h.AboutWindow(), h.Control(), h.Tracer()) {}
 
   // MusicPlayer: created on first use, lives until the process ends.
   MusicModule& Music() {
     if (!music) {
-      music = std::make_unique<MusicModule>(MusicModule::Services{
-          host.Mci(), host.Messages(), host.Files(), host.Events(),
-          [this] { host.Events().DoEvents(); }});
+      music = std::make_unique<MusicModule>(
+          MusicModule::Services{host.Mci(), host.Messages(), host.Files(), host.Events(),
+                                [this] { host.Events().DoEvents(); }});
     }
     return *music;
   }
@@ -104,15 +107,14 @@ struct Player::Parts {
 
   std::uint64_t Seed() const {
     if (settings.seed) return *settings.seed;
-    return static_cast<std::uint64_t>(
-        std::chrono::system_clock::now().time_since_epoch().count());
+    return static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
   }
 
   void CommonShowStart() {
     state.TempFolder = GetTempFolder(host.Folders(), host.Process(), AddSlash::Yes);  // 1
-    window.Load();                                                                     // 2
-    if (!LoadShowPackage()) {                                                          // 3
-      window.Close("startup", 1);
+    window.Load();                                                                    // 2
+    if (!LoadShowPackage()) {                                                         // 3
+      window.Close("startup", 1, CloseOrigin::Startup);
       return;
     }
     extractor = std::make_unique<MediaExtractor>(host.Files(), state.package.PackageFileName,
@@ -192,7 +194,7 @@ void Player::Main(std::string_view commandLine) {
   if (switchText == "/c") {
     p.TraceMode("c");
     if (!p.LoadShowPackage()) {
-      p.window.Close("startup", 1);
+      p.window.Close("startup", 1, CloseOrigin::Startup);
       return;
     }
     p.about.Show(p.state.package.Global);
@@ -201,9 +203,9 @@ void Player::Main(std::string_view commandLine) {
   if (switchText == "/i") {
     p.TraceMode("i");
     const SaverFile saver(host.Process(), p.settings.packagePath);
-    UninstallRegistration registration(
-        host.Files(), p.registry, saver,
-        [&host] { return GetSystemFolder(host.Folders(), host.Process(), AddSlash::Yes); });
+    UninstallRegistration registration(host.Files(), p.registry, saver, [&host] {
+      return GetSystemFolder(host.Folders(), host.Process(), AddSlash::Yes);
+    });
     (void)registration.RegisterUninstall();  // a failure ends the registration, not the program
     host.Control().EndProcess(0);
   }

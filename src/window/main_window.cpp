@@ -85,9 +85,21 @@ MainWindow::MainWindow(MainWindowServices services, ShowState& state)
   });
   tmrVideo->SetInterval(kVideoQuitMs);
 
-  ShowControls controls{LEADScreen, LEADBG,    LEADImg1,     LEAD1,    LEAD2,
-                        ld1,        ld2,       LEADVid1,     picCaption, *timInterval,
-                        *timNext,   Tag,       [this] { return FloatSize{Width(), Height()}; }};
+  ShowControls controls{LEADScreen,
+                        LEADBG,
+                        LEADImg1,
+                        LEAD1,
+                        LEAD2,
+                        ld1,
+                        ld2,
+                        LEADVid1,
+                        picCaption,
+                        *timInterval,
+                        *timNext,
+                        Tag,
+                        [this] {
+                          return FloatSize{Width(), Height()};
+                        }};
   ShowServices show{services_.display, services_.loop, [this] { compositor.AwaitNextFrame(); },
                     services_.trace};
   engine_ = std::make_unique<ShowEngine>(std::move(controls), std::move(show), state_);
@@ -154,15 +166,16 @@ float MainWindow::Height() const {
   return static_cast<float>(services_.host.RectPixels().height) * Tpp().y;
 }
 
-const Image& MainWindow::Compose() { return compositor.Compose(services_.host.RectPixels().Extent()); }
+const Image& MainWindow::Compose() {
+  return compositor.Compose(services_.host.RectPixels().Extent());
+}
 
 // ---- Load, query-close, unload -------------------------------------------
 
 void MainWindow::LoadHandler() {
   if (!state_.InPreview() && services_.winOS.IsWin9x()) {
-    const std::string text =
-        services_.settings.ReadRegSetting(kHkeyCurrentUser, "Control Panel\\Desktop",
-                                          "ScreenSaveUsePassword", "0", Quiet::Yes);
+    const std::string text = services_.settings.ReadRegSetting(
+        kHkeyCurrentUser, "Control Panel\\Desktop", "ScreenSaveUsePassword", "0", Quiet::Yes);
     const auto value = Val(text);
     UsePassword = value && *value != 0.0;
     if (UsePassword) services_.password.SetScreenSaverRunning(true);
@@ -172,8 +185,9 @@ void MainWindow::LoadHandler() {
   LastMouseY = kNoMousePosition;
 }
 
-bool MainWindow::QueryUnload() {
-  if (state_.FullScreen() && services_.winOS.IsWin9x() && UsePassword) {
+bool MainWindow::QueryUnload(CloseOrigin origin) {
+  if (origin == CloseOrigin::Show && state_.FullScreen() && services_.winOS.IsWin9x() &&
+      UsePassword) {
     if (!services_.password.VerifyScreenSavePwd(services_.host.Handle())) {
       LastMouseX = 0;
       LastMouseY = 0;
@@ -201,14 +215,25 @@ void MainWindow::UnloadHandler(int exitCode) {
   std::abort();
 }
 
-void MainWindow::Close(std::string_view reason, int exitCode) {
-  const bool refused = QueryUnload();
+void MainWindow::Close(std::string_view reason, int exitCode, CloseOrigin origin) {
+  const bool refused = QueryUnload(origin);
   services_.trace.Write("close", {{"reason", std::string(reason)}, {"refused", refused}});
   if (refused) {
     ++refusedCloses_;
+    ResumeAfterRefusedClose();
     return;
   }
   UnloadHandler(exitCode);
+}
+
+void MainWindow::ResumeAfterRefusedClose() {
+  // The original left the pending quit set and the video quit timer running,
+  // which stopped every later cross-fade after one frame and asked for the
+  // password again every 500 ms without any input; and it left the surface
+  // inactive, which turned every later paint effect into a plain repaint.
+  state_.UserInputSeen = false;
+  tmrVideo->SetEnabled(false);
+  LEADScreen.SetShowActive(true);
 }
 
 // ---- Placement ------------------------------------------------------------
@@ -260,9 +285,13 @@ void MainWindow::Layout() {
   Skip(LEADScreen.SetHeight(height));
 }
 
-void MainWindow::Resized() { Layout(); }
+void MainWindow::Resized() {
+  Layout();
+}
 
-void MainWindow::CloseRequested() { Close("user"); }
+void MainWindow::CloseRequested() {
+  Close("user");
+}
 
 void MainWindow::MarkPendingQuit() {
   if (state_.InPreview()) return;
@@ -274,33 +303,40 @@ void MainWindow::MarkPendingQuit() {
   timReset->SetEnabled(true);
 }
 
-void MainWindow::MouseMove(float xPx, float yPx) {
+bool MainWindow::OverVisibleVideo(FloatPoint px) const {
+  if (!LEADVid1.Visible() || !LEADVid1.IsOpen()) return false;
   const TwipsPerPixel tpp = Tpp();
-  if (LEADVid1.Visible() && LEADVid1.IsOpen()) {
-    const float left = LEADVid1.Left() / tpp.x, top = LEADVid1.Top() / tpp.y;
-    const FloatRect video{left, top, LEADVid1.Width() / tpp.x, LEADVid1.Height() / tpp.y};
-    if (video.Contains({xPx, yPx})) {
-      LEADVid1.DeliverInput(VideoInputKind::MouseMove);
-      return;
-    }
-  }
+  const FloatRect video{LEADVid1.Left() / tpp.x, LEADVid1.Top() / tpp.y, LEADVid1.Width() / tpp.x,
+                        LEADVid1.Height() / tpp.y};
+  return video.Contains(px);
+}
+
+void MainWindow::MouseMove(float xPx, float yPx) {
+  pointerPx_ = FloatPoint{xPx, yPx};
+  // Moves count as mouse travel over the video too: a video that covers the
+  // screen must not turn the first move, or a pixel of jitter, into a close.
+  const TwipsPerPixel tpp = Tpp();
   LEADScreen.DeliverMouseMove(0, 0, xPx * tpp.x, yPx * tpp.y);
 }
 
 void MainWindow::MouseUp(int button, float xPx, float yPx) {
-  const TwipsPerPixel tpp = Tpp();
-  if (LEADVid1.Visible() && LEADVid1.IsOpen()) {
-    const FloatRect video{LEADVid1.Left() / tpp.x, LEADVid1.Top() / tpp.y,
-                          LEADVid1.Width() / tpp.x, LEADVid1.Height() / tpp.y};
-    if (video.Contains({xPx, yPx})) {
-      LEADVid1.DeliverInput(VideoInputKind::MouseButton);
-      return;
-    }
+  pointerPx_ = FloatPoint{xPx, yPx};
+  if (OverVisibleVideo({xPx, yPx})) {
+    LEADVid1.DeliverInput(VideoInputKind::MouseButton);
+    return;
   }
+  // Anywhere else, the caption box included, a click is the surface's.
+  const TwipsPerPixel tpp = Tpp();
   LEADScreen.DeliverMouseUp(button, 0, xPx * tpp.x, yPx * tpp.y);
 }
 
-void MainWindow::KeyPress(int characterCode) { LEADScreen.DeliverKeyPress(characterCode); }
+void MainWindow::KeyPress(int characterCode) {
+  if (pointerPx_ && OverVisibleVideo(*pointerPx_)) {
+    LEADVid1.DeliverInput(VideoInputKind::Key);
+    return;
+  }
+  LEADScreen.DeliverKeyPress(characterCode);
+}
 
 void MainWindow::SurfaceMouseMove(float xTwips, float yTwips) {
   if (state_.InPreview()) return;

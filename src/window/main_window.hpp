@@ -12,6 +12,9 @@
 // "video" (input on the video), "user" (the host's close box), "startup"
 // (start-up gave up, after its message).
 //
+// A refused close leaves the show exactly as it was before the input that
+// asked for it: no pending quit, no video quit timer, the surface active.
+//
 // Single-threaded: every handler runs on the user-interface thread, several
 // of them re-entrantly inside a screen step.
 #pragma once
@@ -19,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,6 +78,10 @@ struct MainWindowServices {
   std::function<MusicModule&()> musicPlayer;
 };
 
+// Who asks for a close. The password guards a show that the user has seen;
+// start-up giving up (a broken package) has shown nothing to protect.
+enum class CloseOrigin { Show, Startup };
+
 // ShowCursor until the counter is at least 6 (show) or at most -6 (hide).
 void ShowMouseCursor(Display& display, bool show);
 
@@ -91,7 +99,7 @@ class MainWindow final : public WindowInput {
 
   // A close request. Returns only when the query-close step refused it;
   // otherwise the process ends with exitCode.
-  void Close(std::string_view reason, int exitCode = 0);
+  void Close(std::string_view reason, int exitCode = 0, CloseOrigin origin = CloseOrigin::Show);
 
   // Placement: full screen (PreviewMode 0, topmost, cursor hidden) or as a
   // child filling the preview window.
@@ -138,7 +146,11 @@ class MainWindow final : public WindowInput {
   void Layout();
   void LoadHandler();
   // Query-close: true refuses the close.
-  bool QueryUnload();
+  bool QueryUnload(CloseOrigin origin);
+  // After a refused close the show goes on as if nobody had touched it.
+  void ResumeAfterRefusedClose();
+  // Whether a point (pixels) lies on the video while it is shown.
+  bool OverVisibleVideo(FloatPoint px) const;
   [[noreturn]] void UnloadHandler(int exitCode);
   // Outside preview, input marks the pending quit.
   void MarkPendingQuit();
@@ -150,6 +162,9 @@ class MainWindow final : public WindowInput {
   AudioPlaylist* playlist_ = nullptr;
   bool loaded_ = false;
   std::uint64_t refusedCloses_ = 0;  // close requests the query-close step refused
+  // Where the pointer was last seen (pixels): a key press goes to the control
+  // under it, the video or the surface.
+  std::optional<FloatPoint> pointerPx_;
 };
 
 }  // namespace vistel

@@ -192,6 +192,11 @@ contains err.txt "before the file's first byte"
 damage extra-line.scr 'lines.append([b""])'
 expect 1 "$VISTEL_PACK" check extra-line.scr
 contains err.txt "last screen group is incomplete"
+# Without the final CR LF the player reads the text all the same: a warning.
+damage unterminated.scr 'text = text[:-2]; data = data[:offset] + text + b"%020d" % offset'
+expect 0 "$VISTEL_PACK" check unterminated.scr
+contains err.txt "warning: the configuration text does not end with CR LF"
+contains out.txt "sound"
 
 # --- extract -----------------------------------------------------------------
 expect 0 "$VISTEL_PACK" extract show.scr media-out

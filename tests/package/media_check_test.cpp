@@ -65,14 +65,19 @@ TEST(CheckMedium, RangesMustEndBeforeTheConfigurationText) {
       << "expected no overflow in the end of a huge range";
 }
 
-TEST(CheckConfigurationLines, FindsMissingLineEndsAndIncompleteGroups) {
+TEST(CheckConfigurationLines, FindsIncompleteGroupsAndWarnsOfAMissingLineEnd) {
   const std::string group = "SG\r\nBG\r\nIMG\r\nVID\r\nCAP\r\n";
   EXPECT_TRUE(CheckConfigurationLines("G\r\n" + group + group, 0).empty());
   EXPECT_TRUE(CheckConfigurationLines("G\r\nA\r\nA\r\n" + group, 2).empty());
+  EXPECT_TRUE(ConfigurationWarnings("G\r\n" + group).empty());
 
-  const auto unterminated = CheckConfigurationLines("G\r\n" + group.substr(0, group.size() - 2), 0);
-  ASSERT_EQ(unterminated.size(), 1U);
-  EXPECT_NE(unterminated[0].find("does not end with CR LF"), std::string::npos);
+  // The reader takes a text without its final CR LF as if it were there: a
+  // warning, not a problem.
+  const std::string unterminated = "G\r\n" + group.substr(0, group.size() - 2);
+  EXPECT_TRUE(CheckConfigurationLines(unterminated, 0).empty());
+  const auto warnings = ConfigurationWarnings(unterminated);
+  ASSERT_EQ(warnings.size(), 1U);
+  EXPECT_NE(warnings[0].find("does not end with CR LF"), std::string::npos);
 
   const auto extraLine = CheckConfigurationLines("G\r\n" + group + "\r\n", 0);
   ASSERT_EQ(extraLine.size(), 1U);

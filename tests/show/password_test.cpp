@@ -88,17 +88,66 @@ TEST_F(PasswordShow, AfterATravelRefusedAndARestTheNextMoveIsMeasuredFromTheOrig
   EXPECT_EQ(closes[1]["t"].get<double>(), 1500.0);
 }
 
-TEST_F(PasswordShow, ARefusedCloseKeepsTheShowGoing) {
-  const ShowRun run = Run("98", Desktop("\"1\""), FarMove(), "false,false");
-  ASSERT_EQ(run.Events("close").size(), 1U);
-  EXPECT_EQ(run.Exit()["reason"], "run-for");
-  // The screen timer was not stopped by the refused close.
-  for (const Json& e : run.Events("timer")) {
-    if (e["name"] == "timInterval") {
-      EXPECT_NE(e["t"].get<double>(), 200.0) << e.dump();
-    }
+// After one refused close the show goes on exactly as if nobody had touched
+// it: every later cross-fade runs all its frames, every later paint effect
+// animates, and nothing asks for the password again without new input.
+enum class RefusedInput { Key, Click, Travel };
+
+class RefusedClose : public PasswordShow, public ::testing::WithParamInterface<RefusedInput> {};
+
+TEST_P(RefusedClose, LeavesTheShowAsItWas) {
+  ScreenSettings fade = ImageScreen(0.5F, 0xFFFFFF);
+  fade.EffectCode = -100;
+  fade.CrossFadeParam = 20;
+  ScreenSettings wipe = ImageScreen(0.5F, 0x0000FF);
+  wipe.EffectCode = 2010;
+  wipe.EffectParam2 = 400;  // ms
+  const std::string package = Build({ImageScreen(0.5F), fade, wipe});
+  std::vector<Json> input;
+  switch (GetParam()) {
+    case RefusedInput::Key:
+      input = {KeyAt(100, 'x')};
+      break;
+    case RefusedInput::Click:
+      input = {ClickAt(100, 5, 5)};
+      break;
+    case RefusedInput::Travel:
+      input = {MoveAt(100, 10, 10), MoveAt(120, 70, 50)};
+      break;
   }
+  const std::string name = ::testing::PrintToString(static_cast<int>(GetParam()));
+  const ShowRun run =
+      Play(package, {"--os", "98", "--registry", Desktop("\"1\""), "--password-replies", "false",
+                     "--screen", "80x60", "--input", InputScript(input), "--run-for", "8", "/s"});
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 1U) << name << ": asked again without input";
+  EXPECT_EQ(closes[0]["refused"], true);
+  EXPECT_EQ(run.Exit()["reason"], "run-for");
+  const double refusedAt = closes[0]["t"].get<double>();
+
+  int fadesAfter = 0, effectsAfter = 0;
+  for (const Json& e : run.Events("crossfade")) {
+    if (e["t"].get<double>() <= refusedAt) continue;
+    ++fadesAfter;
+    EXPECT_EQ(e["frames"], 21) << name << ": a later fade stopped early";
+  }
+  const auto effects = run.Events("effect");
+  const auto reveals = run.Events("reveal");
+  // (the last effect may still run when the time is up)
+  ASSERT_GE(effects.size(), reveals.size());
+  for (std::size_t i = 0; i < reveals.size(); ++i) {
+    if (effects[i]["code"] != 2010 || effects[i]["t"].get<double>() <= refusedAt) continue;
+    ++effectsAfter;
+    EXPECT_GE(reveals[i]["t"].get<double>() - effects[i]["t"].get<double>(), 400.0)
+        << name << ": a later effect was a plain repaint";
+  }
+  EXPECT_GE(fadesAfter, 2);
+  EXPECT_GE(effectsAfter, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(KeysClicksAndTravel, RefusedClose,
+                         ::testing::Values(RefusedInput::Key, RefusedInput::Click,
+                                           RefusedInput::Travel));
 
 TEST_F(PasswordShow, RunningStateIsSetAtLoadAndClearedAtUnload) {
   const ShowRun run = Run("98", Desktop("dword:00000001"), FarMove(), "true");

@@ -1,6 +1,8 @@
 // The order and timing of screens in whole headless shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "show/show_fixture.hpp"
@@ -100,6 +102,64 @@ TEST_F(SequencerShow, TimersStartInTheirDesignStateAndTheScreenTimerFollowsTheSc
   }
   EXPECT_TRUE(audioOff);
 }
+
+// Screen steps never nest, whatever the length of the reveal: each `screen`
+// is followed by its own `reveal` before the next `screen` starts. The show
+// alternates a clip that cannot be opened, with DisplaySeconds 0 (it hands
+// over 500 ms after its step), and a short image screen, all revealed with
+// the same transition.
+struct Reveal {
+  const char* name;
+  std::int16_t effectCode;
+  std::int16_t durationOrSteps;  // a paint effect's ms, or a cross-fade's steps
+};
+
+class NestedSteps : public SequencerShow, public ::testing::WithParamInterface<Reveal> {};
+
+TEST_P(NestedSteps, EveryScreenIsRevealedBeforeTheNextStarts) {
+  const Reveal& reveal = GetParam();
+  std::ofstream(Path("junk.mpg")) << "not a clip at all";
+  ScreenSettings silent = ImageScreen(0.0F);
+  silent.ScreenKind = 1;
+  ScreenSettings image = ImageScreen(0.1F, 0xFFFFFF);
+  for (ScreenSettings* s : {&silent, &image}) {
+    s->EffectCode = reveal.effectCode;
+    s->EffectParam2 = reveal.durationOrSteps;
+    s->CrossFadeParam = reveal.durationOrSteps;
+  }
+  PackagePlan plan;
+  plan.package.Screens = {silent, image, silent, image};
+  plan.media.push_back({MediumSlot::Video, 0, Path("junk.mpg"), "video"});
+  plan.media.push_back({MediumSlot::Video, 2, Path("junk.mpg"), "video"});
+  const ShowRun run = Play(Build(plan), {"--screen", "80x60", "--run-for", "25", "/s"});
+
+  std::vector<std::string> steps;
+  for (const Json& e : run.trace) {
+    const std::string ev = e.value("ev", "");
+    if (ev == "screen" || ev == "reveal")
+      steps.push_back(ev + std::to_string(e["index"].get<int>()));
+  }
+  ASSERT_GE(steps.size(), 10U) << reveal.name << ": the show was expected to move on";
+  for (std::size_t i = 0; i + 1 < steps.size(); i += 2) {
+    ASSERT_EQ(steps[i].substr(0, 6), "screen") << reveal.name << " at step " << i;
+    ASSERT_EQ(steps[i + 1], "reveal" + steps[i].substr(6))
+        << reveal.name << ": " << steps[i] << " was followed by " << steps[i + 1];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EffectsAndCrossFades, NestedSteps,
+    ::testing::Values(Reveal{"plain repaint", 1000, 0}, Reveal{"effect 250 ms", 2010, 250},
+                      Reveal{"effect 600 ms", 2010, 600}, Reveal{"effect 3 s", 2010, 3000},
+                      Reveal{"cross-fade of 1 step", -100, 1},
+                      Reveal{"cross-fade of 40 steps", -100, 40},
+                      Reveal{"cross-fade of 200 steps", -100, 200}),
+    [](const ::testing::TestParamInfo<Reveal>& param) {
+      std::string name = param.param.name;
+      std::replace_if(
+          name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+      return name;
+    });
 
 }  // namespace
 }  // namespace vistel::testing

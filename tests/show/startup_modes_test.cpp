@@ -19,8 +19,10 @@ constexpr std::string_view kInvalidPackageText =
 
 TEST_F(StartupModes, PreviewEmbedsTheWindowInTheGivenWindow) {
   const std::string package = Build({ImageScreen(1.0F)});
-  // Blanks around, upper case and blanks inside the number all read the same.
-  for (const std::string commandLine : {"/p 4660", "  /P 4660  ", "/p 46 60", "/p\t46\n60"}) {
+  // Blanks around, upper case and blanks inside the number all read the same;
+  // a fraction rounds to the nearest handle, ties to even.
+  for (const std::string commandLine : {"/p 4660", "  /P 4660  ", "/p 46 60", "/p\t46\n60",
+                                        "/p 4659.6", "/p 4659.5", "/p 4660.5", "/p 4660.49"}) {
     const ShowRun run = Play(package, {"--window", "4660:152x112", "--run-for", "1", commandLine});
     EXPECT_EQ(run.First("mode")["mode"], "p") << commandLine;
     EXPECT_TRUE(run.Events("msgbox").empty()) << commandLine;
@@ -170,6 +172,26 @@ TEST_F(StartupModes, InvalidPackageShowsItsMessageAndEndsWithOne) {
   EXPECT_EQ(missing.exitCode, 1);
   ASSERT_EQ(missing.Events("msgbox").size(), 1U);
   EXPECT_EQ(missing.First("msgbox")["text"], kInvalidPackageText);
+}
+
+TEST_F(StartupModes, AStartThatFailsOnWindows98NeverAsksForThePassword) {
+  // Nothing was shown, so nothing is protected: the message, then the end,
+  // and the system is told that no saver runs any more.
+  const std::string registry = RegistryFile(
+      "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n\"ScreenSaveUsePassword\"=\"1\"\r\n\r\n");
+  const ShowRun run =
+      Play(Path("nowhere.scr"), {"--os", "98", "--registry", registry, "--password-replies",
+                                 "false", "--run-for", "5", "/s"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.First("msgbox")["text"], kInvalidPackageText);
+  EXPECT_TRUE(run.PasswordCalls("verify").empty());
+  const auto closes = run.Events("close");
+  ASSERT_EQ(closes.size(), 1U);
+  EXPECT_EQ(closes[0]["reason"], "startup");
+  EXPECT_EQ(closes[0]["refused"], false);
+  const auto running = run.PasswordCalls("running");
+  ASSERT_EQ(running.size(), 2U);
+  EXPECT_EQ(running[1]["running"], false);
 }
 
 TEST_F(StartupModes, InstallRegistersTheSaverAndEnds) {

@@ -193,10 +193,14 @@ TEST_F(CrossFadeShow, AVideoScreenNeverCrossFadesAndKeepsTheEffectSettings) {
   const ShowRun run =
       Play(Build({effect, video}), {"--screen", "80x60", "--run-for", "8", "/s"});
   EXPECT_TRUE(run.Events("crossfade").empty());
+  // The video screen (without a clip, it moves on after its DisplaySeconds)
+  // reveals with the image screen's settings every time.
   const auto effects = run.Events("effect");
-  ASSERT_EQ(effects.size(), 2U);
-  EXPECT_EQ(effects[1]["code"], 5100);
-  EXPECT_EQ(effects[1]["settings"], effects[0]["settings"]);
+  ASSERT_GE(effects.size(), 2U);
+  for (std::size_t i = 1; i < effects.size(); i += 2) {
+    EXPECT_EQ(effects[i]["code"], 5100);
+    EXPECT_EQ(effects[i]["settings"], effects[0]["settings"]);
+  }
 }
 
 }  // namespace

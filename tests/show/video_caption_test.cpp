@@ -76,9 +76,9 @@ TEST_F(VideoShow, SizeCodesScaleTheClipAndPlacementPutsItInTheWindow) {
 }
 
 TEST_F(VideoShow, ThePreviewScalesTheWindowSizeDownOnceMore) {
-  const ShowRun run = Play(Package({VideoScreen(7, 1)}),
-                           {"--screen", "1024x768", "--window", "99:152x112", "--run-for", "0.5",
-                            "/p 99"});
+  const ShowRun run =
+      Play(Package({VideoScreen(7, 1)}),
+           {"--screen", "1024x768", "--window", "99:152x112", "--run-for", "0.5", "/p 99"});
   const Json placed = Placed(run);
   ASSERT_FALSE(placed.is_null());
   EXPECT_FLOAT_EQ(placed["width"].get<float>(), 2280.0F * 2280.0F / 15360.0F);
@@ -115,27 +115,50 @@ TEST_F(VideoShow, ASingleVideoScreenReplaysFromAFreshExtraction) {
   EXPECT_EQ(static_cast<std::size_t>(extracts), run.ScreenOrder().size());
 }
 
-TEST_F(VideoShow, AClipThatDoesNotOpenMovesOnAfterItsDisplaySeconds) {
-  std::ofstream(Path("junk.mpg")) << "not a clip at all";
-  for (const float seconds : {1.5F, 0.0F}) {
-    ScreenSettings video = VideoScreen(3, 0);
-    video.DisplaySeconds = seconds;
-    PackagePlan plan;
-    plan.package.Screens = {video, ImageScreen(5.0F)};
+// A video screen that no clip end can move on: a clip that does not open, no
+// clip at all, or a kind that is neither image (0) nor video (1), whose clip is
+// prepared but never started.
+struct SilentScreen {
+  const char* name;
+  std::int32_t kind;
+  enum class Medium { Junk, None, Clip } medium;
+};
+
+class SilentVideoScreen : public VideoShow,
+                          public ::testing::WithParamInterface<std::tuple<SilentScreen, float>> {};
+
+TEST_P(SilentVideoScreen, MovesOnAfterItsDisplaySecondsOrHalfASecondAfterItsStep) {
+  const auto& [silent, seconds] = GetParam();
+  ScreenSettings video = VideoScreen(3, 0);
+  video.ScreenKind = silent.kind;
+  video.DisplaySeconds = seconds;
+  PackagePlan plan;
+  plan.package.Screens = {video, ImageScreen(5.0F)};
+  if (silent.medium == SilentScreen::Medium::Junk) {
+    std::ofstream(Path("junk.mpg")) << "not a clip at all";
     plan.media.push_back({MediumSlot::Video, 0, Path("junk.mpg"), "video"});
-    const ShowRun run = Play(Build(plan), {"--run-for", "3", "/s"});
-    const auto screens = run.Events("screen");
-    ASSERT_EQ(screens.size(), 2U) << seconds;
-    // DisplaySeconds when there are some; the end-of-clip hand-over otherwise.
-    EXPECT_EQ(screens[1]["t"].get<double>(), seconds > 0 ? 1500.0 : 500.0);
+  } else if (silent.medium == SilentScreen::Medium::Clip) {
+    plan.media.push_back({MediumSlot::Video, 0, Clip("clip.mpg", {160, 120}, 25), "video"});
   }
+  const ShowRun run = Play(Build(plan), {"--run-for", "3", "/s"});
+  const auto screens = run.Events("screen");
+  ASSERT_EQ(screens.size(), 2U) << silent.name;
+  EXPECT_EQ(screens[1]["index"], 1);
+  // DisplaySeconds from the reveal when there are some; otherwise the
+  // end-of-clip hand-over, 500 ms after the step.
+  EXPECT_EQ(screens[1]["t"].get<double>(),
+            run.First("reveal")["t"].get<double>() + (seconds > 0 ? 1500.0 : 500.0))
+      << silent.name;
 }
 
-TEST_F(VideoShow, AVideoScreenWithoutAClipWaitsWhenNoneWasOpened) {
-  ScreenSettings s = VideoScreen(3, 0);
-  const ShowRun run = Play(Build({s, ImageScreen(1.0F)}), {"--run-for", "5", "/s"});
-  EXPECT_EQ(run.ScreenOrder(), (std::vector<int>{0}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    EveryKindOfSilence, SilentVideoScreen,
+    ::testing::Combine(
+        ::testing::Values(SilentScreen{"clip that does not open", 1, SilentScreen::Medium::Junk},
+                          SilentScreen{"no clip ever opened", 1, SilentScreen::Medium::None},
+                          SilentScreen{"kind 2 with a clip", 2, SilentScreen::Medium::Clip},
+                          SilentScreen{"kind -1 without a clip", -1, SilentScreen::Medium::None}),
+        ::testing::Values(1.5F, 0.0F)));
 
 class CaptionShow : public ShowFixture {
  protected:
@@ -219,7 +242,8 @@ TEST_F(CaptionShow, TheCaptionIsDrawnOnTopOfTheSnapshot) {
   s.CaptionBackColor = static_cast<std::int32_t>(MakeColorRef(255, 255, 0));
   s.CaptionForeColor = 0;
   const std::string package = Build({s});
-  const ShowRun run = Play(package, {"--run-for", "0.5", "--snapshot", "0.2:" + Path("s.png"), "/s"});
+  const ShowRun run =
+      Play(package, {"--run-for", "0.5", "--snapshot", "0.2:" + Path("s.png"), "/s"});
   const auto shot = ReadPng(Path("s.png"));
   ASSERT_TRUE(shot);
   const Json c = run.Events("caption").back();
