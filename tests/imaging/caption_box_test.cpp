@@ -360,7 +360,7 @@ TEST_F(CaptionBoxFontTest, ShortCaptionMatchesItsGoldenPicture) {
   const Image& actual = box.Image();
 
   const std::filesystem::path golden =
-      std::filesystem::path(__FILE__).parent_path() / "golden" / "caption_two_lines.png";
+      std::filesystem::path(VISTEL_TESTS_DIR) / "imaging" / "golden" / "caption_two_lines.png";
   if (std::getenv("VISTEL_UPDATE_GOLDEN") != nullptr) {
     ASSERT_TRUE(WritePng(actual, golden.string()));
   }
