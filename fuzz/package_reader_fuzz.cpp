@@ -58,6 +58,10 @@ class FuzzFiles final : public FileSystem {
     written = 0;
     return std::unique_ptr<OutputFile>(std::make_unique<CountingOutput>(written));
   }
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    written = 0;
+    return FreshOutput{std::string(beside) + ".fresh", std::make_unique<CountingOutput>(written)};
+  }
   Status Remove(std::string_view) override { return {}; }
   Status Rename(std::string_view, std::string_view) override { return {}; }
   Status CreateDirectories(std::string_view) override { return {}; }

@@ -1,6 +1,9 @@
 // demo: a package of a show whose media the tool makes itself.
+#include <stdlib.h>  // mkdtemp
+
+#include <cerrno>
 #include <filesystem>
-#include <random>
+#include <system_error>
 
 #include "commands.hpp"
 #include "demo_show.hpp"
@@ -24,8 +27,9 @@ class ScratchFolder {
     }
   }
 
-  // Creates the folder under the system's temporary folder; a name that is
-  // taken is never reused, so two runs at once keep apart.
+  // Creates the folder under the system's temporary folder with mkdtemp: a
+  // fresh name, made exclusively and open to this user only, so two runs at
+  // once keep apart and nobody else can plant files in it.
   bool Create(std::string& error) {
     std::error_code ec;
     const fs::path base = fs::temp_directory_path(ec);
@@ -33,19 +37,14 @@ class ScratchFolder {
       error = "no temporary folder: " + ec.message();
       return false;
     }
-    std::random_device entropy;
-    std::mt19937 names(entropy());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const fs::path candidate = base / ("vistel-demo-" + std::to_string(names()));
-      if (fs::create_directory(candidate, ec)) {
-        path_ = candidate;
-        return true;
-      }
-      if (ec) break;
+    std::string name = (base / "vistel-demo-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) {
+      error = "cannot create a folder in the temporary folder " + base.string() + ": " +
+              std::error_code(errno, std::generic_category()).message();
+      return false;
     }
-    error =
-        "cannot create a folder in " + base.string() + (ec ? ": " + ec.message() : std::string());
-    return false;
+    path_ = name;
+    return true;
   }
   std::string Path() const { return path_.string(); }
 

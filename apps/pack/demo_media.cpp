@@ -1,12 +1,13 @@
 // Writing the demo's media files: the drawn pictures through the picture
 // encoders, the clip through the MPEG-1 encoder, the tune as WAV and MIDI.
-#include <cstdio>
 #include <filesystem>
+#include <span>
 
 #include "demo_pictures.hpp"
 #include "demo_show.hpp"
 #include "demo_sound.hpp"
 #include "media/ffmpeg/encoders.hpp"
+#include "runtime/posix_files.hpp"
 
 namespace vistel::pack::demo {
 namespace {
@@ -24,16 +25,12 @@ constexpr int kClipMs = 4000;
 constexpr AudioFormat kClipSoundFormat{32000, 1};
 constexpr AudioFormat kTuneFormat{22050, 1};
 
+// A whole new file renamed over the name, so a link planted in --media-dir is
+// replaced rather than written through.
 Status WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
+  if (auto written = posix::ReplaceWith(path, std::as_bytes(std::span(bytes))); !written) {
     return Fail(ErrorCode::PathFileAccessError,
-                "Cannot write " + path + ": cannot create the file");
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) != 0 || !written) {
-    return Fail(ErrorCode::PathFileAccessError,
-                "Cannot write " + path + ": disk full or I/O error");
+                "Cannot write " + path + ": " + written.error().description);
   }
   return {};
 }

@@ -94,9 +94,10 @@ int RunExtract(const std::vector<std::string>& args, std::string_view /*selfPath
 
   const std::string manifestPath = (folder / "manifest.json").string();
   const std::string text = manifest.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-  auto out = files->OpenWrite(manifestPath, WriteMode::Truncate);
-  Status written = out ? (*out)->Write(std::as_bytes(std::span(text))) : Fail(out.error());
-  if (written && out) written = (*out)->Close();
+  // Like the media, a new file renamed over the name: a link there is replaced.
+  const Status written = ReplaceFile(*files, manifestPath, [&](OutputFile& out) {
+    return out.Write(std::as_bytes(std::span(text)));
+  });
   if (!written) {
     Report(manifestPath + ": " + written.error().description);
     return kExitProblem;

@@ -17,11 +17,12 @@ constexpr std::string_view kPlayerName = "vistel-player";
 #endif
 
 // The package is the player with more bytes behind it, so it runs as the
-// player does.
+// player does. nofollow: should a link have taken the package's place since
+// it was written, the link's target keeps its permissions.
 void CopyPermissions(const std::string& from, const std::string& to) {
   std::error_code ec;
   const auto perms = fs::status(from, ec).permissions();
-  if (!ec) fs::permissions(to, perms, fs::perm_options::replace, ec);
+  if (!ec) fs::permissions(to, perms, fs::perm_options::replace | fs::perm_options::nofollow, ec);
 }
 
 // The written package read back as the player reads it must give the same

@@ -67,15 +67,25 @@ ExtractResult ExtractMedium(FileSystem& files, std::string_view packageFileName,
   }
   const SourceRange range = RangeIn(package ? package->Size() : 0, position, length);
 
-  // Removing first means the copy never lands inside an older, longer file.
-  if (files.Exists(fileName)) statements.Run(files.Remove(fileName));
-  if (auto target = files.OpenWrite(fileName, WriteMode::Truncate)) {
-    if (package) result.written = Copy(*package, range, **target, statements);
-    const bool closed = statements.Run((*target)->Close());
-    result.complete = closed && range.valid && package != nullptr &&
-                      result.written == static_cast<std::uint64_t>(length);
+  // The copy goes to a fresh file beside the target, renamed over it at the
+  // end: the target is replaced whole, and a link at its name is replaced
+  // too, never written through.
+  if (auto fresh = files.CreateFresh(fileName)) {
+    if (package) result.written = Copy(*package, range, *fresh->file, statements);
+    const bool closed = statements.Run(fresh->file->Close());
+    fresh->file.reset();
+    // What could be copied replaces the old file even when it falls short, as
+    // the original's copy did: a stale medium of an earlier screen is worse.
+    if (statements.Run(files.Rename(fresh->path, fileName))) {
+      result.complete = closed && range.valid && package != nullptr &&
+                        result.written == static_cast<std::uint64_t>(length);
+    } else {
+      statements.Run(files.Remove(fresh->path));
+    }
   } else {
-    statements.Run(Fail(target.error()));
+    statements.Run(Fail(fresh.error()));
+    // The original deleted the old file before creating the new one.
+    statements.Run(files.Remove(fileName));
   }
 
   if (trace.Enabled()) {

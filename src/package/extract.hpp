@@ -4,7 +4,9 @@
 //
 // Unlike the original, the copy holds exactly `length` bytes (it copied one
 // more), streams through a small buffer instead of holding the whole medium,
-// reads nothing outside the package, and replaces the target file whole.
+// reads nothing outside the package, and replaces the target file whole: the
+// copy is written under a fresh name beside it and renamed over it, so a link
+// planted at the target's name is replaced, never written through.
 // Failures are skipped and the caller is not told, as before; the result only
 // serves the trace and the package checker.
 #pragma once

@@ -340,14 +340,16 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
   if (!player)
     return Fail(WithContext("the player '" + std::string(playerPath) + "'", player.error()));
 
-  const std::string partPath = std::string(outPath) + ".part";
-  auto out = files.OpenWrite(partPath, WriteMode::Truncate);
-  if (!out) return Fail(WithContext("'" + partPath + "'", out.error()));
+  auto fresh = files.CreateFresh(outPath);
+  if (!fresh)
+    return Fail(WithContext("a new file beside '" + std::string(outPath) + "'", fresh.error()));
+  const std::string partPath = fresh->path;
+  std::unique_ptr<OutputFile>& out = fresh->file;
 
   BuildSummary summary;
   summary.package = plan.package;
   auto build = [&]() -> Status {
-    PackageWriter writer(**out);
+    PackageWriter writer(*out);
     if (auto s = writer.AppendPlayer(**player); !s) {
       return Fail(WithContext("copying the player '" + std::string(playerPath) + "'", s.error()));
     }
@@ -371,15 +373,15 @@ Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
     if (!offset) return Fail(offset.error());
     summary.package.ConfigOffset = *offset;
     summary.fileBytes = writer.BytesWritten();
-    if (auto s = (*out)->Close(); !s) return Fail(WithContext("'" + partPath + "'", s.error()));
+    if (auto s = out->Close(); !s) return Fail(WithContext("'" + partPath + "'", s.error()));
     return {};
   };
   if (auto s = build(); !s) {
-    out->reset();
+    out.reset();
     (void)files.Remove(partPath);  // best effort: the error above is the one to report
     return Fail(s.error());
   }
-  out->reset();
+  out.reset();
   if (auto s = files.Rename(partPath, outPath); !s) {
     (void)files.Remove(partPath);
     return Fail(

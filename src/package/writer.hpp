@@ -100,9 +100,11 @@ struct BuildSummary {
 };
 
 // Builds the package at outPath from the player file and the plan. Texts are
-// checked before anything is copied. The file is written under a temporary
-// name beside outPath and renamed at the end, so a failure leaves no partial
-// package behind and never damages an input that shares the name. A file
+// checked before anything is copied. The file is written under a fresh name
+// beside outPath (created exclusively, never through a link) and renamed over
+// it at the end, so a failure leaves no partial package behind and never
+// damages an input that shares the name, and a link at outPath is replaced,
+// not written through. A file
 // named twice in the plan is stored once and both ranges point at it.
 Result<BuildSummary> WritePackage(FileSystem& files, const PackagePlan& plan,
                                   std::string_view playerPath, std::string_view outPath);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -37,20 +38,41 @@ class OutputFile {
 
 enum class WriteMode { Truncate, Append };
 
+// A new file beside another, see FileSystem::CreateFresh.
+struct FreshOutput {
+  std::string path;
+  std::unique_ptr<OutputFile> file;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   virtual bool Exists(std::string_view path) = 0;
   virtual Result<std::unique_ptr<InputFile>> OpenRead(std::string_view path) = 0;
-  // Creates the file when missing.
+  // Creates the file when missing. A link at path is never written through:
+  // the open is refused, and its error says so.
   virtual Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view path, WriteMode mode) = 0;
+  // A new, empty file in the folder of `path` under a fresh name that nothing
+  // had, created exclusively, so nothing planted at any name is followed. It
+  // has the permission bits of a regular file at `path`, if any. Written and
+  // renamed over `path`, it replaces `path` whole and in one step.
+  virtual Result<FreshOutput> CreateFresh(std::string_view beside) = 0;
+  // Removes a file; at a link, the link itself, never what it points at.
   virtual Status Remove(std::string_view path) = 0;
-  // Replaces `to` with `from` in one step (for atomic write-backs).
+  // Replaces `to` with `from` in one step (for atomic write-backs); a link at
+  // `to` is replaced, not followed.
   virtual Status Rename(std::string_view from, std::string_view to) = 0;
   virtual Status CreateDirectories(std::string_view path) = 0;
 };
 
-// The host's native file system through the C++ standard library.
+// Writes a whole new file at `path`: `write` fills a fresh file beside it
+// (CreateFresh), which then replaces `path` by Rename. A link at `path` is
+// replaced by the file; on any failure `path` is as it was and the fresh file
+// is removed.
+Status ReplaceFile(FileSystem& files, std::string_view path,
+                   const std::function<Status(OutputFile&)>& write);
+
+// The host's native file system (POSIX).
 std::unique_ptr<FileSystem> MakeNativeFileSystem();
 
 }  // namespace vistel

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "runtime/posix_files.hpp"
+
 namespace vistel {
 namespace {
 
@@ -179,12 +181,20 @@ void JsonTrace::Write(std::string_view ev, std::initializer_list<TraceField> fie
 
 Result<std::unique_ptr<JsonTrace>> JsonTrace::OpenFile(const Clock& clock,
                                                        const std::string& path) {
-  std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), "wb"), [](std::FILE* f) {
+  // Streamed while the player runs, so written in place: a link at the name
+  // is refused rather than replaced.
+  auto opened = posix::OpenForWriting(path, WriteMode::Truncate);
+  if (!opened) {
+    return Fail(ErrorCode::PathFileAccessError,
+                "cannot create the trace file " + path + ": " + opened.error().description);
+  }
+  std::shared_ptr<std::FILE> file(::fdopen(opened->Get(), "wb"), [](std::FILE* f) {
     if (f != nullptr) std::fclose(f);
   });
   if (!file) {
     return Fail(ErrorCode::PathFileAccessError, "cannot create the trace file " + path);
   }
+  (void)opened->Release();  // the stream owns it now
   auto sink = [file](std::string_view line) {
     // Flushed per line: what was traced survives a crash. A failing write
     // (disk full) is not the show's concern; the trace just ends there.

@@ -27,7 +27,8 @@ class JsonTrace final : public Trace {
   // `clock` gives each line's "t" and must outlive the trace.
   JsonTrace(const Clock& clock, TraceLineSink sink);
 
-  // A trace into a file, created or truncated now.
+  // A trace into a file, created or truncated now; never through a link at
+  // its name (refused, with the reason).
   static Result<std::unique_ptr<JsonTrace>> OpenFile(const Clock& clock, const std::string& path);
 
   bool Enabled() const override { return true; }

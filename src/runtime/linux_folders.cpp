@@ -1,7 +1,13 @@
 #include "runtime/linux_folders.hpp"
 
+#include <stdlib.h>  // mkdtemp
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 #include <utility>
 
@@ -30,6 +36,47 @@ void CreateQuietly(const std::string& folder) {
   std::filesystem::create_directories(folder, ec);
 }
 
+// A real folder (lstat: not a link to one) of this user that nobody else may
+// enter. Anything else at a name we expect to be ours may have been planted.
+bool IsPrivateFolder(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 077) == 0;
+}
+
+// The folder at path, made with mode 0700 when missing; "" when what is there
+// is not private.
+std::string PrivateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return "";
+  return IsPrivateFolder(path) ? path : "";
+}
+
+std::string RuntimeFolder() {
+  const std::string runtime = Environment("XDG_RUNTIME_DIR");
+  // The folder itself must be private: XDG asks so, and it is checked rather
+  // than trusted.
+  if (runtime.empty() || runtime.front() != '/' ||
+      !IsPrivateFolder(WithoutTrailingSlash(runtime))) {
+    return "";
+  }
+  return PrivateFolder(WithTrailingSlash(runtime) + "vistel");
+}
+
+std::string FolderUnderTmp() {
+  const std::string tmpdir = Environment("TMPDIR");
+  const std::string base =
+      WithTrailingSlash(!tmpdir.empty() && tmpdir.front() == '/' ? tmpdir : std::string("/tmp"));
+  const std::string perUser = base + "vistel-" + std::to_string(::geteuid());
+  if (std::string folder = PrivateFolder(perUser); !folder.empty()) return folder;
+  std::string fresh = perUser + "-XXXXXX";
+  if (::mkdtemp(fresh.data()) == nullptr) return "";
+  std::cerr << "vistel: " << perUser
+            << " is not a private folder of this user (a link, another user's, or open to "
+               "others); using "
+            << fresh << " instead\n";
+  return fresh;
+}
+
 }  // namespace
 
 LinuxSystemFolders::LinuxSystemFolders(LinuxFolderOverrides overrides)
@@ -40,8 +87,12 @@ std::string LinuxSystemFolders::TempPath() {
     CreateQuietly(*overrides_.temp);
     return WithTrailingSlash(*overrides_.temp);
   }
-  const std::string tmpdir = Environment("TMPDIR");
-  return WithTrailingSlash(tmpdir.empty() ? std::string("/tmp") : tmpdir);
+  if (!temp_) {
+    std::string folder = RuntimeFolder();
+    if (folder.empty()) folder = FolderUnderTmp();
+    temp_ = folder.empty() ? folder : WithTrailingSlash(folder);
+  }
+  return *temp_;
 }
 
 std::string LinuxSystemFolders::SystemDirectory() {

@@ -1,8 +1,8 @@
-// The host's file system through the C++ standard library only, so that the
-// same code serves Linux, Windows and the headless host. Reads go through a
-// std::filebuf: its offsets are 64-bit (std::streamoff), and reads larger than
-// its buffer go straight to the system, so streaming a medium costs no extra
-// copy.
+// The host's file system on POSIX (Linux, and the headless host there). Reads
+// go through a std::filebuf: its offsets are 64-bit (std::streamoff), and
+// reads larger than its buffer go straight to the system, so streaming a
+// medium costs no extra copy. Writes go through posix_files, which never
+// follows a link at the name written.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "runtime/files.hpp"
+#include "runtime/posix_files.hpp"
 
 namespace vistel {
 namespace {
@@ -86,29 +88,42 @@ class NativeInputFile final : public InputFile {
   bool positioned_ = false;
 };
 
+// Writes collect in a buffer of this size; larger ones go straight through.
+constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 16;
+
 class NativeOutputFile final : public OutputFile {
  public:
-  explicit NativeOutputFile(std::filebuf&& file) : file_(std::move(file)) {}
-  ~NativeOutputFile() override { file_.close(); }
+  explicit NativeOutputFile(posix::Descriptor file) : file_(std::move(file)) {}
+  ~NativeOutputFile() override { (void)Flush(); }
 
   Status Write(std::span<const std::byte> bytes) override {
-    if (!file_.is_open()) return Fail(ErrorCode::BadFileNameOrNumber);
-    const auto size = static_cast<std::streamsize>(bytes.size());
-    if (file_.sputn(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-      return Fail(ErrorCode::DiskFull);
+    if (!file_.IsOpen()) return Fail(ErrorCode::BadFileNameOrNumber);
+    if (buffer_.size() + bytes.size() > kOutputBufferBytes) {
+      if (auto flushed = Flush(); !flushed) return flushed;
     }
+    if (bytes.size() >= kOutputBufferBytes) return posix::WriteAll(file_.Get(), bytes);
+    if (buffer_.capacity() == 0) buffer_.reserve(kOutputBufferBytes);
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return {};
   }
 
   Status Close() override {
-    if (!file_.is_open()) return {};
-    // close() flushes; a null result means the last bytes did not reach the disk.
-    if (file_.close() == nullptr) return Fail(ErrorCode::DiskFull);
-    return {};
+    if (!file_.IsOpen()) return {};
+    Status flushed = Flush();
+    Status closed = file_.Close();
+    return flushed ? closed : flushed;
   }
 
  private:
-  std::filebuf file_;
+  Status Flush() {
+    if (buffer_.empty() || !file_.IsOpen()) return {};
+    Status written = posix::WriteAll(file_.Get(), buffer_);
+    buffer_.clear();
+    return written;
+  }
+
+  posix::Descriptor file_;
+  std::vector<std::byte> buffer_;
 };
 
 class NativeFileSystem final : public FileSystem {
@@ -135,17 +150,24 @@ class NativeFileSystem final : public FileSystem {
   Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view path, WriteMode mode) override {
     std::error_code ec;
     if (path.empty() || fs::is_directory(PathOf(path), ec)) return Fail(OpenError(path));
-    const auto how = std::ios_base::out | std::ios_base::binary |
-                     (mode == WriteMode::Append ? std::ios_base::app : std::ios_base::trunc);
-    std::filebuf file;
-    if (file.open(std::string(path), how) == nullptr) return Fail(OpenError(path));
-    return std::unique_ptr<OutputFile>(std::make_unique<NativeOutputFile>(std::move(file)));
+    auto file = posix::OpenForWriting(path, mode);
+    if (!file) return Fail(file.error());
+    return std::unique_ptr<OutputFile>(std::make_unique<NativeOutputFile>(std::move(*file)));
+  }
+
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    auto fresh = posix::CreateFreshBeside(beside);
+    if (!fresh) return Fail(fresh.error());
+    return FreshOutput{std::move(fresh->path),
+                       std::make_unique<NativeOutputFile>(std::move(fresh->descriptor))};
   }
 
   Status Remove(std::string_view path) override {
     std::error_code ec;
     const fs::path p = PathOf(path);
-    if (path.empty() || !fs::exists(p, ec)) return Fail(ErrorCode::FileNotFound);
+    // symlink_status: a dangling link is still a name to remove.
+    if (path.empty() || !fs::exists(fs::symlink_status(p, ec)))
+      return Fail(ErrorCode::FileNotFound);
     const bool removed = fs::remove(p, ec);
     if (ec) return Fail(ErrorFrom(ec));
     if (!removed) return Fail(ErrorCode::FileNotFound);

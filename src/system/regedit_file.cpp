@@ -455,21 +455,9 @@ Status LoadRegeditFile(FileSystem& files, std::string_view path, MemoryRegistry&
 Status SaveRegeditFile(FileSystem& files, std::string_view path, const MemoryRegistry& registry) {
   auto text = FormatRegedit(registry);
   if (!text) return Fail(text.error());
-  const std::string temp = std::string(path) + ".tmp";
-  auto written = [&]() -> Status {
-    auto file = files.OpenWrite(temp, WriteMode::Truncate);
-    if (!file) return Fail(file.error());
-    if (auto status = (*file)->Write(std::as_bytes(std::span<const char>(*text))); !status) {
-      return status;
-    }
-    return (*file)->Close();
-  }();
-  if (written) written = files.Rename(temp, path);
-  if (!written) {
-    (void)files.Remove(temp);  // best effort: the original file is untouched
-    return written;
-  }
-  return {};
+  return ReplaceFile(files, path, [&](OutputFile& file) {
+    return file.Write(std::as_bytes(std::span<const char>(*text)));
+  });
 }
 
 }  // namespace vistel

@@ -53,8 +53,10 @@ Result<std::string> FormatRegedit(const MemoryRegistry& registry);
 // no closer error number for a bad argument file).
 Status LoadRegeditFile(FileSystem& files, std::string_view path, MemoryRegistry& registry);
 
-// Writes the registry to path atomically: the text goes to path + ".tmp",
-// which then replaces path, so a failed write never leaves a truncated file.
+// Writes the registry to path atomically: the text goes to a fresh file of an
+// unpredictable name beside it (created exclusively, never through a link),
+// which then replaces path by rename. A failed write never leaves a truncated
+// file, and a link at path is replaced by the file, not written through.
 Status SaveRegeditFile(FileSystem& files, std::string_view path, const MemoryRegistry& registry);
 
 }  // namespace vistel

@@ -249,6 +249,20 @@ expect 1 "$VISTEL_PACK" demo -o x.scr --player player.bin --media-dir player.bin
 contains err.txt "cannot create the media folder"
 [[ ! -e x.scr ]] || fail "expected no package when the media cannot be written"
 
+# --- links planted in --media-dir are replaced, never written through -------------
+mkdir -p linked-media elsewhere
+printf 'precious' >elsewhere/live
+ln -s "$work/elsewhere/live" linked-media/landscape.jpg
+for name in clip.mpg tune.wav tune.mid badge.png; do
+  ln -s "$work/elsewhere/$name" "linked-media/$name"
+done
+expect 0 "$VISTEL_PACK" demo -o linked.scr --player player.bin --media-dir linked-media
+[[ $(cat elsewhere/live) == precious ]] || fail "demo wrote through the live link"
+for name in landscape.jpg clip.mpg tune.wav tune.mid badge.png; do
+  [[ ! -L linked-media/$name && -s linked-media/$name ]] || fail "expected linked-media/$name replaced"
+  [[ $name == landscape.jpg || ! -e elsewhere/$name ]] || fail "demo wrote through linked-media/$name"
+done
+
 # --- played through by the player, when there is one -----------------------------
 # A small screen keeps the effects cheap; the virtual clock runs the whole show
 # (about 42 s) and the start of the next round in a few seconds.

@@ -216,6 +216,21 @@ if not ok:
     print(m, file=sys.stderr)
 sys.exit(0 if ok else 1)
 EOF
+# Links planted in the folder at the names extract writes (dangling, and one
+# live): each is replaced by its file; what they point at stays as it was.
+mkdir -p linked-out elsewhere
+printf 'precious' >elsewhere/live
+for name in screen-000-image track-00-audio.mp3 manifest.json; do
+  ln -s "$work/elsewhere/$name" "linked-out/$name"
+done
+ln -s "$work/elsewhere/live" linked-out/screen-001-video
+expect 0 "$VISTEL_PACK" extract show.scr linked-out
+for name in screen-000-image track-00-audio.mp3 manifest.json; do
+  [[ ! -e elsewhere/$name ]] || fail "extract wrote through the link linked-out/$name"
+  [[ -f linked-out/$name && ! -L linked-out/$name ]] || fail "expected linked-out/$name replaced"
+done
+[[ $(cat elsewhere/live) == precious ]] || fail "extract wrote through the live link"
+cmp -s linked-out/screen-001-video show/media/clip.mpg || fail "expected the video in place of the link"
 expect 1 "$VISTEL_PACK" extract past-end.scr past-end-out
 contains err.txt "screen 1 video"
 python3 -c '

@@ -116,6 +116,9 @@ class LockingFileSystem final : public FileSystem {
   Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view path, WriteMode mode) override {
     return inner_.OpenWrite(path, mode);
   }
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    return inner_.CreateFresh(beside);
+  }
   Status Remove(std::string_view path) override {
     if (locked.contains(std::string(path))) return Fail(ErrorCode::PermissionDenied);
     return inner_.Remove(path);

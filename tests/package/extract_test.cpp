@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -171,6 +172,51 @@ TEST_F(ExtractMediumTest, MediaLargerThanOneChunkCopyExactly) {
   EXPECT_TRUE(ReadWhole(vid) == medium) << "the copy differs from the medium";
 }
 
+// A link planted at a temporary file's name, pointing at a file elsewhere
+// that does not exist yet (dangling) or holds something (live): extraction
+// replaces the link with the medium and never creates or changes the file it
+// points at.
+enum class Planted { Dangling, Live };
+struct PlantedLink {
+  const char* name;
+  Planted kind;
+};
+
+class ExtractThroughLinkTest : public ExtractMediumTest,
+                               public ::testing::WithParamInterface<PlantedLink> {};
+
+TEST_P(ExtractThroughLinkTest, ReplacesTheLinkAndLeavesItsTargetAlone) {
+  const fs::path elsewhere = folder_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  const fs::path victim = elsewhere / "victim";
+  if (GetParam().kind == Planted::Live) WriteWhole(victim, "precious");
+  const std::string target = Target(GetParam().name);
+  fs::create_symlink(victim, target);
+
+  const ExtractResult result = Extract(static_cast<std::int32_t>(videoPosition_), 5, target);
+  if (GetParam().kind == Planted::Live) {
+    EXPECT_EQ(ReadWhole(victim), "precious") << "written through the link";
+  } else {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
+  }
+  EXPECT_FALSE(fs::is_symlink(target)) << "expected the link replaced by the medium";
+  EXPECT_EQ(ReadWhole(target), "VIDEO");
+  EXPECT_TRUE(result.complete);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TemporaryNames, ExtractThroughLinkTest,
+    ::testing::Values(PlantedLink{"bg", Planted::Dangling}, PlantedLink{"img", Planted::Dangling},
+                      PlantedLink{"vid", Planted::Dangling},
+                      PlantedLink{"audio.mp3", Planted::Dangling}, PlantedLink{"bg", Planted::Live},
+                      PlantedLink{"img", Planted::Live}, PlantedLink{"vid", Planted::Live},
+                      PlantedLink{"audio.mid", Planted::Live}),
+    [](const auto& c) {
+      std::string name = c.param.name;
+      std::replace(name.begin(), name.end(), '.', '_');
+      return name + (c.param.kind == Planted::Live ? "_live" : "_dangling");
+    });
+
 // A package that exists only as a size: reads produce a pattern, and the
 // largest buffer asked for is recorded.
 class PatternFile final : public InputFile {
@@ -215,6 +261,9 @@ class PatternFileSystem final : public FileSystem {
   }
   Result<std::unique_ptr<OutputFile>> OpenWrite(std::string_view, WriteMode) override {
     return std::unique_ptr<OutputFile>(std::make_unique<CountingSink>(&written));
+  }
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    return FreshOutput{std::string(beside) + ".fresh", std::make_unique<CountingSink>(&written)};
   }
   Status Remove(std::string_view) override { return {}; }
   Status Rename(std::string_view, std::string_view) override { return {}; }

@@ -171,6 +171,14 @@ class MemoryFileSystem final : public FileSystem {
     return std::unique_ptr<OutputFile>(std::make_unique<Output>(file));
   }
 
+  // Fresh names are the target's with a counter; `unwritable` covers them.
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    if (unwritable.contains(beside)) return Fail(ErrorCode::PathNotFound);
+    std::string name = std::string(beside) + ".fresh" + std::to_string(++freshFiles_);
+    std::string& file = files[name];
+    return FreshOutput{std::move(name), std::make_unique<Output>(file)};
+  }
+
   Status Remove(std::string_view path) override {
     const auto found = files.find(path);
     if (found == files.end()) return Fail(ErrorCode::FileNotFound);
@@ -190,6 +198,8 @@ class MemoryFileSystem final : public FileSystem {
   Status CreateDirectories(std::string_view) override { return {}; }
 
  private:
+  int freshFiles_ = 0;
+
   class Output final : public OutputFile {
    public:
     explicit Output(std::string& file) : file_(file) {}

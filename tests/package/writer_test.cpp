@@ -8,6 +8,9 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <string>
@@ -339,9 +342,59 @@ TEST(WritePackage, RefusesBeforeWritingAndLeavesNothingBehind) {
   package.Global.PublisherName = "\xFF";
   EXPECT_FALSE(WritePackage(files, {package, {}, 0}, "player", "out").has_value());
 
-  EXPECT_FALSE(files.Exists("out"));
-  EXPECT_FALSE(files.Exists("out.part"));
+  EXPECT_EQ(files.files.size(), 2U) << "expected only the player and the empty medium";
 }
+
+// Links planted at the package's name and at the temporary name an earlier
+// version wrote to: the build never creates or changes the file a link points
+// at; a link at the package's name is replaced by the package.
+struct PlantedLink {
+  const char* at;
+  bool live;
+};
+
+class WritePackageLinkTest : public ::testing::TestWithParam<PlantedLink> {};
+
+TEST_P(WritePackageLinkTest, NeverWritesThroughALink) {
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::temp_directory_path() / ("vistel-writer-links-" + std::to_string(std::random_device{}()));
+  fs::create_directories(folder / "elsewhere");
+  const fs::path victim = folder / "elsewhere" / "victim";
+  if (GetParam().live) std::ofstream(victim, std::ios::binary) << "precious";
+  fs::create_symlink(victim, folder / GetParam().at);
+  std::ofstream(folder / "player", std::ios::binary) << "PLAYER";
+  std::ofstream(folder / "a.png", std::ios::binary) << "image-a";
+  Package package;
+  package.Screens.resize(1);
+  const std::string out = (folder / "out.scr").string();
+  auto files = MakeNativeFileSystem();
+
+  const auto summary = WritePackage(
+      *files, {package, {{MediumSlot::Image, 0, (folder / "a.png").string(), "img"}}, 0},
+      (folder / "player").string(), out);
+  ASSERT_TRUE(summary.has_value()) << summary.error().description;
+  if (GetParam().live) {
+    std::ifstream in(victim, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious")
+        << "written through the link";
+  } else {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
+  }
+  EXPECT_FALSE(fs::is_symlink(out));
+  EXPECT_EQ(fs::file_size(out), summary->fileBytes);
+  fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Planted, WritePackageLinkTest,
+    ::testing::Values(PlantedLink{"out.scr.part", false}, PlantedLink{"out.scr.part", true},
+                      PlantedLink{"out.scr", false}, PlantedLink{"out.scr", true}),
+    [](const auto& c) {
+      return std::string(c.param.at == std::string_view("out.scr") ? "AtThePackage"
+                                                                   : "AtTheOldTemporaryName") +
+             (c.param.live ? "Live" : "Dangling");
+    });
 
 // An output that counts bytes and keeps none: for the 2 GiB limits.
 class CountingOutput final : public OutputFile {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -161,6 +162,40 @@ TEST(JsonTrace, FileTraceInAMissingFolderIsAnError) {
   EXPECT_NE(trace.error().description.find("/nonexistent-folder-of-vistel/trace.jsonl"),
             std::string::npos);
 }
+
+// The trace is streamed while the player runs, so a link at its name is
+// refused (with the reason) rather than replaced; the file the link points at
+// is neither created nor changed.
+class TraceThroughLinkTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TraceThroughLinkTest, IsRefusedAndTheTargetStaysAsItWas) {
+  namespace fs = std::filesystem;
+  const bool live = GetParam();
+  const fs::path folder =
+      fs::temp_directory_path() /
+      ("vistel_trace_link_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const fs::path victim = folder / "victim";
+  if (live) std::ofstream(victim, std::ios::binary) << "precious";
+  fs::create_symlink(victim, folder / "trace.jsonl");
+
+  ManualClock clock;
+  auto trace = JsonTrace::OpenFile(clock, (folder / "trace.jsonl").string());
+  if (trace) (*trace)->Write("mode", {{"mode", std::string("s")}});
+  ASSERT_FALSE(trace) << "expected a trace through a link to be refused";
+  EXPECT_NE(trace.error().description.find("link"), std::string::npos) << trace.error().description;
+  if (live) {
+    std::ifstream in(victim, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+  } else {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
+  }
+  fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, TraceThroughLinkTest, ::testing::Bool(),
+                         [](const auto& c) { return c.param ? "Live" : "Dangling"; });
 
 }  // namespace
 }  // namespace vistel

@@ -1,6 +1,7 @@
 // The native file system: positioned reads, 64-bit offsets, write modes and
 // the error numbers of failed operations.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstddef>
@@ -132,6 +133,71 @@ TEST_F(NativeFilesTest, FailedOpensNameTheirReason) {
   const auto empty = files_->OpenRead("");
   ASSERT_FALSE(empty.has_value());
   EXPECT_EQ(empty.error().code, ErrorCode::BadFileNameOrNumber);
+}
+
+// A link planted at the name of a file that is opened for writing (the
+// uninstall list, a playlist, vistel-pack's manifest): the open is refused,
+// says why, and the file the link points at is neither created nor changed.
+struct LinkedWrite {
+  WriteMode mode;
+  bool live;  // the link's target exists
+};
+
+class WriteThroughLinkTest : public NativeFilesTest,
+                             public ::testing::WithParamInterface<LinkedWrite> {};
+
+TEST_P(WriteThroughLinkTest, IsRefusedAndTheTargetStaysAsItWas) {
+  fs::create_directories(folder_ / "elsewhere");
+  const fs::path victim = folder_ / "elsewhere" / "victim";
+  if (GetParam().live) std::ofstream(victim, std::ios::binary) << "precious";
+  fs::create_symlink(victim, Path("list"));
+
+  const auto out = files_->OpenWrite(Path("list"), GetParam().mode);
+  ASSERT_FALSE(out.has_value()) << "expected the open through a link to be refused";
+  EXPECT_NE(out.error().description.find("link"), std::string::npos) << out.error().description;
+  if (GetParam().live) {
+    auto file = files_->OpenRead(victim.string());
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(ReadAt(**file, 0, 100), "precious");
+  } else {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
+  }
+  EXPECT_TRUE(fs::is_symlink(Path("list"))) << "a refused open leaves the link as it was";
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, WriteThroughLinkTest,
+                         ::testing::Values(LinkedWrite{WriteMode::Truncate, false},
+                                           LinkedWrite{WriteMode::Truncate, true},
+                                           LinkedWrite{WriteMode::Append, false},
+                                           LinkedWrite{WriteMode::Append, true}),
+                         [](const auto& c) {
+                           return std::string(c.param.mode == WriteMode::Append ? "Append"
+                                                                                : "Truncate") +
+                                  (c.param.live ? "Live" : "Dangling");
+                         });
+
+TEST_F(NativeFilesTest, AFifoAtTheNameIsRefusedWithoutWaitingForAReader) {
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  const auto out = files_->OpenWrite(Path("fifo"), WriteMode::Truncate);
+  ASSERT_FALSE(out.has_value());
+}
+
+TEST_F(NativeFilesTest, FreshFilesHaveNewNamesBesideTheTargetAndItsPermissions) {
+  Write("target", "old");
+  fs::permissions(Path("target"), fs::perms::owner_read | fs::perms::owner_write);
+  auto first = files_->CreateFresh(Path("target"));
+  auto second = files_->CreateFresh(Path("target"));
+  ASSERT_TRUE(first.has_value() && second.has_value());
+  EXPECT_NE(first->path, second->path);
+  EXPECT_EQ(fs::path(first->path).parent_path(), folder_);
+  EXPECT_EQ(fs::status(first->path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(first->file->Write(AsBytes("new")).has_value());
+  ASSERT_TRUE(first->file->Close().has_value());
+  ASSERT_TRUE(files_->Rename(first->path, Path("target")).has_value());
+  auto file = files_->OpenRead(Path("target"));
+  ASSERT_TRUE(file.has_value());
+  EXPECT_EQ(ReadAt(**file, 0, 10), "new");
 }
 
 }  // namespace

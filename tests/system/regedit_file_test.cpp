@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -259,7 +261,7 @@ TEST(RegeditFile, MissingFileLoadsNothingAndSaveCreatesIt) {
   registry.PutValue(kHkeyCurrentUser, "K", {"V", kRegSz, Sz("1")});
   ASSERT_TRUE(SaveRegeditFile(files, "/home/u/reg.txt", registry));
   ASSERT_TRUE(files.files.contains("/home/u/reg.txt"));
-  EXPECT_FALSE(files.files.contains("/home/u/reg.txt.tmp")) << "the temporary file is renamed";
+  EXPECT_EQ(files.files.size(), 1U) << "the temporary file is renamed";
   EXPECT_EQ(files.files["/home/u/reg.txt"], Format(registry));
 
   MemoryRegistry loaded;
@@ -281,7 +283,7 @@ TEST(RegeditFile, FailedSaveLeavesTheOldFileAndNoTemporary) {
     ASSERT_FALSE(saved.has_value());
     EXPECT_EQ(saved.error().code, failure == 2 ? ErrorCode::PermissionDenied : ErrorCode::DiskFull);
     EXPECT_EQ(files.files["reg.txt"], "old content");
-    EXPECT_FALSE(files.files.contains("reg.txt.tmp"));
+    EXPECT_EQ(files.files.size(), 1U) << "the temporary file is removed";
   }
 }
 
@@ -313,6 +315,62 @@ TEST(RegeditFile, RoundTripThroughTheNativeFileSystem) {
       << "only the registry file is left";
   fs::remove_all(folder);
 }
+
+// Links planted beside the registry file, at the temporary name an earlier
+// version used and at the file's own name: the write-back never creates or
+// changes the file a link points at; a link at the file's own name is
+// replaced by the registry file.
+struct PlantedLink {
+  const char* at;  // the link's name in the registry file's folder
+  bool live;       // its target exists
+};
+
+class RegeditWriteBackLinkTest : public ::testing::TestWithParam<PlantedLink> {};
+
+TEST_P(RegeditWriteBackLinkTest, NeverWritesThroughALink) {
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::path(::testing::TempDir()) / ("vistel-regedit-" + std::to_string(std::random_device{}()));
+  fs::create_directories(folder / "elsewhere");
+  const fs::path victim = folder / "elsewhere" / "victim";
+  if (GetParam().live) std::ofstream(victim, std::ios::binary) << "precious";
+  fs::create_symlink(victim, folder / GetParam().at);
+  const std::string path = (folder / "registry.reg").string();
+  auto files = MakeNativeFileSystem();
+
+  const MemoryRegistry registry = EveryKindOfValue();
+  ASSERT_TRUE(SaveRegeditFile(*files, path, registry));
+  if (GetParam().live) {
+    std::ifstream in(victim, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious")
+        << "written through the link";
+  } else {
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
+  }
+  EXPECT_FALSE(fs::is_symlink(path));
+  std::ifstream saved(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), Format(registry));
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> expected = {"elsewhere", "registry.reg", GetParam().at};
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  EXPECT_EQ(names, expected) << "no temporary file may be left behind";
+  fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Planted, RegeditWriteBackLinkTest,
+    ::testing::Values(PlantedLink{"registry.reg.tmp", false}, PlantedLink{"registry.reg.tmp", true},
+                      PlantedLink{"registry.reg", false}, PlantedLink{"registry.reg", true}),
+    [](const auto& c) {
+      return std::string(c.param.at == std::string_view("registry.reg") ? "AtTheFile"
+                                                                        : "AtTheOldTemporaryName") +
+             (c.param.live ? "Live" : "Dangling");
+    });
 
 }  // namespace
 }  // namespace vistel

@@ -109,6 +109,13 @@ class MemoryFiles final : public FileSystem {
     return std::unique_ptr<OutputFile>(std::make_unique<Writer>(*this, content));
   }
 
+  Result<FreshOutput> CreateFresh(std::string_view beside) override {
+    std::string name = std::string(beside) + ".fresh" + std::to_string(writeOpens);
+    auto file = OpenWrite(name, WriteMode::Truncate);
+    if (!file) return Fail(file.error());
+    return FreshOutput{std::move(name), std::move(*file)};
+  }
+
   Status Remove(std::string_view path) override {
     const auto it = files.find(path);
     if (it == files.end()) return Fail(ErrorCode::FileNotFound);

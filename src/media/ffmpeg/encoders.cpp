@@ -1,13 +1,20 @@
 #include "media/ffmpeg/encoders.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "media/ffmpeg/ffmpeg_support.hpp"
 #include "media/ffmpeg/picture_decoder.hpp"
+#include "runtime/posix_files.hpp"
 
 namespace vistel {
 namespace {
@@ -60,11 +67,10 @@ Status EncodeStill(AVCodecContext& codec, const AVFrame& frame, std::string_view
     av_packet_unref(packet.get());
   }
   if (bytes.empty()) return Fail(MediaError("The picture encoder gave nothing"));
-  const std::string name(path);
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  if (file == nullptr) return Fail(WriteError(path, "cannot create the file"));
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) != 0 || !written) return Fail(WriteError(path, "disk full or I/O error"));
+  // A whole new file, renamed over the name: a link there is replaced.
+  if (auto written = posix::ReplaceWith(path, std::as_bytes(std::span(bytes))); !written) {
+    return Fail(WriteError(path, written.error().description));
+  }
   return {};
 }
 
@@ -137,8 +143,28 @@ FramePtr PalettedFrame(const Image& image) {
 
 // ---- Muxed files ----------------------------------------------------------
 
+// The muxers write through FFmpeg's I/O into a fresh file beside the target
+// (created exclusively, never through a link), which replaces the target by
+// rename once the trailer is written. FFmpeg's own file protocol would follow
+// a link at the name.
 class Muxer {
  public:
+  Muxer() = default;
+  Muxer(const Muxer&) = delete;
+  Muxer& operator=(const Muxer&) = delete;
+  ~Muxer() {
+    // The I/O context is ours, not one FFmpeg opened: freed here, before the
+    // output context, whose freer would close it as its own.
+    if (output_ && output_->pb != nullptr) {
+      av_freep(&output_->pb->buffer);
+      avio_context_free(&output_->pb);
+    }
+    if (fresh_) {
+      fresh_->descriptor = posix::Descriptor();
+      ::unlink(fresh_->path.c_str());
+    }
+  }
+
   Status Open(const char* format, std::string_view path) {
     QuietenLogOnce();
     path_ = std::string(path);
@@ -168,9 +194,18 @@ class Muxer {
 
   Status Start() {
     if ((output_->oformat->flags & AVFMT_NOFILE) == 0) {
-      if (int rc = avio_open(&output_->pb, path_.c_str(), AVIO_FLAG_WRITE); rc < 0) {
-        return Fail(WriteError(path_, ErrorText(rc)));
+      auto fresh = posix::CreateFreshBeside(path_);
+      if (!fresh) return Fail(WriteError(path_, fresh.error().description));
+      fresh_ = std::move(*fresh);
+      auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+      if (buffer == nullptr) throw std::bad_alloc();
+      output_->pb = avio_alloc_context(buffer, static_cast<int>(kIoBufferBytes), 1, &*fresh_,
+                                       nullptr, &Muxer::WritePacket, &Muxer::Seek);
+      if (output_->pb == nullptr) {
+        av_free(buffer);
+        throw std::bad_alloc();
       }
+      output_->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
     if (int rc = avformat_write_header(output_.get(), nullptr); rc < 0) {
       return Fail(WriteError(path_, ErrorText(rc)));
@@ -199,16 +234,51 @@ class Muxer {
     if (int rc = av_write_trailer(output_.get()); rc < 0) {
       return Fail(WriteError(path_, ErrorText(rc)));
     }
-    if (output_->pb != nullptr && output_->pb->error < 0) {
-      return Fail(WriteError(path_, ErrorText(output_->pb->error)));
+    if (output_->pb != nullptr) {
+      avio_flush(output_->pb);
+      if (output_->pb->error < 0) return Fail(WriteError(path_, ErrorText(output_->pb->error)));
+    }
+    if (fresh_) {
+      if (auto closed = fresh_->descriptor.Close(); !closed) {
+        return Fail(WriteError(path_, closed.error().description));
+      }
+      if (auto renamed = posix::RenameOver(fresh_->path, path_); !renamed) {
+        return Fail(WriteError(path_, renamed.error().description));
+      }
+      fresh_.reset();
     }
     return {};
   }
 
  private:
+  static constexpr std::size_t kIoBufferBytes = std::size_t{1} << 16;
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+  using PacketData = const std::uint8_t*;
+#else
+  using PacketData = std::uint8_t*;
+#endif
+  static int WritePacket(void* opaque, PacketData data, int size) {
+    const auto& fresh = *static_cast<posix::FreshFile*>(opaque);
+    const auto bytes = std::as_bytes(std::span(data, static_cast<std::size_t>(size)));
+    return posix::WriteAll(fresh.descriptor.Get(), bytes) ? size : AVERROR(EIO);
+  }
+
+  // The WAV muxer goes back to fill in its sizes.
+  static std::int64_t Seek(void* opaque, std::int64_t offset, int whence) {
+    const int fd = static_cast<posix::FreshFile*>(opaque)->descriptor.Get();
+    if ((whence & AVSEEK_SIZE) != 0) {
+      struct stat st {};
+      return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : static_cast<std::int64_t>(at);
+  }
+
   std::string path_;
   OutputPtr output_;
   PacketPtr packet_ = NewPacket();
+  std::optional<posix::FreshFile> fresh_;
 };
 
 // Feeds interleaved S16 sound to an audio encoder in frames of its size,
