@@ -182,23 +182,5 @@ TEST_F(NativeFilesTest, AFifoAtTheNameIsRefusedWithoutWaitingForAReader) {
   ASSERT_FALSE(out.has_value());
 }
 
-TEST_F(NativeFilesTest, FreshFilesHaveNewNamesBesideTheTargetAndItsPermissions) {
-  Write("target", "old");
-  fs::permissions(Path("target"), fs::perms::owner_read | fs::perms::owner_write);
-  auto first = files_->CreateFresh(Path("target"));
-  auto second = files_->CreateFresh(Path("target"));
-  ASSERT_TRUE(first.has_value() && second.has_value());
-  EXPECT_NE(first->path, second->path);
-  EXPECT_EQ(fs::path(first->path).parent_path(), folder_);
-  EXPECT_EQ(fs::status(first->path).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write);
-  ASSERT_TRUE(first->file->Write(AsBytes("new")).has_value());
-  ASSERT_TRUE(first->file->Close().has_value());
-  ASSERT_TRUE(files_->Rename(first->path, Path("target")).has_value());
-  auto file = files_->OpenRead(Path("target"));
-  ASSERT_TRUE(file.has_value());
-  EXPECT_EQ(ReadAt(**file, 0, 10), "new");
-}
-
 }  // namespace
 }  // namespace vistel
