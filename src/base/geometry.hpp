@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace vistel {
 
@@ -54,6 +55,10 @@ struct Rect {
 using IntPoint = Point<int>;
 using IntSize = Size<int>;
 using IntRect = Rect<int>;
+// Extents that may exceed any display: a box sized to a very long text.
+using LongPoint = Point<std::int64_t>;
+using LongSize = Size<std::int64_t>;
+using LongRect = Rect<std::int64_t>;
 using FloatPoint = Point<float>;
 using FloatSize = Size<float>;
 using FloatRect = Rect<float>;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <utility>
+#include <variant>
 
 #include "base/conversions.hpp"
 #include "base/text.hpp"
@@ -12,7 +13,6 @@ namespace vistel {
 namespace {
 
 constexpr float kMaxFontPoints = 2160.0F;  // the window system's largest font size
-constexpr float kMaxPositionPixels = 1.0e7F;
 constexpr std::string_view kLineBreak = "\r\n";
 
 // A colour with the top bit set names a system colour by its index (as
@@ -44,37 +44,52 @@ void ForEachLine(std::string_view text, Each&& each) {
   }
 }
 
-void FillRect(Image& image, int left, int top, int width, int height, Pixel color) {
-  const int x0 = std::max(left, 0), x1 = std::min(left + width, image.Width());
-  if (x1 <= x0) return;
-  for (int y = std::max(top, 0); y < std::min(top + height, image.Height()); ++y) {
+// Fills the part of `rect` (image pixels, any size) that lies in the image.
+void FillRect(Image& image, LongRect rect, Pixel color) {
+  const LongRect area = rect.Intersected({0, 0, image.Width(), image.Height()});
+  if (area.IsEmpty()) return;
+  // Within the image, so the narrowing is exact.
+  const auto x0 = static_cast<int>(area.left), x1 = static_cast<int>(area.Right());
+  for (auto y = static_cast<int>(area.top); y < static_cast<int>(area.Bottom()); ++y) {
     std::fill(image.Row(y) + x0, image.Row(y) + x1, color);
   }
 }
 
-// Copies the overlap of `from` into `to`, both at their top-left corners,
-// `to` shifted by (x, y).
-void CopyInto(const Image& from, Image& to, int x, int y) {
-  const int width = std::min(from.Width(), to.Width() - x);
-  for (int row = 0; row < std::min(from.Height(), to.Height() - y); ++row) {
-    if (width > 0) std::copy_n(from.Row(row), width, to.Row(y + row) + x);
+// Copies `area` (image pixels, within both) from one image to another of the
+// same size.
+void CopyArea(const Image& from, Image& to, IntRect area) {
+  for (int y = area.top; y < area.Bottom(); ++y) {
+    std::copy_n(from.Row(y) + area.left, area.width, to.Row(y) + area.left);
   }
 }
 
-// A sunken edge: shadow above and left, highlight below and right, the
-// outer ring lighter than the inner one.
-void DrawSunkenBevel(Image& image) {
-  const int w = image.Width(), h = image.Height();
+// Keeps of each layer what lies within `extent`; layers left empty go.
+template <class Layers>
+void ClipLayers(Layers& layers, LongSize extent) {
+  for (auto& layer : layers) {
+    layer.extent = {std::min(layer.extent.width, extent.width),
+                    std::min(layer.extent.height, extent.height)};
+  }
+  std::erase_if(layers, [](const auto& layer) { return layer.extent.IsEmpty(); });
+}
+
+// A sunken edge around `box` (image pixels, any size, the image showing part
+// of it): shadow above and left, highlight below and right, the outer ring
+// lighter than the inner one.
+void DrawSunkenBevel(Image& image, LongRect box) {
   const std::array<std::pair<Pixel, Pixel>, CaptionBox::kBevelPixels> rings = {{
       {kSystemColors[kButtonShadow], kSystemColors[kButtonHighlight]},
       {kSystemColors[kDarkShadow], kSystemColors[kLight]},
   }};
   for (int i = 0; i < CaptionBox::kBevelPixels; ++i) {
     const auto [shadow, light] = rings[static_cast<std::size_t>(i)];
-    FillRect(image, i, i, w - 2 * i, 1, shadow);
-    FillRect(image, i, i, 1, h - 2 * i, shadow);
-    FillRect(image, i, h - 1 - i, w - 2 * i, 1, light);
-    FillRect(image, w - 1 - i, i, 1, h - 2 * i, light);
+    const std::int64_t l = box.left + i, t = box.top + i;
+    const std::int64_t r = box.Right() - 1 - i, b = box.Bottom() - 1 - i;
+    const std::int64_t w = box.width - 2 * i, h = box.height - 2 * i;
+    FillRect(image, {l, t, w, 1}, shadow);
+    FillRect(image, {l, t, 1, h}, shadow);
+    FillRect(image, {l, b, w, 1}, light);
+    FillRect(image, {r, t, 1, h}, light);
   }
 }
 
@@ -141,26 +156,21 @@ int CaptionBox::BorderPixels() const {
   return appearance_ == BoxAppearance::ThreeD ? kBevelPixels : 0;
 }
 
-IntRect CaptionBox::InsideRect() const {
+LongRect CaptionBox::InsideRect() const {
   const int border = BorderPixels();
-  return {border, border, std::max(box_.width - 2 * border, 0),
-          std::max(box_.height - 2 * border, 0)};
+  return {border, border, std::max<std::int64_t>(box_.width - 2 * border, 0),
+          std::max<std::int64_t>(box_.height - 2 * border, 0)};
 }
 
 void CaptionBox::ResizeDrawing() {
-  const IntRect inside = InsideRect();
-  if (drawing_.Width() != inside.width || drawing_.Height() != inside.height) {
-    vistel::Image resized(inside.width, inside.height, PixelOf(backColor_));
-    CopyInto(drawing_, resized, 0, 0);
-    drawing_ = std::move(resized);
-  }
+  // What still fits stays; new room shows the fill colour under the layers.
+  ClipLayers(drawing_, InsideRect().Extent());
   ++revision_;
 }
 
 void CaptionBox::EraseDrawing() {
-  const IntRect inside = InsideRect();
-  drawing_ = vistel::Image(inside.width, inside.height, PixelOf(backColor_));
-  if (picture_) CopyInto(*picture_, drawing_, 0, 0);
+  drawing_ = picture_ ? *picture_ : Drawing{};
+  ClipLayers(drawing_, InsideRect().Extent());
   ++revision_;
 }
 
@@ -171,7 +181,7 @@ void CaptionBox::Cls() {
 }
 
 float CaptionBox::TextWidth(std::string_view text) const {
-  int widest = 0;
+  std::int64_t widest = 0;
   ForEachLine(text, [&](std::string_view line) {
     widest = std::max(widest, openFont_->TextWidthPixels(Windows1252ToUtf8(line)));
   });
@@ -179,7 +189,7 @@ float CaptionBox::TextWidth(std::string_view text) const {
 }
 
 float CaptionBox::TextHeight(std::string_view text) const {
-  int lines = 0;
+  std::int64_t lines = 0;
   ForEachLine(text, [&](std::string_view) { ++lines; });
   return PixelsToTwipsY(
       static_cast<float>(lines) * static_cast<float>(openFont_->LineHeightPixels()),
@@ -187,23 +197,37 @@ float CaptionBox::TextHeight(std::string_view text) const {
 }
 
 void CaptionBox::Print(std::string_view text) {
-  const Pixel color = PixelOf(foreColor_);
   const int lineHeight = openFont_->LineHeightPixels();
-  // Far past the drawing nothing shows; the bound only keeps the position
-  // from overflowing however often the box is printed to.
-  constexpr int kMaxPosition = 1 << 24;
-  ForEachLine(text, [&](std::string_view line) {
-    if (currentY_ < drawing_.Height() && currentX_ < drawing_.Width()) {
-      openFont_->DrawText(drawing_, currentX_, currentY_, Windows1252ToUtf8(line), color);
-    }
-    currentX_ = 0;
-    currentY_ = std::min(currentY_ + lineHeight, kMaxPosition);
-  });
+  std::int64_t lines = 0;
+  ForEachLine(text, [&](std::string_view) { ++lines; });
+  const LongSize inside = InsideRect().Extent();
+  // Text that starts beyond the inside never shows, whatever comes later.
+  if (currentX_ < inside.width && currentY_ < inside.height) {
+    drawing_.push_back(
+        {inside, TextRun{openFont_,
+                         std::make_shared<const std::string>(Windows1252ToUtf8(text)),
+                         {currentX_, currentY_},
+                         lineHeight,
+                         PixelOf(foreColor_)}});
+  }
+  // Each line ends with a move to the start of the next one. Far past any
+  // box nothing shows; the bound keeps the position from overflowing however
+  // often the box is printed to.
+  currentX_ = 0;
+  currentY_ = std::min(currentY_ + lines * lineHeight, kMaxPositionPixels);
   ++revision_;
 }
 
 void CaptionBox::KeepDrawingAsPicture() {
-  picture_ = drawing_;
+  // The picture is the inside as it shows: its fill colour, then the layers
+  // (unless they already cover the inside with a fill of their own).
+  const LongSize inside = InsideRect().Extent();
+  Drawing picture;
+  const bool covered = !drawing_.empty() && std::holds_alternative<Pixel>(drawing_[0].paint) &&
+                       drawing_[0].extent == inside;
+  if (!covered) picture.push_back({inside, PixelOf(backColor_)});
+  picture.insert(picture.end(), drawing_.begin(), drawing_.end());
+  picture_ = std::move(picture);
   ++revision_;
 }
 
@@ -212,17 +236,17 @@ void CaptionBox::ClearPicture() {
   ++revision_;
 }
 
-Result<int> CaptionBox::ToPixels(float twips, float twipsPerPixel) const {
+Result<std::int64_t> CaptionBox::ToPixels(float twips, float twipsPerPixel) const {
   if (!std::isfinite(twips)) return Fail(ErrorCode::InvalidPropertyValue);
   const float pixels = twips / twipsPerPixel;
-  if (!std::isfinite(pixels) || std::fabs(pixels) > kMaxPositionPixels) {
+  if (!std::isfinite(pixels) || std::fabs(pixels) > static_cast<float>(kMaxPositionPixels)) {
     return Fail(ErrorCode::Overflow);
   }
-  return static_cast<int>(RoundHalfToEven(static_cast<double>(pixels)));
+  return static_cast<std::int64_t>(RoundHalfToEven(static_cast<double>(pixels)));
 }
 
 Status CaptionBox::SetLeft(float twips) {
-  const Result<int> pixels = ToPixels(twips, twipsPerPixel_.x);
+  const Result<std::int64_t> pixels = ToPixels(twips, twipsPerPixel_.x);
   if (!pixels) return Fail(pixels.error());
   box_.left = *pixels;
   ++revision_;
@@ -230,7 +254,7 @@ Status CaptionBox::SetLeft(float twips) {
 }
 
 Status CaptionBox::SetTop(float twips) {
-  const Result<int> pixels = ToPixels(twips, twipsPerPixel_.y);
+  const Result<std::int64_t> pixels = ToPixels(twips, twipsPerPixel_.y);
   if (!pixels) return Fail(pixels.error());
   box_.top = *pixels;
   ++revision_;
@@ -238,19 +262,19 @@ Status CaptionBox::SetTop(float twips) {
 }
 
 Status CaptionBox::SetWidth(float twips) {
-  const Result<int> pixels = ToPixels(twips, twipsPerPixel_.x);
+  const Result<std::int64_t> pixels = ToPixels(twips, twipsPerPixel_.x);
   if (!pixels) return Fail(pixels.error());
   if (*pixels < 0) return Fail(ErrorCode::InvalidPropertyValue);
-  box_.width = std::min(*pixels, kMaxSidePixels);
+  box_.width = *pixels;
   ResizeDrawing();
   return {};
 }
 
 Status CaptionBox::SetHeight(float twips) {
-  const Result<int> pixels = ToPixels(twips, twipsPerPixel_.y);
+  const Result<std::int64_t> pixels = ToPixels(twips, twipsPerPixel_.y);
   if (!pixels) return Fail(pixels.error());
   if (*pixels < 0) return Fail(ErrorCode::InvalidPropertyValue);
-  box_.height = std::min(*pixels, kMaxSidePixels);
+  box_.height = *pixels;
   ResizeDrawing();
   return {};
 }
@@ -260,14 +284,62 @@ void CaptionBox::SetVisible(bool visible) {
   visible_ = visible;
 }
 
+CaptionBox::ShownPart CaptionBox::Shown(IntRect windowArea) const {
+  LongRect part =
+      box_.Intersected({windowArea.left, windowArea.top, windowArea.width, windowArea.height});
+  if (part.IsEmpty()) part = {windowArea.left, windowArea.top, 0, 0};
+  part.width = std::min<std::int64_t>(part.width, kMaxSidePixels);
+  part.height = std::min<std::int64_t>(part.height, kMaxSidePixels);
+  // Within the window area, so the narrowing is exact.
+  return {Render(part), {static_cast<int>(part.left), static_cast<int>(part.top)}};
+}
+
 const vistel::Image& CaptionBox::Image() const {
-  if (shownRevision_ != revision_) {
-    shown_ = vistel::Image(box_.width, box_.height, PixelOf(backColor_));
-    const IntRect inside = InsideRect();
-    CopyInto(drawing_, shown_, inside.left, inside.top);
-    if (appearance_ == BoxAppearance::ThreeD) DrawSunkenBevel(shown_);
-    shownRevision_ = revision_;
+  return Render({box_.left, box_.top, std::min<std::int64_t>(box_.width, kMaxSidePixels),
+                 std::min<std::int64_t>(box_.height, kMaxSidePixels)});
+}
+
+const vistel::Image& CaptionBox::Render(LongRect part) const {
+  if (shownRevision_ == revision_ && shownPart_ == part) return shown_;
+  // Every rectangle below is in pixels of the picture (the part's top-left
+  // at 0, 0); each is at most kMaxSidePixels a side where it is drawn.
+  const auto toPicture = [&](LongRect r) { return r.Translated(-part.left, -part.top); };
+  shown_ = vistel::Image(static_cast<int>(part.width), static_cast<int>(part.height),
+                         PixelOf(backColor_));
+  const LongRect picture{0, 0, shown_.Width(), shown_.Height()};
+  const LongRect inside = toPicture(InsideRect().Translated(box_.left, box_.top));
+  const LongRect insideShown = inside.Intersected(picture);
+  vistel::Image scratch;
+  for (const Layer& layer : drawing_) {
+    const LongRect clip =
+        LongRect{inside.left, inside.top, layer.extent.width, layer.extent.height}.Intersected(
+            insideShown);
+    if (clip.IsEmpty()) continue;
+    if (const Pixel* fill = std::get_if<Pixel>(&layer.paint)) {
+      FillRect(shown_, clip, *fill);
+      continue;
+    }
+    const TextRun& run = std::get<TextRun>(layer.paint);
+    // Ink that strays over the border is painted over by the bevel below;
+    // a layer cut down by a resize is drawn aside and copied within its
+    // extent.
+    const bool cut = clip != insideShown;
+    if (cut) scratch = shown_;
+    vistel::Image& target = cut ? scratch : shown_;
+    std::int64_t y = inside.top + run.origin.y;
+    ForEachLine(*run.utf8, [&](std::string_view line) {
+      run.font->DrawText(target, inside.left + run.origin.x, y, line, run.color);
+      y += run.lineHeight;
+    });
+    if (cut) {
+      CopyArea(scratch, shown_,
+               {static_cast<int>(clip.left), static_cast<int>(clip.top),
+                static_cast<int>(clip.width), static_cast<int>(clip.height)});
+    }
   }
+  if (appearance_ == BoxAppearance::ThreeD) DrawSunkenBevel(shown_, toPicture(box_));
+  shownPart_ = part;
+  shownRevision_ = revision_;
   return shown_;
 }
 

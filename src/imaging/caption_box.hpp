@@ -10,6 +10,10 @@
 // twips snaps to the nearest pixel (ties to even) and reads back as that
 // pixel count in twips, as a window-system control's does.
 //
+// The box takes whatever size its text measures, which for a long caption at
+// a large size is far larger than any screen; what is drawn is kept as the
+// drawing operations, and only the part of the box that shows is rendered.
+//
 // Text from the package is Windows-1252 bytes; lines are separated by CR LF.
 #pragma once
 
@@ -18,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 #include "base/error.hpp"
 #include "base/geometry.hpp"
@@ -33,9 +39,12 @@ class CaptionBox {
   // The border of the three-dimensional appearance: a sunken bevel of this
   // many pixels on each side, inside the box's width and height.
   static constexpr int kBevelPixels = 2;
-  // A box side never exceeds this many pixels (more than any screen; it
-  // bounds the drawing a long caption can allocate).
+  // The rendered picture of the box is at most this many pixels a side
+  // (more than any screen), whatever the box's size.
   static constexpr int kMaxSidePixels = 8192;
+  // Positions and sizes beyond this many pixels are an overflow: more than
+  // any caption measures (16 MiB of text at the largest size).
+  static constexpr std::int64_t kMaxPositionPixels = std::int64_t{1} << 40;
 
   // The box starts flat, hidden, empty, white with black text in
   // "MS Sans Serif" 8.25 pt (whatever face that resolves to).
@@ -73,7 +82,8 @@ class CaptionBox {
   // Erases the drawing to the picture (or the fill colour where there is
   // none) and moves the drawing position to the top-left of the inside.
   void Cls();
-  // Width of the widest line and height of all lines, in twips.
+  // Width of the widest line and height of all lines, in twips (single
+  // precision, however long the text).
   float TextWidth(std::string_view text) const;
   float TextHeight(std::string_view text) const;
   // Draws the text at the drawing position, line by line, in the text
@@ -101,9 +111,9 @@ class CaptionBox {
   Status SetTop(float twips);
   Status SetWidth(float twips);
   Status SetHeight(float twips);
-  IntRect PixelRect() const { return box_; }
+  LongRect PixelRect() const { return box_; }
   // The inside (the box without its border), relative to the box.
-  IntRect InsideRect() const;
+  LongRect InsideRect() const;
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
@@ -112,34 +122,66 @@ class CaptionBox {
   void ZOrder() { ++zOrderCount_; }
   std::uint64_t ZOrderCount() const { return zOrderCount_; }
 
-  // The box as it shows: border and drawing, PixelRect() in size.
+  // What shows of the box in `windowArea` (pixels of the show window):
+  // border and drawing where the box overlaps the area, at most
+  // kMaxSidePixels a side, and where that picture lies in the window.
+  struct ShownPart {
+    const vistel::Image& image;
+    IntPoint origin;
+  };
+  ShownPart Shown(IntRect windowArea) const;
+  // The box as it shows from its top-left corner: PixelRect() in size, up to
+  // kMaxSidePixels a side.
   const vistel::Image& Image() const;
-  // Changes whenever Image() may have changed or a repaint is asked for.
+  // Changes whenever the box's pictures may have changed or a repaint is
+  // asked for.
   std::uint64_t Revision() const { return revision_; }
 
  private:
+  // Text drawn by one Print: its lines, one below the other.
+  struct TextRun {
+    std::shared_ptr<const Font> font;
+    std::shared_ptr<const std::string> utf8;  // CR LF-separated lines
+    LongPoint origin;                         // the first line's top-left, in the inside
+    int lineHeight = 0;
+    Pixel color = 0;
+  };
+  // One drawing operation, shown only within `extent` from the inside's
+  // top-left corner: the inside's size when it was drawn, and every smaller
+  // size since (a box keeps what still fits when it is resized).
+  struct Layer {
+    LongSize extent;
+    std::variant<Pixel, TextRun> paint;  // a fill of the extent, or text
+  };
+  using Drawing = std::vector<Layer>;
+
   void ReopenFont();
   void ResizeDrawing();
   void EraseDrawing();
   int BorderPixels() const;
-  Result<int> ToPixels(float twips, float twipsPerPixel) const;
+  Result<std::int64_t> ToPixels(float twips, float twipsPerPixel) const;
+  // Renders `part` of the box (window pixels, within the box) into shown_.
+  const vistel::Image& Render(LongRect part) const;
 
   FontService& fonts_;
   TwipsPerPixel twipsPerPixel_;
   FontRequest font_;
-  std::unique_ptr<Font> openFont_;
+  std::shared_ptr<const Font> openFont_;  // shared with the text drawn in it
   ColorRef foreColor_ = 0x000000;
   ColorRef backColor_ = 0xFFFFFF;
   BoxAppearance appearance_ = BoxAppearance::Flat;
-  IntRect box_{0, 0, 0, 0};
-  vistel::Image drawing_;  // the inside, InsideRect() in size
-  std::optional<vistel::Image> picture_;
-  int currentX_ = 0;  // drawing position in pixels from the inside's corner
-  int currentY_ = 0;
+  LongRect box_{0, 0, 0, 0};
+  // The inside: the fill colour under these layers. A layer comes from each
+  // Print (or from the kept picture), never from the size of a text.
+  Drawing drawing_;
+  std::optional<Drawing> picture_;
+  std::int64_t currentX_ = 0;  // drawing position in pixels from the inside's corner
+  std::int64_t currentY_ = 0;
   bool visible_ = false;
   std::uint64_t zOrderCount_ = 0;
   std::uint64_t revision_ = 0;
   mutable vistel::Image shown_;
+  mutable LongRect shownPart_{};
   mutable std::uint64_t shownRevision_ = ~std::uint64_t{0};
 };
 

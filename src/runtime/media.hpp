@@ -109,10 +109,14 @@ class Font {
   virtual ~Font() = default;
   virtual int LineHeightPixels() const = 0;
   virtual int AscentPixels() const = 0;
-  // Advance width of one line of UTF-8 text.
-  virtual int TextWidthPixels(std::string_view utf8) const = 0;
-  // Draws one line with its top-left corner at (x, y), clipped to the image.
-  virtual void DrawText(Image& target, int x, int y, std::string_view utf8, Pixel color) const = 0;
+  // Advance width of one line of UTF-8 text. 64-bit: a long caption at a
+  // large size is wider than an int counts.
+  virtual std::int64_t TextWidthPixels(std::string_view utf8) const = 0;
+  // Draws one line with its top-left corner at (x, y), clipped to the image;
+  // (x, y) may lie far outside it, so that a part of a long line is drawn
+  // into a picture of only the part that shows.
+  virtual void DrawText(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8,
+                        Pixel color) const = 0;
 };
 
 class FontService {

@@ -45,7 +45,13 @@ const Image& Compositor::Compose(IntSize clientSize) {
   }
   CopyInto(composed_, surface_, {0, 0});
   if (videoShown_) CopyInto(composed_, video_, videoRect_.Origin());
-  if (caption_.Visible()) CopyInto(composed_, caption_.Image(), caption_.PixelRect().Origin());
+  if (caption_.Visible()) {
+    // Only the part of the box in the window is rendered: the box itself may
+    // be far larger than any screen.
+    const CaptionBox::ShownPart part =
+        caption_.Shown({0, 0, composed_.Width(), composed_.Height()});
+    CopyInto(composed_, part.image, part.origin);
+  }
   return composed_;
 }
 

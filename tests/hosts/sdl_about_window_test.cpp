@@ -23,14 +23,15 @@ class CellFont final : public Font {
  public:
   int LineHeightPixels() const override { return 10; }
   int AscentPixels() const override { return 8; }
-  int TextWidthPixels(std::string_view utf8) const override {
-    return static_cast<int>(utf8.size()) * 6;
+  std::int64_t TextWidthPixels(std::string_view utf8) const override {
+    return static_cast<std::int64_t>(utf8.size()) * 6;
   }
-  void DrawText(Image& target, int x, int y, std::string_view utf8, Pixel color) const override {
+  void DrawText(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8,
+                Pixel color) const override {
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-      const int px = x + static_cast<int>(i) * 6;
+      const std::int64_t px = x + static_cast<std::int64_t>(i) * 6;
       if (utf8[i] != ' ' && px >= 0 && y >= 0 && px < target.Width() && y < target.Height()) {
-        target.At(px, y) = color;
+        target.At(static_cast<int>(px), static_cast<int>(y)) = color;
       }
     }
   }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -26,14 +28,21 @@ class CellFont final : public Font {
   }
   int LineHeightPixels() const override { return lineHeight_; }
   int AscentPixels() const override { return lineHeight_ - 2; }
-  int TextWidthPixels(std::string_view utf8) const override { return cell_ * CodePoints(utf8); }
-  void DrawText(Image& target, int x, int y, std::string_view utf8, Pixel color) const override {
-    for (int i = 0; i < CodePoints(utf8); ++i) {
+  std::int64_t TextWidthPixels(std::string_view utf8) const override {
+    return cell_ * CodePoints(utf8);
+  }
+  void DrawText(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8,
+                Pixel color) const override {
+    // Only the cells that reach the picture, as a real font renders only
+    // the glyphs that do.
+    const std::int64_t first = std::max<std::int64_t>(0, (-x - 5) / cell_);
+    const std::int64_t last = std::min(CodePoints(utf8), (target.Width() - x) / cell_ + 1);
+    for (std::int64_t i = first; i < last; ++i) {
       for (int dy = 1; dy <= 7; ++dy) {
         for (int dx = 1; dx <= 4; ++dx) {
-          const int px = x + i * cell_ + dx, py = y + dy;
+          const std::int64_t px = x + i * cell_ + dx, py = y + dy;
           if (px >= 0 && py >= 0 && px < target.Width() && py < target.Height()) {
-            target.At(px, py) = color;
+            target.At(static_cast<int>(px), static_cast<int>(py)) = color;
           }
         }
       }
@@ -41,8 +50,8 @@ class CellFont final : public Font {
   }
 
  private:
-  static int CodePoints(std::string_view utf8) {
-    int count = 0;
+  static std::int64_t CodePoints(std::string_view utf8) {
+    std::int64_t count = 0;
     for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0U) != 0x80U ? 1 : 0;
     return count;
   }
@@ -168,7 +177,7 @@ TEST_F(CaptionBoxTest, ThreeDimensionalBoxIsFourPixelsLargerWithTheTextAtTheInsi
   EXPECT_EQ(box.Width(), static_cast<float>(flat.Width()) * 15.0F + 60.0F);
   EXPECT_EQ(box.Height(), static_cast<float>(flat.Height()) * 15.0F + 60.0F);
   ASSERT_EQ(raised.Extent(), (IntSize{flat.Width() + 4, flat.Height() + 4}));
-  EXPECT_EQ(box.InsideRect(), (IntRect{2, 2, flat.Width(), flat.Height()}));
+  EXPECT_EQ(box.InsideRect(), (LongRect{2, 2, flat.Width(), flat.Height()}));
   // The inside holds exactly the flat box's picture.
   for (int y = 0; y < flat.Height(); ++y) {
     for (int x = 0; x < flat.Width(); ++x) {
@@ -284,9 +293,10 @@ TEST_F(CaptionBoxTest, PlacementSnapsToWholePixelsAndRejectsNonsense) {
   EXPECT_EQ(box.SetTop(1.0e30F).error().code, ErrorCode::Overflow);
   EXPECT_EQ(box.Width(), 3000.0F);
   EXPECT_EQ(box.Top(), 30.0F);
-  // A huge but finite size is bounded, not allocated.
-  ASSERT_TRUE(box.SetHeight(1.0e8F));
-  EXPECT_EQ(box.PixelRect().height, CaptionBox::kMaxSidePixels);
+  // A size larger than any screen is kept as it is; its picture is bounded.
+  ASSERT_TRUE(box.SetHeight(1.5e10F));
+  EXPECT_EQ(box.Height(), 1.5e10F);
+  EXPECT_EQ(box.Image().Extent(), (IntSize{200, CaptionBox::kMaxSidePixels}));
 }
 
 TEST_F(CaptionBoxTest, VisibilityZOrderAndRefreshAreSeenByTheHost) {
@@ -302,6 +312,70 @@ TEST_F(CaptionBoxTest, VisibilityZOrderAndRefreshAreSeenByTheHost) {
   box.ZOrder();
   EXPECT_EQ(box.ZOrderCount(), z + 1);
 }
+
+// ---- Boxes far larger than the screen: sized exactly to their text, but
+// only the part in the window is rendered.
+
+struct HugeCaptionCase {
+  const char* name;
+  int cells;  // the first and the last line: this many letters
+  int lines;  // the others: one letter each
+  bool threeD;
+  bool alignRight;   // the box's right edge on the window's (else its left)
+  bool alignBottom;  // the box's bottom edge on the window's (else its top)
+  IntPoint ink;      // a pixel of the text that shows, in the window
+};
+
+class HugeCaptionTest : public ::testing::TestWithParam<HugeCaptionCase> {};
+
+TEST_P(HugeCaptionTest, KeepsItsExactSizeAndDrawsWhatShows) {
+  const HugeCaptionCase& c = GetParam();
+  constexpr IntRect window{0, 0, 800, 600};
+  CellFontService fonts;
+  CaptionBox box{fonts};
+  ASSERT_TRUE(box.SetFontSize(12.0F));  // 6-pixel cells, 18-pixel lines
+  ASSERT_TRUE(box.SetAppearance(c.threeD ? 1 : 0));
+  box.SetForeColor(MakeColorRef(0, 0, 255));
+  const std::string wide(static_cast<std::size_t>(c.cells), 'x');
+  std::string text = wide;
+  for (int i = 2; i < c.lines; ++i) text += "\r\nx";
+  if (c.lines > 1) text += "\r\n" + wide;
+  SizeToText(box, text);
+  const int border = c.threeD ? 4 : 0;
+  EXPECT_EQ(box.Width(), static_cast<float>(6 * c.cells + border) * 15.0F);
+  EXPECT_EQ(box.Height(), static_cast<float>(18 * c.lines + border) * 15.0F);
+  box.Cls();
+  box.Print(text);
+  ASSERT_TRUE(box.SetLeft(c.alignRight ? 800 * 15.0F - box.Width() : 0.0F));
+  ASSERT_TRUE(box.SetTop(c.alignBottom ? 600 * 15.0F - box.Height() : 0.0F));
+
+  const CaptionBox::ShownPart part = box.Shown(window);
+  const LongRect overlap = box.PixelRect().Intersected({0, 0, 800, 600});
+  EXPECT_EQ(part.origin, (IntPoint{static_cast<int>(overlap.left), static_cast<int>(overlap.top)}));
+  ASSERT_EQ(part.image.Extent(),
+            (IntSize{static_cast<int>(overlap.width), static_cast<int>(overlap.height)}));
+  EXPECT_EQ(part.image.At(c.ink.x - part.origin.x, c.ink.y - part.origin.y), MakePixel(0, 0, 255));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, HugeCaptionTest,
+    ::testing::Values(
+        // 1.2 million pixels wide: the end of the line at the right edge.
+        HugeCaptionCase{"LongLineRightEnd", 200000, 1, false, true, false, {800 - 6 + 1, 1}},
+        // 360,000 pixels tall: the last line at the bottom edge.
+        HugeCaptionCase{"TallTextBottom", 2, 20000, false, false, true, {1, 600 - 18 + 1}},
+        // Both, with the border's two pixels inside the window's corner.
+        HugeCaptionCase{"ThreeDEndOfBoth",
+                        200000,
+                        20000,
+                        true,
+                        true,
+                        true,
+                        {800 - 2 - 6 + 1, 600 - 2 - 18 + 1}},
+        HugeCaptionCase{"ThreeDStartOfBoth", 200000, 20000, true, false, false, {2 + 1, 2 + 1}}),
+    [](const ::testing::TestParamInfo<HugeCaptionCase>& param) {
+      return std::string(param.param.name);
+    });
 
 // ---- With the real fonts.
 
@@ -340,6 +414,29 @@ TEST_F(CaptionBoxFontTest, TwoLinesAreTwiceAsTallAndAsWideAsTheLongerLine) {
   EXPECT_EQ(box.TextHeight("short\r\nthe longer line"), 2 * box.TextHeight("short"));
   EXPECT_EQ(box.TextWidth("short\r\nthe longer line"), box.TextWidth("the longer line"));
   EXPECT_EQ(box.TextHeight("x"), 17 * 15.0F);  // Arial's 12-pt text metric height
+}
+
+// A mebibyte of one letter at the largest size: billions of pixels wide,
+// kept at its width, and its end draws where the box meets the window.
+TEST_F(CaptionBoxFontTest, AMebibyteLineAtTheLargestSizeShowsItsEnd) {
+  box.SetFontName("Arial");
+  ASSERT_TRUE(box.SetFontSize(2160.0F));
+  box.SetForeColor(MakeColorRef(0, 0, 255));
+  const std::string text(std::size_t{1} << 20, 'W');
+  SizeToText(box, text);
+  EXPECT_GT(box.Width(), 15.0F * static_cast<float>(std::numeric_limits<int>::max()));
+  EXPECT_FLOAT_EQ(box.Width(), box.TextWidth(text));
+  box.Cls();
+  box.Print(text);
+  // The right end in the window (to a few hundred pixels: single precision
+  // at this size), the letters' middle height across it.
+  ASSERT_TRUE(box.SetLeft(800 * 15.0F - box.Width()));
+  ASSERT_TRUE(box.SetTop(-1500 * 15.0F));
+  const CaptionBox::ShownPart part = box.Shown({0, 0, 800, 600});
+  EXPECT_GE(part.image.Width(), 400);
+  EXPECT_EQ(part.image.Height(), 600);
+  EXPECT_GT(CountPixels(part.image, MakePixel(0, 0, 255)), 1000);
+  EXPECT_LE(fonts.GlyphCacheInUse().glyphs, 2U);
 }
 
 // Golden picture of a short caption: text has no formula, so the drawing

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "base/text.hpp"
@@ -117,11 +120,11 @@ TEST_F(FontServiceTest, MetricsFollowTheWindowsRuleAndScaleWithSize) {
   EXPECT_EQ(service.OpenFont(dense)->LineHeightPixels(), 36);
 
   const std::string text = "Vistel caption";
-  const int width12 = arial12->TextWidthPixels(text);
-  const int width24 = arial24->TextWidthPixels(text);
+  const std::int64_t width12 = arial12->TextWidthPixels(text);
+  const std::int64_t width24 = arial24->TextWidthPixels(text);
   EXPECT_GT(width12, 0);
   // Whole-pixel advances round per glyph: within one pixel per character.
-  EXPECT_NEAR(width24, 2 * width12, static_cast<int>(text.size()));
+  EXPECT_LE(std::abs(width24 - 2 * width12), static_cast<std::int64_t>(text.size()));
   EXPECT_EQ(arial12->TextWidthPixels(""), 0);
 }
 
@@ -133,7 +136,7 @@ TEST_F(FontServiceTest, BoldIsWiderThanRegular) {
 
 TEST_F(FontServiceTest, AFontOutlivesOtherOpensAndItsService) {
   std::unique_ptr<Font> font;
-  int expected = 0;
+  std::int64_t expected = 0;
   {
     FontconfigFontService local;
     font = local.OpenFont(Request("Arial", 12));
@@ -209,7 +212,7 @@ TEST_F(FontServiceTest, DrawingClipsToTheImage) {
 
 TEST_F(FontServiceTest, InvalidUtf8IsMeasuredAsReplacementCharacters) {
   const auto font = service.OpenFont(Request("Arial", 12));
-  const int replacement = font->TextWidthPixels("\xEF\xBF\xBD");
+  const std::int64_t replacement = font->TextWidthPixels("\xEF\xBF\xBD");
   EXPECT_EQ(font->TextWidthPixels("\xFF"), replacement);
   EXPECT_EQ(font->TextWidthPixels("\xC3"), replacement);              // truncated
   EXPECT_EQ(font->TextWidthPixels("\xE0\x80\x80"), 3 * replacement);  // overlong
@@ -230,6 +233,149 @@ TEST(CoverageBlend, RoundsTheExactMixToNearest) {
             MakePixel(200, 100, 50));
   EXPECT_EQ(BlendCoverage(MakePixel(1, 2, 3), MakePixel(200, 100, 50), 0), MakePixel(1, 2, 3));
 }
+
+// ---- Hostile captions: long lines at the largest size.
+
+std::string Repeated(const std::string& unit, std::size_t times) {
+  std::string text;
+  text.reserve(unit.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+// Every printable ASCII letter once.
+std::string PrintableAscii() {
+  std::string text;
+  for (char c = '!'; c <= '~'; ++c) text += c;
+  return text;
+}
+
+// A line far wider than an int counts in pixels: measured and drawn in 64
+// bits, with no overflow on the way (the sanitizer build checks).
+struct LongLineCase {
+  const char* name;
+  std::string unit;  // repeated `times` times
+  std::size_t times;
+  bool bold;
+};
+
+class LongLineTest : public ::testing::TestWithParam<LongLineCase> {};
+
+TEST_P(LongLineTest, IsMeasuredAndDrawnToItsFarEnd) {
+  const LongLineCase& c = GetParam();
+  FontconfigFontService service;
+  const auto font = service.OpenFont(Request("Arial", 2160, c.bold));
+  const std::string text = Repeated(c.unit, c.times);
+  // Kerning joins one repeat to the next: what two repeats add to twice one.
+  const std::int64_t unit = font->TextWidthPixels(c.unit);
+  const std::int64_t joint = font->TextWidthPixels(c.unit + c.unit) - 2 * unit;
+  const auto times = static_cast<std::int64_t>(c.times);
+  const std::int64_t width = font->TextWidthPixels(text);
+  EXPECT_EQ(width, times * unit + (times - 1) * joint);
+  EXPECT_GT(width, std::int64_t{std::numeric_limits<int>::max()});
+
+  // The line's end drawn into a picture of only the end: ink, from the
+  // last repeat alone.
+  Image end(static_cast<int>(unit) + 40, font->LineHeightPixels(), kWhite);
+  font->DrawText(end, static_cast<std::int64_t>(end.Width()) - width, 0, text, 0);
+  EXPECT_GT(InkOf(end, kWhite).count, 1000);
+  EXPECT_LE(service.GlyphCacheInUse().glyphs, c.unit.size() + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Captions, LongLineTest,
+    ::testing::Values(LongLineCase{"MebibyteOfW", "W", std::size_t{1} << 20, false},
+                      LongLineCase{"BoldWithEuroSigns", "W\xE2\x82\xAC", std::size_t{1} << 20,
+                                   true},
+                      LongLineCase{"KernedPairs", "AV", std::size_t{1} << 20, false}),
+    [](const ::testing::TestParamInfo<LongLineCase>& param) {
+      return std::string(param.param.name);
+    });
+
+// Measuring renders no glyph, and drawing renders only the glyphs whose ink
+// reaches the picture.
+struct CullCase {
+  const char* name;
+  std::int64_t x;  // where the line starts: 0 is the picture's left edge
+  std::int64_t y;
+  std::size_t rendered;  // at most this many glyphs
+  bool draws;            // false: only measured
+};
+
+class GlyphCullTest : public ::testing::TestWithParam<CullCase> {};
+
+TEST_P(GlyphCullTest, RendersOnlyGlyphsWhoseInkReachesThePicture) {
+  const CullCase& c = GetParam();
+  FontconfigFontService service;
+  const auto font = service.OpenFont(Request("Arial", 150));  // 200-pixel em
+  const std::string text = PrintableAscii();
+  const std::int64_t width = font->TextWidthPixels(text);
+  Image picture(300, 300, kWhite);
+  // Negative x counts from the line's end: -1 puts the last pixel at the
+  // picture's left edge.
+  if (c.draws) font->DrawText(picture, c.x < 0 ? c.x - width + 300 : c.x, c.y, text, 0);
+  EXPECT_LE(service.GlyphCacheInUse().glyphs, c.rendered);
+  EXPECT_EQ(InkOf(picture, kWhite).count > 0, c.rendered > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, GlyphCullTest,
+    ::testing::Values(
+        CullCase{"MeasuredOnly", 0, 0, 0, false}, CullCase{"RightOfThePicture", 400, 0, 0, true},
+        CullCase{"FarLeftOfThePicture", std::int64_t{-1} << 40, 0, 0, true},
+        CullCase{"BelowThePicture", 0, 400, 0, true}, CullCase{"AboveThePicture", 0, -400, 0, true},
+        CullCase{"OnlyItsStart", 0, 0, 6, true}, CullCase{"OnlyItsEnd", -1, 0, 6, true}),
+    [](const ::testing::TestParamInfo<CullCase>& param) { return std::string(param.param.name); });
+
+// The rendered glyphs of all faces and sizes stay within the cache's budget
+// in bytes, and what is drawn does not depend on what was evicted.
+struct BudgetCase {
+  const char* name;
+  float points;
+  std::size_t budgetBytes;
+  bool keepsAll;  // the budget holds every glyph drawn
+};
+
+class GlyphBudgetTest : public ::testing::TestWithParam<BudgetCase> {};
+
+TEST_P(GlyphBudgetTest, HoldsAndDrawsTheSameAsAnUnboundedCache) {
+  const BudgetCase& c = GetParam();
+  FontconfigFontService bounded(c.budgetBytes);
+  FontconfigFontService reference(std::size_t{1} << 40);
+  const std::string letters = PrintableAscii().substr(0, 24);
+  std::size_t drawn = 0;
+  // Twice: the second round draws glyphs the first may have evicted.
+  for (int round = 0; round < 2; ++round) {
+    for (const char* face : {"Arial", "Times New Roman"}) {
+      for (const bool bold : {false, true}) {
+        const auto font = bounded.OpenFont(Request(face, c.points, bold));
+        const auto expected = reference.OpenFont(Request(face, c.points, bold));
+        for (const char letter : letters) {
+          const std::string text(1, letter);
+          const auto side = static_cast<int>(font->TextWidthPixels(text)) + 8;
+          Image actual(side, font->LineHeightPixels(), kWhite), wanted = actual;
+          font->DrawText(actual, 4, 0, text, 0);
+          expected->DrawText(wanted, 4, 0, text, 0);
+          ASSERT_EQ(actual, wanted) << face << (bold ? " bold " : " ") << letter;
+          ASSERT_LE(bounded.GlyphCacheInUse().bytes, c.budgetBytes);
+          drawn += round == 0 ? 1 : 0;
+        }
+      }
+    }
+  }
+  if (c.keepsAll) {
+    EXPECT_EQ(bounded.GlyphCacheInUse().glyphs, drawn);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, GlyphBudgetTest,
+    ::testing::Values(BudgetCase{"SmallTextIsKeptWhole", 12.0F, std::size_t{1} << 20, true},
+                      BudgetCase{"LargeGlyphsAreEvicted", 150.0F, std::size_t{1} << 19, false},
+                      BudgetCase{"GlyphsLargerThanTheBudget", 150.0F, 4096, false}),
+    [](const ::testing::TestParamInfo<BudgetCase>& param) {
+      return std::string(param.param.name);
+    });
 
 }  // namespace
 }  // namespace vistel

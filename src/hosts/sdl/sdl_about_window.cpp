@@ -82,7 +82,7 @@ Image DrawAboutPicture(IntSize clientPx, std::span<const AboutLabel> labels, Fon
     }
     int y = 0;
     for (const auto& line : WrapText(*font, label.text, rect.width)) {
-      const int x = label.opaque ? (rect.width - font->TextWidthPixels(line)) / 2 : 0;
+      const std::int64_t x = label.opaque ? (rect.width - font->TextWidthPixels(line)) / 2 : 0;
       font->DrawText(area, x, y, line, kTextColor);
       y += font->LineHeightPixels();
     }

@@ -14,8 +14,12 @@
 namespace vistel {
 namespace {
 
-// Faces kept open for reuse; beyond this the oldest unused ones are closed.
-constexpr std::size_t kMaxCachedFaces = 32;
+// Faces kept open for reuse (each holds a file and its tables; their glyphs
+// are in the shared cache); beyond this the least recently opened unused ones
+// are closed.
+constexpr std::size_t kMaxOpenFaces = 32;
+// Face names resolved through fontconfig, remembered up to this many.
+constexpr std::size_t kMaxResolvedStyles = 1024;
 // Windows accepts font sizes up to 2160 points; beyond that (at 96 ppi) a
 // size only costs memory.
 constexpr int kMaxEmPixels = 2880;
@@ -35,8 +39,11 @@ class FreeTypeFont final : public Font {
   explicit FreeTypeFont(std::shared_ptr<fonts::FreeTypeFace> face) : face_(std::move(face)) {}
   int LineHeightPixels() const override { return face_->LineHeight(); }
   int AscentPixels() const override { return face_->Ascent(); }
-  int TextWidthPixels(std::string_view utf8) const override { return face_->TextWidth(utf8); }
-  void DrawText(Image& target, int x, int y, std::string_view utf8, Pixel color) const override {
+  std::int64_t TextWidthPixels(std::string_view utf8) const override {
+    return face_->TextWidth(utf8);
+  }
+  void DrawText(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8,
+                Pixel color) const override {
     face_->Draw(target, x, y, utf8, color);
   }
 
@@ -53,8 +60,8 @@ class BlankFont final : public Font {
         descent_(static_cast<int>(std::lround(emPixels * 0.212))) {}
   int LineHeightPixels() const override { return ascent_ + descent_; }
   int AscentPixels() const override { return ascent_; }
-  int TextWidthPixels(std::string_view) const override { return 0; }
-  void DrawText(Image&, int, int, std::string_view, Pixel) const override {}
+  std::int64_t TextWidthPixels(std::string_view) const override { return 0; }
+  void DrawText(Image&, std::int64_t, std::int64_t, std::string_view, Pixel) const override {}
 
  private:
   int ascent_;
@@ -67,12 +74,21 @@ struct FontconfigFontService::Impl {
   using StyleKey = std::tuple<std::string, bool, bool>;  // face name, bold, italic
   using FaceKey = std::tuple<std::string, int, int, fonts::Synthesis>;
 
+  struct OpenFace {
+    std::shared_ptr<fonts::FreeTypeFace> face;
+    std::uint64_t lastOpened = 0;
+  };
+
   FcConfig* config = nullptr;
   std::shared_ptr<fonts::FreeTypeLibrary> library = std::make_shared<fonts::FreeTypeLibrary>();
+  std::shared_ptr<fonts::GlyphCache> glyphs;
   std::map<StyleKey, ResolvedFace> resolved;
-  std::map<FaceKey, std::shared_ptr<fonts::FreeTypeFace>> faces;
+  std::map<FaceKey, OpenFace> faces;
+  std::uint64_t opens = 0;
 
-  Impl() : config(FcInitLoadConfigAndFonts()) {}
+  explicit Impl(std::size_t glyphCacheBytes)
+      : config(FcInitLoadConfigAndFonts()),
+        glyphs(std::make_shared<fonts::GlyphCache>(glyphCacheBytes)) {}
   ~Impl() {
     faces.clear();
     if (config != nullptr) FcConfigDestroy(config);
@@ -135,13 +151,23 @@ ResolvedFace FontconfigFontService::Impl::Lookup(const FontRequest& request) {
 }
 
 void FontconfigFontService::Impl::TrimCache() {
-  // Faces that only the cache holds go first; those still in use stay open.
-  for (auto it = faces.begin(); it != faces.end() && faces.size() > kMaxCachedFaces;) {
-    it = it->second.use_count() == 1 ? faces.erase(it) : std::next(it);
+  // Makes room for one more. The least recently opened face that only the
+  // cache holds goes first; faces still in use by a Font stay open.
+  while (faces.size() >= kMaxOpenFaces) {
+    auto oldest = faces.end();
+    for (auto it = faces.begin(); it != faces.end(); ++it) {
+      if (it->second.face.use_count() == 1 &&
+          (oldest == faces.end() || it->second.lastOpened < oldest->second.lastOpened)) {
+        oldest = it;
+      }
+    }
+    if (oldest == faces.end()) return;
+    faces.erase(oldest);
   }
 }
 
-FontconfigFontService::FontconfigFontService() : impl_(std::make_unique<Impl>()) {}
+FontconfigFontService::FontconfigFontService(std::size_t glyphCacheBytes)
+    : impl_(std::make_unique<Impl>(glyphCacheBytes)) {}
 FontconfigFontService::~FontconfigFontService() = default;
 
 ResolvedFace FontconfigFontService::Resolve(const FontRequest& request) {
@@ -149,8 +175,14 @@ ResolvedFace FontconfigFontService::Resolve(const FontRequest& request) {
   auto found = impl_->resolved.find(key);
   if (found != impl_->resolved.end()) return found->second;
   ResolvedFace face = impl_->Lookup(request);
+  // A show may name any number of faces; looking one up again is cheap.
+  if (impl_->resolved.size() >= kMaxResolvedStyles) impl_->resolved.clear();
   impl_->resolved.emplace(std::move(key), face);
   return face;
+}
+
+GlyphCacheUse FontconfigFontService::GlyphCacheInUse() const {
+  return {impl_->glyphs->Bytes(), impl_->glyphs->Glyphs()};
 }
 
 std::unique_ptr<Font> FontconfigFontService::OpenFont(const FontRequest& request) {
@@ -161,13 +193,14 @@ std::unique_ptr<Font> FontconfigFontService::OpenFont(const FontRequest& request
   Impl::FaceKey key{resolved.file, resolved.index, em, synthesis};
   auto found = impl_->faces.find(key);
   if (found == impl_->faces.end()) {
-    auto face =
-        fonts::FreeTypeFace::Open(impl_->library, {resolved.file, resolved.index, em, synthesis});
+    auto face = fonts::FreeTypeFace::Open(impl_->library, impl_->glyphs,
+                                          {resolved.file, resolved.index, em, synthesis});
     if (!face) return std::make_unique<BlankFont>(em);
     impl_->TrimCache();
-    found = impl_->faces.emplace(std::move(key), std::move(face)).first;
+    found = impl_->faces.emplace(std::move(key), Impl::OpenFace{std::move(face)}).first;
   }
-  return std::make_unique<FreeTypeFont>(found->second);
+  found->second.lastOpened = ++impl_->opens;
+  return std::make_unique<FreeTypeFont>(found->second.face);
 }
 
 }  // namespace vistel

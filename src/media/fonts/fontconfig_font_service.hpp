@@ -19,13 +19,17 @@
 // kerning table.
 //
 // Faces are opened once per file, size and style and shared by every Font
-// opened for them; each keeps its glyphs once rendered. Not thread-safe: the
-// engine draws text on its one user-interface thread.
+// opened for them. Measuring renders nothing; drawing renders only the glyphs
+// whose ink reaches the target, and keeps them in one cache over all faces and
+// sizes, bounded in bytes (least recently used out first). Not thread-safe:
+// the engine draws text on its one user-interface thread.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
+#include "base/input_limits.hpp"
 #include "runtime/media.hpp"
 
 namespace vistel {
@@ -39,9 +43,15 @@ struct ResolvedFace {
   bool syntheticItalic = false;
 };
 
+// What the glyph cache holds now.
+struct GlyphCacheUse {
+  std::size_t bytes = 0;  // coverage plus a fixed charge per glyph
+  std::size_t glyphs = 0;
+};
+
 class FontconfigFontService final : public FontService {
  public:
-  FontconfigFontService();
+  explicit FontconfigFontService(std::size_t glyphCacheBytes = limits::kMaxGlyphCacheBytes);
   ~FontconfigFontService() override;
   FontconfigFontService(const FontconfigFontService&) = delete;
   FontconfigFontService& operator=(const FontconfigFontService&) = delete;
@@ -50,6 +60,8 @@ class FontconfigFontService final : public FontService {
 
   // The face a request resolves to, without opening it.
   ResolvedFace Resolve(const FontRequest& request);
+
+  GlyphCacheUse GlyphCacheInUse() const;
 
  private:
   struct Impl;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 #include <utility>
 
 #include "media/fonts/coverage.hpp"
@@ -27,6 +28,9 @@ int ScaleToPixels(long units, int emPixels, int unitsPerEm) {
   const long long half = unitsPerEm / 2;
   return static_cast<int>((scaled + half) / unitsPerEm);
 }
+
+// Glyph metrics kept per face before they are forgotten and measured anew.
+constexpr std::size_t kMaxMetrics = 4096;
 
 bool HasSynthesis(Synthesis all, Synthesis one) {
   return (static_cast<unsigned>(all) & static_cast<unsigned>(one)) != 0;
@@ -84,8 +88,9 @@ FreeTypeLibrary::~FreeTypeLibrary() {
 }
 
 std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary> library,
+                                                 std::shared_ptr<GlyphCache> cache,
                                                  const FaceSpec& recipe) {
-  if (!library || library->Handle() == nullptr || recipe.file.empty()) return nullptr;
+  if (!library || library->Handle() == nullptr || !cache || recipe.file.empty()) return nullptr;
   FT_Face face = nullptr;
   if (FT_New_Face(library->Handle(), recipe.file.c_str(), recipe.index, &face) != 0) return nullptr;
   if (!FT_IS_SCALABLE(face) ||
@@ -93,12 +98,15 @@ std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary
     FT_Done_Face(face);
     return nullptr;
   }
-  return std::shared_ptr<FreeTypeFace>(new FreeTypeFace(std::move(library), face, recipe));
+  return std::shared_ptr<FreeTypeFace>(
+      new FreeTypeFace(std::move(library), std::move(cache), face, recipe));
 }
 
-FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face,
-                           const FaceSpec& recipe)
+FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library,
+                           std::shared_ptr<GlyphCache> cache, FT_Face face, const FaceSpec& recipe)
     : library_(std::move(library)),
+      cache_(std::move(cache)),
+      cacheId_(cache_->NewFaceId()),
       face_(face),
       synthesis_(recipe.synthesis),
       kerning_(FT_HAS_KERNING(face)) {
@@ -122,25 +130,64 @@ FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face fac
 }
 
 FreeTypeFace::~FreeTypeFace() {
+  cache_->DropFace(cacheId_);
   if (face_ != nullptr) FT_Done_Face(face_);
 }
 
-FreeTypeFace::Glyph FreeTypeFace::Render(FT_UInt index) {
-  Glyph glyph;
-  glyph.index = index;
-  if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return glyph;
+bool FreeTypeFace::LoadStyled(FT_UInt index) {
+  if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return false;
   FT_GlyphSlot slot = face_->glyph;
-  glyph.advance = RoundPixels(slot->advance.x);
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
     if (HasSynthesis(synthesis_, Synthesis::Bold)) {
       FT_Outline_EmboldenXY(&slot->outline, emboldenStrength_, 0);
-      glyph.advance += emboldenStrength_ / 64;
     }
     if (HasSynthesis(synthesis_, Synthesis::Oblique)) {
       FT_Matrix shear{0x10000, kObliqueShear, 0, 0x10000};
       FT_Outline_Transform(&slot->outline, &shear);
     }
   }
+  return true;
+}
+
+const FreeTypeFace::Metrics& FreeTypeFace::MetricsFor(char32_t codePoint) {
+  auto found = metrics_.find(codePoint);
+  if (found != metrics_.end()) return found->second;
+  // Captions come in a single-byte code page, so this holds a few hundred
+  // entries; other text cannot make it grow without end.
+  if (metrics_.size() >= kMaxMetrics) metrics_.clear();
+  Metrics metrics;
+  metrics.index = FT_Get_Char_Index(face_, codePoint);
+  if (LoadStyled(metrics.index)) {
+    const FT_GlyphSlot slot = face_->glyph;
+    metrics.advance = RoundPixels(slot->advance.x);
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE) {
+      // No outline to bound: the ink may be anywhere on the line.
+      metrics.inked = true;
+      metrics.inkLeft = metrics.inkBottom = std::numeric_limits<int>::min() / 4;
+      metrics.inkRight = metrics.inkTop = std::numeric_limits<int>::max() / 4;
+    } else {
+      if (HasSynthesis(synthesis_, Synthesis::Bold)) metrics.advance += emboldenStrength_ / 64;
+      if (slot->outline.n_points > 0) {
+        // The rendered bitmap lies within the control box rounded out to
+        // whole pixels; one pixel more each way keeps rounding on the safe
+        // side.
+        FT_BBox box;
+        FT_Outline_Get_CBox(&slot->outline, &box);
+        metrics.inked = true;
+        metrics.inkLeft = static_cast<int>(box.xMin >> 6) - 1;
+        metrics.inkBottom = static_cast<int>(box.yMin >> 6) - 1;
+        metrics.inkRight = static_cast<int>((box.xMax + 63) >> 6) + 1;
+        metrics.inkTop = static_cast<int>((box.yMax + 63) >> 6) + 1;
+      }
+    }
+  }
+  return metrics_.emplace(codePoint, metrics).first->second;
+}
+
+GlyphBitmap FreeTypeFace::Render(FT_UInt index) {
+  GlyphBitmap glyph;
+  if (!LoadStyled(index)) return glyph;
+  FT_GlyphSlot slot = face_->glyph;
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return glyph;
   const FT_Bitmap& bitmap = slot->bitmap;
   if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY || bitmap.buffer == nullptr) return glyph;
@@ -163,13 +210,6 @@ FreeTypeFace::Glyph FreeTypeFace::Render(FT_UInt index) {
   return glyph;
 }
 
-const FreeTypeFace::Glyph& FreeTypeFace::GlyphFor(char32_t codePoint) {
-  auto found = glyphs_.find(codePoint);
-  if (found != glyphs_.end()) return found->second;
-  const FT_UInt index = FT_Get_Char_Index(face_, codePoint);
-  return glyphs_.emplace(codePoint, Render(index)).first->second;
-}
-
 int FreeTypeFace::Kerning(FT_UInt left, FT_UInt right) const {
   if (!kerning_ || left == 0 || right == 0) return 0;
   FT_Vector delta{0, 0};
@@ -178,12 +218,12 @@ int FreeTypeFace::Kerning(FT_UInt left, FT_UInt right) const {
 }
 
 template <class Visit>
-int FreeTypeFace::Layout(std::string_view utf8, Visit&& visit) {
-  int pen = 0;
+std::int64_t FreeTypeFace::Layout(std::string_view utf8, Visit&& visit) {
+  std::int64_t pen = 0;
   FT_UInt previous = 0;
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const Glyph& glyph = GlyphFor(NextCodePoint(utf8, pos));
+    const Metrics& glyph = MetricsFor(NextCodePoint(utf8, pos));
     pen += Kerning(previous, glyph.index);
     visit(glyph, pen);
     pen += glyph.advance;
@@ -192,26 +232,44 @@ int FreeTypeFace::Layout(std::string_view utf8, Visit&& visit) {
   return pen;
 }
 
-int FreeTypeFace::TextWidth(std::string_view utf8) {
-  return Layout(utf8, [](const Glyph&, int) {});
+std::int64_t FreeTypeFace::TextWidth(std::string_view utf8) {
+  return Layout(utf8, [](const Metrics&, std::int64_t) {});
 }
 
-void FreeTypeFace::Draw(Image& target, int x, int y, std::string_view utf8, Pixel color) {
-  const int baseline = y + ascent_;
-  Layout(utf8, [&](const Glyph& glyph, int pen) {
-    const int left = x + pen + glyph.left;
-    const int top = baseline - glyph.top;
-    const int firstRow = std::max(0, -top);
-    const int lastRow = std::min(glyph.rows, target.Height() - top);
-    const int firstColumn = std::max(0, -left);
-    const int lastColumn = std::min(glyph.width, target.Width() - left);
+void FreeTypeFace::Draw(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8,
+                        Pixel color) {
+  const std::int64_t width = target.Width(), height = target.Height();
+  const std::int64_t baseline = y + ascent_;
+  if (width == 0 || height == 0) return;
+  GlyphBitmap uncached;
+  Layout(utf8, [&](const Metrics& metrics, std::int64_t pen) {
+    // A glyph whose ink cannot reach the target is never rendered.
+    const std::int64_t penX = x + pen;
+    if (!metrics.inked || penX + metrics.inkRight <= 0 || penX + metrics.inkLeft >= width ||
+        baseline - metrics.inkBottom <= 0 || baseline - metrics.inkTop >= height) {
+      return;
+    }
+    const GlyphBitmap* glyph = cache_->Find(cacheId_, metrics.index);
+    if (glyph == nullptr) {
+      uncached = Render(metrics.index);
+      glyph = cache_->Insert(cacheId_, metrics.index, std::move(uncached));
+      if (glyph == nullptr) glyph = &uncached;
+    }
+    const std::int64_t left = penX + glyph->left;
+    const std::int64_t top = baseline - glyph->top;
+    // Both within [0, glyph size], so the narrowing is exact.
+    const auto firstRow = static_cast<int>(std::clamp<std::int64_t>(-top, 0, glyph->rows));
+    const auto lastRow = static_cast<int>(std::clamp<std::int64_t>(height - top, 0, glyph->rows));
+    const auto firstColumn = static_cast<int>(std::clamp<std::int64_t>(-left, 0, glyph->width));
+    const auto lastColumn =
+        static_cast<int>(std::clamp<std::int64_t>(width - left, 0, glyph->width));
     for (int row = firstRow; row < lastRow; ++row) {
       const std::uint8_t* coverage =
-          glyph.coverage.data() + static_cast<std::ptrdiff_t>(row) * glyph.width;
-      Pixel* out = target.Row(top + row) + left;
+          glyph->coverage.data() + static_cast<std::ptrdiff_t>(row) * glyph->width;
+      Pixel* out = target.Row(static_cast<int>(top + row));
       for (int column = firstColumn; column < lastColumn; ++column) {
         const std::uint8_t a = coverage[column];
-        if (a != 0) out[column] = BlendCoverage(out[column], color, a);
+        if (a != 0) out[left + column] = BlendCoverage(out[left + column], color, a);
       }
     }
   });

@@ -1,4 +1,4 @@
-// One FreeType face at one pixel size and style, with its glyph cache: the
+// One FreeType face at one pixel size and style, with its glyph metrics: the
 // shared state behind every Font opened for the same file, size and style.
 // Internal to the font service (it is the only place FreeType headers go).
 #pragma once
@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 #include "base/image.hpp"
+#include "media/fonts/glyph_cache.hpp"
 
 namespace vistel::fonts {
 
@@ -41,8 +41,10 @@ struct FaceSpec {
 
 class FreeTypeFace {
  public:
-  // Null when the file cannot be opened as a scalable face.
+  // Null when the file cannot be opened as a scalable face. Rendered glyphs
+  // go into `cache`, shared with the other faces.
   static std::shared_ptr<FreeTypeFace> Open(std::shared_ptr<FreeTypeLibrary> library,
+                                            std::shared_ptr<GlyphCache> cache,
                                             const FaceSpec& recipe);
   ~FreeTypeFace();
   FreeTypeFace(const FreeTypeFace&) = delete;
@@ -50,38 +52,48 @@ class FreeTypeFace {
 
   int LineHeight() const { return ascent_ + descent_; }
   int Ascent() const { return ascent_; }
-  int TextWidth(std::string_view utf8);
+  // 64-bit: a long line at a large size is wider than an int counts.
+  std::int64_t TextWidth(std::string_view utf8);
   // Draws one line; (x, y) is the top-left of the line box (baseline at
-  // y + Ascent()).
-  void Draw(Image& target, int x, int y, std::string_view utf8, Pixel color);
+  // y + Ascent()). Only glyphs whose ink reaches the target are rendered.
+  void Draw(Image& target, std::int64_t x, std::int64_t y, std::string_view utf8, Pixel color);
 
  private:
-  struct Glyph {
+  // What layout needs of a glyph: known without rendering it.
+  struct Metrics {
     FT_UInt index = 0;
     int advance = 0;  // whole pixels
-    int left = 0;     // bitmap offset from the pen, x to the right
-    int top = 0;      // bitmap offset from the baseline, y upwards
-    int width = 0;
-    int rows = 0;
-    std::vector<std::uint8_t> coverage;  // rows x width, no padding
+    bool inked = false;
+    // Where its ink can lie, in whole pixels around the outline: x from the
+    // pen to the right, y from the baseline upwards (bottom < top).
+    int inkLeft = 0;
+    int inkRight = 0;
+    int inkBottom = 0;
+    int inkTop = 0;
   };
 
-  FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, FT_Face face, const FaceSpec& recipe);
-  const Glyph& GlyphFor(char32_t codePoint);
-  Glyph Render(FT_UInt index);
+  FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, std::shared_ptr<GlyphCache> cache,
+               FT_Face face, const FaceSpec& recipe);
+  const Metrics& MetricsFor(char32_t codePoint);
+  // Loads the glyph's outline into the face's slot with the synthesised
+  // style applied; false when it cannot be loaded.
+  bool LoadStyled(FT_UInt index);
+  GlyphBitmap Render(FT_UInt index);
   int Kerning(FT_UInt left, FT_UInt right) const;
-  // Calls visit(glyph, penX) for each character of the line, in order.
+  // Calls visit(metrics, penX) for each character of the line, in order.
   template <class Visit>
-  int Layout(std::string_view utf8, Visit&& visit);
+  std::int64_t Layout(std::string_view utf8, Visit&& visit);
 
   std::shared_ptr<FreeTypeLibrary> library_;
+  std::shared_ptr<GlyphCache> cache_;
+  std::uint64_t cacheId_ = 0;
   FT_Face face_ = nullptr;
   Synthesis synthesis_ = Synthesis::None;
   bool kerning_ = false;
   int ascent_ = 0;
   int descent_ = 0;
   int emboldenStrength_ = 0;  // 26.6
-  std::unordered_map<char32_t, Glyph> glyphs_;
+  std::unordered_map<char32_t, Metrics> metrics_;
 };
 
 // Decodes the next code point of UTF-8 text from `pos`, advancing it; an
