@@ -32,7 +32,8 @@ inline constexpr std::size_t kMaxRegistryEntries = 100000;
 // Input scripts (--input) and show descriptions (vistel-pack build).
 inline constexpr std::uint64_t kMaxInputScriptBytes = std::uint64_t{4} << 20;
 inline constexpr std::uint64_t kMaxShowDescriptionBytes = std::uint64_t{16} << 20;
-// Events of one input script, and how deep its JSON may nest.
+// Events of one input script; how deep the JSON of a script or a show
+// description may nest (they need 1 and 3 levels).
 inline constexpr std::size_t kMaxInputEvents = 100000;
 inline constexpr std::size_t kMaxJsonNesting = 32;
 
