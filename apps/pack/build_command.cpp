@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <span>
 
+#include "base/input_limits.hpp"
 #include "commands.hpp"
 #include "package/show_description.hpp"
 
@@ -10,14 +11,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A show description is a few kilobytes; anything near this is not one.
-constexpr std::uint64_t kMaxDescriptionBytes = std::uint64_t{64} << 20;
-
 Result<std::string> ReadText(FileSystem& files, const std::string& path) {
   auto file = files.OpenRead(path);
   if (!file) return Fail(file.error());
-  if ((*file)->Size() > kMaxDescriptionBytes) {
-    return Fail(ErrorCode::InvalidPackage, "too large for a show description");
+  // A show description is a few kilobytes; the file is refused before it is read.
+  if ((*file)->Size() > limits::kMaxShowDescriptionBytes) {
+    return Fail(ErrorCode::InvalidPackage,
+                "too large for a show description: " + std::to_string((*file)->Size()) +
+                    " bytes, more than " + std::to_string(limits::kMaxShowDescriptionBytes));
   }
   std::string text(static_cast<std::size_t>((*file)->Size()), '\0');
   auto buffer = std::as_writable_bytes(std::span(text));

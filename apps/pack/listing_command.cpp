@@ -1,9 +1,11 @@
 // inspect: every field of every record, by the records' field names.
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "base/text.hpp"
 #include "commands.hpp"
@@ -39,23 +41,67 @@ Json RecordObject(const Record& record, const Table& table) {
   return object;
 }
 
-Json PackageJson(const Package& package) {
-  Json root = Json::object();
-  root["PackageFileName"] = package.PackageFileName;  // a native path, not ANSI text
-  root["ConfigOffset"] = package.ConfigOffset;
+std::string Dumped(const Json& value, int indent = -1) {
+  return value.dump(indent, ' ', false, Json::error_handler_t::replace);
+}
+
+// The JSON document is written as it goes, one record at a time, exactly as
+// dumping the whole document with an indent of 2 would write it: a package
+// of thousands of screens never stands in memory as one document.
+class JsonListing {
+ public:
+  explicit JsonListing(std::ostream& out) : out_(out) {}
+
+  void Member(std::string_view name, const Json& value) {
+    Open(name);
+    out_ << Dumped(value);
+  }
+
+  template <class Record, class Table>
+  void Records(std::string_view name, const std::vector<Record>& records, const Table& table) {
+    Open(name);
+    if (records.empty()) {
+      out_ << "[]";
+      return;
+    }
+    out_ << "[\n";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      // Each line of the record, indented by the two levels it lies at.
+      const std::string text = Dumped(RecordObject(records[i], table), 2);
+      std::size_t from = 0;
+      while (from < text.size()) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        out_ << "    " << std::string_view(text).substr(from, end - from);
+        if (end < text.size()) out_ << '\n';
+        from = end + 1;
+      }
+      out_ << (i + 1 < records.size() ? ",\n" : "\n");
+    }
+    out_ << "  ]";
+  }
+
+  void Close() { out_ << (first_ ? "{}" : "\n}") << "\n"; }
+
+ private:
+  void Open(std::string_view name) {
+    out_ << (first_ ? "{\n" : ",\n") << "  " << Dumped(Json(std::string(name))) << ": ";
+    first_ = false;
+  }
+
+  std::ostream& out_;
+  bool first_ = true;
+};
+
+void PrintJson(std::ostream& out, const Package& package) {
+  JsonListing listing(out);
+  listing.Member("PackageFileName", package.PackageFileName);  // a native path, not ANSI text
+  listing.Member("ConfigOffset", package.ConfigOffset);
   for (const GlobalField& field : kGlobalFields) {
-    root[std::string(field.name)] = FieldValue(package.Global, field.member);
+    listing.Member(field.name, FieldValue(package.Global, field.member));
   }
-  Json tracks = Json::array();
-  for (const AudioTrack& track : package.AudioTracks)
-    tracks.push_back(RecordObject(track, kAudioFields));
-  root["AudioTracks"] = std::move(tracks);
-  Json screens = Json::array();
-  for (const ScreenSettings& screen : package.Screens) {
-    screens.push_back(RecordObject(screen, kScreenFields));
-  }
-  root["Screens"] = std::move(screens);
-  return root;
+  listing.Records("AudioTracks", package.AudioTracks, kAudioFields);
+  listing.Records("Screens", package.Screens, kScreenFields);
+  listing.Close();
 }
 
 // One "name value" line; texts are shown as JSON strings so that line breaks
@@ -64,27 +110,25 @@ void PrintFields(std::ostream& out, const Json& object, std::string_view indent)
   std::size_t width = 0;
   for (const auto& [key, value] : object.items()) width = std::max(width, key.size());
   for (const auto& [key, value] : object.items()) {
-    out << indent << std::left << std::setw(static_cast<int>(width)) << key << "  "
-        << value.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+    out << indent << std::left << std::setw(static_cast<int>(width)) << key << "  " << Dumped(value)
+        << "\n";
   }
 }
 
-void PrintListing(std::ostream& out, const Package& package, const Json& root) {
+// Record by record, like the JSON.
+void PrintListing(std::ostream& out, const Package& package) {
   out << "Package file   " << package.PackageFileName << "\n"
       << "Config offset  " << package.ConfigOffset << "\n\n[GLOBAL]\n";
-  Json global = Json::object();
-  for (const GlobalField& field : kGlobalFields)
-    global[std::string(field.name)] = root[std::string(field.name)];
-  PrintFields(out, global, "  ");
+  PrintFields(out, RecordObject(package.Global, kGlobalFields), "  ");
   out << "\nAudio tracks: " << package.AudioTracks.size() << "\n";
   for (std::size_t i = 0; i < package.AudioTracks.size(); ++i) {
     out << "  track " << i << "\n";
-    PrintFields(out, root["AudioTracks"][i], "    ");
+    PrintFields(out, RecordObject(package.AudioTracks[i], kAudioFields), "    ");
   }
   out << "\nScreens: " << package.Screens.size() << "\n";
   for (std::size_t i = 0; i < package.Screens.size(); ++i) {
     out << "  screen " << i << "\n";
-    PrintFields(out, root["Screens"][i], "    ");
+    PrintFields(out, RecordObject(package.Screens[i], kScreenFields), "    ");
   }
 }
 
@@ -101,11 +145,10 @@ int RunInspect(const std::vector<std::string>& args, std::string_view /*selfPath
   const auto files = MakeNativeFileSystem();
   const auto loaded = LoadPackageForTool(*files, parsed->positionals.front());
   if (!loaded) return kExitProblem;
-  const Json root = PackageJson(loaded->package);
   if (parsed->flags.contains("--json")) {
-    std::cout << root.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    PrintJson(std::cout, loaded->package);
   } else {
-    PrintListing(std::cout, loaded->package, root);
+    PrintListing(std::cout, loaded->package);
   }
   return kExitOk;
 }

@@ -26,10 +26,16 @@ inline constexpr std::size_t kMaxTracks = 10000;
 inline constexpr std::size_t kMaxRegistryKeyDepth = 512;
 inline constexpr std::size_t kMaxRegistryNameChars = 255;
 inline constexpr std::uint64_t kMaxRegistryFileBytes = std::uint64_t{8} << 20;
+// Keys and values of a registry file together: some 80 bytes an entry.
+inline constexpr std::size_t kMaxRegistryEntries = 100000;
 
 // Input scripts (--input) and show descriptions (vistel-pack build).
 inline constexpr std::uint64_t kMaxInputScriptBytes = std::uint64_t{4} << 20;
 inline constexpr std::uint64_t kMaxShowDescriptionBytes = std::uint64_t{16} << 20;
+// Events of one input script; how deep the JSON of a script or a show
+// description may nest (they need 1 and 3 levels).
+inline constexpr std::size_t kMaxInputEvents = 100000;
+inline constexpr std::size_t kMaxJsonNesting = 32;
 
 // The glyph cache of the caption box, in bytes of rendered glyphs, over all
 // faces and sizes together: about what the visible glyphs of eight

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/input_limits.hpp"
+
 namespace vistel {
 namespace {
 
@@ -172,6 +174,34 @@ std::string_view TrimBlanks(std::string_view text) {
   if (first == std::string_view::npos) return {};
   const std::size_t last = text.find_last_not_of(' ');
   return text.substr(first, last - first + 1);
+}
+
+std::string InputExcerpt(std::string_view text) {
+  const bool cut = text.size() > limits::kMaxQuotedInputChars;
+  if (cut) {
+    std::size_t end = limits::kMaxQuotedInputChars;
+    // Back to the start of a UTF-8 sequence that the cut would split.
+    for (std::size_t back = 0; back < 3 && end > 0; ++back) {
+      if ((static_cast<unsigned char>(text[end]) & 0xC0U) != 0x80U) break;
+      --end;
+    }
+    text = text.substr(0, end);
+  }
+  std::string excerpt;
+  excerpt.reserve(text.size() + 3);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      constexpr std::string_view kDigits = "0123456789ABCDEF";
+      excerpt += "\\x";
+      excerpt += kDigits[byte >> 4U];
+      excerpt += kDigits[byte & 0xFU];
+    } else {
+      excerpt += c;
+    }
+  }
+  if (cut) excerpt += "...";
+  return excerpt;
 }
 
 }  // namespace vistel

@@ -21,6 +21,7 @@
 
 #include "base/conversions.hpp"
 #include "base/error.hpp"
+#include "base/input_limits.hpp"
 #include "package/fields.hpp"
 #include "package/reader.hpp"
 
@@ -218,6 +219,7 @@ expected<void, PackageProblem> ParseConfiguration(std::string_view text, Package
 
   std::vector<AudioTrack> tracks;
   for (lines.SplitCurrent(fields); fields[0] == kAudioSection; lines.SplitCurrent(fields)) {
+    if (tracks.size() == limits::kMaxTracks) return unexpected(PackageProblem::TooManyTracks);
     AudioTrack& track = tracks.emplace_back();
     for (const AudioField& field : kAudioFields) {
       StoreField(statements, track, field.member, fields[field.field]);
@@ -236,7 +238,10 @@ expected<void, PackageProblem> ParseConfiguration(std::string_view text, Package
   // group is filled as far as its lines exist.
   std::vector<ScreenSettings> screens;
   GroupFields group;
-  while (lines.HasLineAfter()) ReadScreenGroup(statements, lines, group, screens.emplace_back());
+  while (lines.HasLineAfter()) {
+    if (screens.size() == limits::kMaxScreens) return unexpected(PackageProblem::TooManyScreens);
+    ReadScreenGroup(statements, lines, group, screens.emplace_back());
+  }
   if (screens.empty()) return unexpected(PackageProblem::NoScreenGroup);
 
   package.Global = std::move(global);

@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "base/input_limits.hpp"
+
 namespace vistel {
 namespace {
 
@@ -59,9 +61,17 @@ std::string_view DescribePackageProblem(PackageProblem problem) {
     case PackageProblem::TrailerOutOfRange:
       return "the trailer's configuration offset is beyond 2147483647 or past the trailer";
     case PackageProblem::ConfigurationTooLarge:
+      static_assert(limits::kMaxConfigurationBytes == 16 << 20);
       return "the configuration text is larger than 16 MiB";
     case PackageProblem::NoScreenGroup:
       return "the configuration text has no screen group after its audio lines";
+    case PackageProblem::TooManyTracks:
+      static_assert(limits::kMaxTracks == 10000);
+      return "the configuration text has more than 10000 audio lines; no show plays that many";
+    case PackageProblem::TooManyScreens:
+      static_assert(limits::kMaxScreens == 10000);
+      return "the configuration text has more than 10000 screen groups (every line after the "
+             "last group, empty or not, makes another screen); no show has that many";
   }
   return "unknown package problem";
 }
@@ -79,7 +89,7 @@ expected<void, PackageProblem> ReadPackageFile(InputFile& file, Package& package
   if (*configOffset > trailerOffset) return unexpected(PackageProblem::TrailerOutOfRange);
 
   const std::uint64_t textLength = trailerOffset - *configOffset;
-  if (textLength > kMaxConfigurationBytes) {
+  if (textLength > limits::kMaxConfigurationBytes) {
     return unexpected(PackageProblem::ConfigurationTooLarge);
   }
   std::string text(static_cast<std::size_t>(textLength), '\0');

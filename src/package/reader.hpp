@@ -25,11 +25,6 @@ inline constexpr std::string_view kInvalidPackageMessage =
 
 inline constexpr std::uint64_t kTrailerLength = 20;
 
-// The largest configuration text the reader accepts. A real show needs some
-// 300 bytes per screen, so this allows over 50,000 screens while keeping what
-// a hostile file can make the reader allocate (records included) bounded.
-inline constexpr std::uint64_t kMaxConfigurationBytes = std::uint64_t{16} << 20;
-
 // Why a package cannot be read; the player shows one message for all of them,
 // vistel-pack check names them.
 enum class PackageProblem {
@@ -38,8 +33,10 @@ enum class PackageProblem {
   ShorterThanTrailer,
   TrailerNotDigits,
   TrailerOutOfRange,      // beyond a signed 32-bit value, or past the trailer itself
-  ConfigurationTooLarge,  // larger than any real show; refused before allocating
+  ConfigurationTooLarge,  // over limits::kMaxConfigurationBytes; refused before allocating
   NoScreenGroup,          // no non-empty line after the audio lines
+  TooManyTracks,          // over limits::kMaxTracks audio lines
+  TooManyScreens,         // over limits::kMaxScreens screen groups
 };
 std::string_view DescribePackageProblem(PackageProblem problem);
 
@@ -47,8 +44,10 @@ std::string_view DescribePackageProblem(PackageProblem problem);
 // trailer) into package.Global, AudioTracks and Screens. A field that is
 // missing or cannot be converted leaves its target as it was: the previous
 // value of a global setting, 0 / "" / False in a record (the record lists are
-// rebuilt from empty). Fails only when the text has no screen group after the
-// audio lines; then the package is left untouched. `afterAudioLine` runs after
+// rebuilt from empty). Fails when the text has no screen group after the
+// audio lines, or more tracks or screens than the limits allow (every empty
+// line would be a screen of zeros, a whole record for two bytes); then the
+// package is left untouched. `afterAudioLine` runs after
 // each audio line is stored (the player pumps pending messages there).
 expected<void, PackageProblem> ParseConfiguration(
     std::string_view text, Package& package, const std::function<void()>& afterAudioLine = nullptr);

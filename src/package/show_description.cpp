@@ -12,6 +12,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/input_limits.hpp"
 #include "base/text.hpp"
 #include "package/fields.hpp"
 
@@ -50,10 +51,14 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 
 unexpected<Error> UnknownKey(const std::string& where, std::string_view key,
                              const std::vector<std::string_view>& known) {
-  std::string message = "unknown key \"" + std::string(key) + "\"";
+  constexpr std::size_t kMaxTypoEdits = 3;  // more is no longer a typo
+  std::string message = "unknown key \"" + InputExcerpt(key) + "\"";
   std::string_view best;
-  std::size_t bestDistance = 4;  // more than three edits is no longer a typo
+  std::size_t bestDistance = kMaxTypoEdits + 1;
   for (std::string_view name : known) {
+    // A key that much longer than a name is no typo of it, and comparing it
+    // letter by letter would cost its length times the name's.
+    if (key.size() > name.size() + kMaxTypoEdits) continue;
     const std::size_t d = EditDistance(key, name);
     if (d < bestDistance) {
       bestDistance = d;
@@ -355,12 +360,31 @@ Status ParseTrack(const Json& object, std::size_t index, const std::filesystem::
 
 // JSON itself lets a key repeat (the last one wins); here that would hide a
 // mistake, so the parse records every object's keys and flags a repeat.
+//
+// It also keeps the parse within what a show can need: the JSON nests only
+// limits::kMaxJsonNesting deep, and holds no more values than one per field
+// of the largest show a package holds, so that a few megabytes of "[" or
+// "{}," cannot make a document of gigabytes. Past either, the parse stops.
 class RepeatedKeyWatch {
  public:
-  bool operator()(int /*depth*/, Json::parse_event_t event, Json& parsed) {
+  // How the parse was stopped.
+  struct Stopped {
+    std::string message;
+  };
+
+  bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
+    if (++values_ > kMaxValues) {
+      throw Stopped{"more than " + std::to_string(kMaxValues) +
+                    " values; the largest show a package holds has fewer"};
+    }
     switch (event) {
       case Json::parse_event_t::object_start:
-        keys_.emplace_back();
+      case Json::parse_event_t::array_start:
+        if (static_cast<std::size_t>(depth) >= limits::kMaxJsonNesting) {
+          throw Stopped{"nested more than " + std::to_string(limits::kMaxJsonNesting) +
+                        " levels deep"};
+        }
+        if (event == Json::parse_event_t::object_start) keys_.emplace_back();
         break;
       case Json::parse_event_t::object_end:
         if (!keys_.empty()) keys_.pop_back();
@@ -379,6 +403,12 @@ class RepeatedKeyWatch {
   const std::optional<std::string>& Repeated() const { return repeated_; }
 
  private:
+  // Every field of every screen and track, their media and their braces.
+  static constexpr std::size_t kMaxValues =
+      2 * (limits::kMaxScreens * (kScreenFields.size() + 4) +
+           limits::kMaxTracks * (kAudioFields.size() + 2) + kGlobalFields.size() + 8);
+
+  std::size_t values_ = 0;
   std::vector<std::set<std::string>> keys_;
   std::optional<std::string> repeated_;
 };
@@ -430,15 +460,27 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
     root = Json::parse(json.begin(), json.end(), std::ref(watch), /*allow_exceptions=*/true,
                        /*ignore_comments=*/true);
   } catch (const Json::parse_error& e) {
-    // what() starts with the library's own tag in brackets.
+    // what() starts with the library's own tag in brackets, and may end with
+    // the whole bad token.
     std::string message = e.what();
     if (const auto close = message.find("] "); close != std::string::npos) {
       message.erase(0, close + 2);
     }
+    constexpr std::string_view kLastRead = "; last read: '";
+    if (const auto token = message.find(kLastRead); token != std::string::npos) {
+      const std::size_t start = token + kLastRead.size();
+      const std::size_t end = message.back() == '\'' ? message.size() - 1 : message.size();
+      message = message.substr(0, start) +
+                InputExcerpt(std::string_view(message).substr(start, end - start)) + "'";
+    }
     return Invalid("", "not valid JSON: " + message);
+  } catch (const RepeatedKeyWatch::Stopped& stopped) {
+    return Invalid("", "not a show description: " + stopped.message);
   }
-  if (watch.Repeated())
-    return Invalid("", "the key \"" + *watch.Repeated() + "\" appears twice in one object");
+  if (watch.Repeated()) {
+    return Invalid(
+        "", "the key \"" + InputExcerpt(*watch.Repeated()) + "\" appears twice in one object");
+  }
   if (!root.is_object()) return Invalid("", "expected an object at the top, got " + TypeName(root));
 
   const std::filesystem::path base(std::string{baseFolder});
@@ -455,6 +497,10 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
   if (root.contains("tracks")) {
     const Json& tracks = root["tracks"];
     if (!tracks.is_array()) return Invalid("tracks", "expected an array, got " + TypeName(tracks));
+    if (tracks.size() > limits::kMaxTracks) {
+      return Invalid("tracks", std::to_string(tracks.size()) + " tracks; a package holds at most " +
+                                   std::to_string(limits::kMaxTracks));
+    }
     for (std::size_t i = 0; i < tracks.size(); ++i) {
       if (auto s = ParseTrack(tracks[i], i, base, plan); !s) return Fail(s.error());
     }
@@ -464,6 +510,11 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
   const Json& screens = root["screens"];
   if (!screens.is_array()) return Invalid("screens", "expected an array, got " + TypeName(screens));
   if (screens.empty()) return Invalid("screens", "a show needs at least one screen");
+  if (screens.size() > limits::kMaxScreens) {
+    return Invalid("screens", std::to_string(screens.size()) +
+                                  " screens; a package holds at most " +
+                                  std::to_string(limits::kMaxScreens));
+  }
   for (std::size_t i = 0; i < screens.size(); ++i) {
     if (auto s = ParseScreen(screens[i], i, base, plan); !s) return Fail(s.error());
   }

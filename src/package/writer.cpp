@@ -12,6 +12,7 @@
 #include <utility>
 #include <variant>
 
+#include "base/input_limits.hpp"
 #include "package/fields.hpp"
 #include "package/reader.hpp"
 
@@ -22,8 +23,6 @@ constexpr char kFieldSeparator = '\xFF';
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 constexpr std::uint64_t kLongMax = std::numeric_limits<std::int32_t>::max();
-// CurrentTrack, the playlist's index, is 16-bit.
-constexpr std::size_t kMaxTracks = std::numeric_limits<std::int16_t>::max();
 
 unexpected<Error> Invalid(std::string text) {
   return Fail(ErrorCode::InvalidPackage, std::move(text));
@@ -212,9 +211,14 @@ std::string FormatTrailer(std::int32_t configOffset) {
 
 Result<std::string> FormatConfiguration(const Package& package) {
   if (package.Screens.empty()) return Invalid("the show has no screens; it needs at least one");
-  if (package.AudioTracks.size() > kMaxTracks) {
+  // What the reader would refuse is not written.
+  if (package.AudioTracks.size() > limits::kMaxTracks) {
     return Invalid("the show has " + std::to_string(package.AudioTracks.size()) +
-                   " tracks; the player plays at most " + std::to_string(kMaxTracks));
+                   " tracks; the player plays at most " + std::to_string(limits::kMaxTracks));
+  }
+  if (package.Screens.size() > limits::kMaxScreens) {
+    return Invalid("the show has " + std::to_string(package.Screens.size()) +
+                   " screens; the player shows at most " + std::to_string(limits::kMaxScreens));
   }
   std::string text;
   if (auto s = AppendGlobalLine(package.Global, text); !s) return Fail(s.error());
@@ -224,9 +228,9 @@ Result<std::string> FormatConfiguration(const Package& package) {
   for (std::size_t i = 0; i < package.Screens.size(); ++i) {
     if (auto s = AppendScreenGroup(package.Screens[i], i, text); !s) return Fail(s.error());
   }
-  if (text.size() > kMaxConfigurationBytes) {
+  if (text.size() > limits::kMaxConfigurationBytes) {
     return Invalid("the configuration text would be " + std::to_string(text.size()) +
-                   " bytes, more than the " + std::to_string(kMaxConfigurationBytes) +
+                   " bytes, more than the " + std::to_string(limits::kMaxConfigurationBytes) +
                    " bytes the reader accepts");
   }
   return text;

@@ -7,10 +7,18 @@
 // their order of creation. A hive can be made read-only or inaccessible to
 // exercise the failure paths of callers (a user without rights to HKLM).
 // Not thread-safe: the core runs on one thread.
+//
+// Keys form a tree in which each key holds only its own name, so a deep key
+// costs its depth in nodes, not a copy of its path per level. Paths are
+// bounded as on Windows: at most limits::kMaxRegistryKeyDepth names, each of
+// at most limits::kMaxRegistryNameChars characters.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +36,19 @@ struct RegValue {
 };
 
 // One key, as the file writer walks them: its root, its path below the root
-// ("" for the root itself) and its values.
+// ("" for the root itself), its values and whether it has sub-keys.
 struct RegKeyView {
   RegHive hive = 0;
-  const std::string& path;
+  std::string_view path;
   const std::vector<RegValue>& values;
+  bool hasSubKeys = false;
+};
+
+// A key copied out with its full path (see MemoryRegistry::Keys).
+struct RegKeyCopy {
+  RegHive hive = 0;
+  std::string path;
+  std::vector<RegValue> values;
 };
 
 enum class HiveAccess {
@@ -41,12 +57,22 @@ enum class HiveAccess {
   Denied,    // every open or create fails with access denied
 };
 
+// Whether a sub-key path can name a key: no empty name (leading, trailing or
+// doubled "\"), no name longer than limits::kMaxRegistryNameChars, no more
+// than limits::kMaxRegistryKeyDepth names. "" (the root) is valid.
+enum class RegPathProblem { None, EmptyName, NameTooLong, TooDeep };
+RegPathProblem CheckRegPath(std::string_view subKey);
+
 class MemoryRegistry final : public RegistryApi {
  public:
+  MemoryRegistry();
+  ~MemoryRegistry() override;
+  MemoryRegistry(MemoryRegistry&&) noexcept;
+  MemoryRegistry& operator=(MemoryRegistry&&) noexcept;
+
   // RegistryApi. Known roots are HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,
   // HKEY_LOCAL_MACHINE and HKEY_USERS; any other gives ERROR_INVALID_HANDLE.
-  // A path with an empty component (leading, trailing or doubled "\") gives
-  // ERROR_INVALID_PARAMETER.
+  // A path that CheckRegPath refuses gives ERROR_INVALID_PARAMETER.
   std::int32_t OpenKey(RegHive hive, std::string_view subKey, std::uint32_t access,
                        RegKeyHandle& key) override;
   std::int32_t CreateKey(RegHive hive, std::string_view subKey, std::uint32_t access,
@@ -68,36 +94,45 @@ class MemoryRegistry final : public RegistryApi {
                                    std::string_view valueName) const;
   bool HasKey(RegHive hive, std::string_view subKey) const;
 
-  // Every key, roots first, then by path (a key's sub-keys right after it).
-  // The views refer into the registry and are valid until it next changes.
-  std::vector<RegKeyView> Keys() const;
+  // Adds every key and value of `other` (values of the same name replace
+  // these), leaving `other` empty. Linear in the size of `other`.
+  void MergeFrom(MemoryRegistry&& other);
 
+  // Visits every key, roots first (a root only once it holds a value or was
+  // put), then in tree order: a key's sub-keys right after it, by name. The
+  // view is valid during the call only; its path is built as the walk goes.
+  void ForEachKey(const std::function<void(const RegKeyView&)>& visit) const;
+
+  // Every key as ForEachKey visits them, copied: for tests and inspection of
+  // small registries, since each copy holds the key's whole path.
+  std::vector<RegKeyCopy> Keys() const;
+
+  // Keys below the roots plus values: what the registry holds.
+  std::size_t EntryCount() const { return entries_; }
   std::size_t OpenHandleCount() const { return handles_.size(); }
 
  private:
-  struct Key {
-    std::string path;  // as first spelled
-    std::vector<RegValue> values;
-  };
-  struct KeyId {
-    RegHive hive = 0;
-    std::string folded;  // lower-case path, "\" as the lowest character for tree order
-    friend auto operator<=>(const KeyId&, const KeyId&) = default;
-  };
+  struct Node;
   struct Handle {
-    KeyId id;
+    RegHive hive = 0;
+    Node* node = nullptr;
     std::uint32_t access = 0;
   };
 
   std::int32_t Open(RegHive hive, std::string_view subKey, std::uint32_t access, bool create,
                     RegKeyHandle& handle);
-  Key* Ensure(const KeyId& id, std::string_view subKey);
+  Node* RootOf(RegHive hive) const;
+  Node* Find(RegHive hive, std::string_view subKey) const;
+  Node* Ensure(RegHive hive, std::string_view subKey);
+  void Put(Node& node, RegValue value);
+  void Merge(Node& into, Node& from);
   HiveAccess AccessOf(RegHive hive) const;
 
-  std::map<KeyId, Key> keys_;
+  std::array<std::unique_ptr<Node>, 4> roots_;
   std::map<RegKeyHandle, Handle> handles_;
   std::map<RegHive, HiveAccess> access_;
   RegKeyHandle nextHandle_ = 0x100;
+  std::size_t entries_ = 0;
 };
 
 }  // namespace vistel

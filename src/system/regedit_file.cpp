@@ -6,15 +6,15 @@
 #include <span>
 #include <vector>
 
+#include "base/input_limits.hpp"
+#include "base/text.hpp"
+
 namespace vistel {
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kWrapColumn = 80;
-// A registry file is small; refuse anything that could not be one rather than
-// allocate whatever size a damaged file claims.
-constexpr std::uint64_t kMaxFileBytes = 64U << 20U;
 
 constexpr std::array<RegHive, 4> kHives = {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine,
                                            kHkeyUsers};
@@ -148,42 +148,45 @@ void AppendValue(std::string& out, const RegValue& value) {
 // ---------------------------------------------------------------- reading
 
 struct LogicalLine {
-  std::size_t number = 0;
+  std::size_t number = 0;  // of the entry's first line
   std::string text;
 };
 
-// Splits into lines (LF or CR LF), drops blank and comment lines and joins
-// continuation lines, keeping the number of each entry's first line.
-std::vector<LogicalLine> SplitLines(std::string_view text) {
-  std::vector<LogicalLine> lines;
-  bool continuing = false;
-  std::size_t number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = TrimRight(line);
-    if (continuing) {
-      lines.back().text += TrimLeft(line);
-    } else {
-      const std::string_view content = TrimLeft(line);
-      if (content.empty() || content.front() == ';') continue;
-      lines.push_back(LogicalLine{number, std::string(content)});
-    }
-    // Only value lines continue; a key line ends with "]".
-    std::string& current = lines.back().text;
-    continuing = !current.empty() && current.back() == '\\' && current.front() != '[';
-    if (continuing) current.pop_back();
-  }
-  return lines;
-}
+// The entries of the text one by one: lines split at LF (or CR LF), blank
+// and comment lines dropped, continuation lines joined. Only the line at hand
+// is held, so reading costs the longest entry, not the whole file again.
+class LogicalLines {
+ public:
+  explicit LogicalLines(std::string_view text) : rest_(text) {}
 
-struct PendingEntry {
-  RegHive hive = 0;
-  std::string path;
-  std::optional<RegValue> value;  // none: the key line itself
+  bool Next(LogicalLine& out) {
+    bool continuing = false;
+    while (!rest_.empty()) {
+      const std::size_t end = rest_.find('\n');
+      std::string_view line = rest_.substr(0, end);
+      rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+      ++number_;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      line = TrimRight(line);
+      if (continuing) {
+        out.text += TrimLeft(line);
+      } else {
+        const std::string_view content = TrimLeft(line);
+        if (content.empty() || content.front() == ';') continue;
+        out.number = number_;
+        out.text.assign(content);
+      }
+      // Only value lines continue; a key line ends with "]".
+      continuing = !out.text.empty() && out.text.back() == '\\' && out.text.front() != '[';
+      if (!continuing) return true;
+      out.text.pop_back();
+    }
+    return continuing;  // a continuation at the very end ends the entry
+  }
+
+ private:
+  std::string_view rest_;
+  std::size_t number_ = 0;
 };
 
 class LineParser {
@@ -250,36 +253,37 @@ std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view text) {
 
 class RegeditReader {
  public:
+  // `base` entries are in the registry the file is read into already.
+  explicit RegeditReader(std::size_t base) : base_(base) {}
+
   expected<void, RegeditParseError> Read(std::string_view text) {
     if (StartsWithNoCase(text, "\xEF\xBB\xBF")) text.remove_prefix(3);
-    const std::vector<LogicalLine> lines = SplitLines(text);
-    if (lines.empty() || lines.front().text != kHeader) {
-      const std::size_t at = lines.empty() ? 1 : lines.front().number;
-      if (!lines.empty() && StartsWithNoCase(lines.front().text, "Windows Registry Editor")) {
-        return Error(at, "only REGEDIT4 files are supported, not \"" + lines.front().text + "\"");
+    LogicalLines lines(text);
+    LogicalLine line;
+    if (!lines.Next(line) || line.text != kHeader) {
+      const std::size_t at = line.number == 0 ? 1 : line.number;
+      if (StartsWithNoCase(line.text, "Windows Registry Editor")) {
+        return Error(at,
+                     "only REGEDIT4 files are supported, not \"" + InputExcerpt(line.text) + "\"");
       }
       return Error(at, "the file does not start with \"REGEDIT4\"");
     }
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      line_ = lines[i].number;
+    while (lines.Next(line)) {
+      line_ = line.number;
       // A lone "\" continues into nothing.
-      if (lines[i].text.empty()) return Error("a continuation line continues nothing");
-      auto status =
-          lines[i].text.front() == '[' ? KeyLine(lines[i].text) : ValueLine(lines[i].text);
+      if (line.text.empty()) return Error("a continuation line continues nothing");
+      auto status = line.text.front() == '[' ? KeyLine(line.text) : ValueLine(line.text);
       if (!status) return status;
+      if (base_ + staged_.EntryCount() > limits::kMaxRegistryEntries) {
+        return Error("the registry would hold more than " +
+                     std::to_string(limits::kMaxRegistryEntries) + " keys and values");
+      }
     }
     return {};
   }
 
-  void Apply(MemoryRegistry& registry) {
-    for (PendingEntry& entry : entries_) {
-      if (entry.value) {
-        registry.PutValue(entry.hive, entry.path, std::move(*entry.value));
-      } else {
-        registry.PutKey(entry.hive, entry.path);
-      }
-    }
-  }
+  // What was read, to be merged into the registry once all of it is sound.
+  MemoryRegistry& Staged() { return staged_; }
 
  private:
   unexpected<RegeditParseError> Error(std::size_t line, std::string message) const {
@@ -306,15 +310,25 @@ class RegeditReader {
       if (rootName.size() == HiveName(h).size() && StartsWithNoCase(rootName, HiveName(h)))
         hive = h;
     }
-    if (!hive) return Error("unknown root key \"" + std::string(rootName) + "\"");
-    if (slash != std::string_view::npos &&
-        (path.empty() || path.back() == '\\' || path.find("\\\\") != std::string_view::npos)) {
-      return Error("the key path \"" + std::string(full) + "\" has an empty part");
+    if (!hive) return Error("unknown root key \"" + InputExcerpt(rootName) + "\"");
+    const std::string quoted = "\"" + InputExcerpt(full) + "\"";
+    switch (slash == std::string_view::npos ? RegPathProblem::None
+            : path.empty()                  ? RegPathProblem::EmptyName
+                                            : CheckRegPath(path)) {
+      case RegPathProblem::None:
+        break;
+      case RegPathProblem::EmptyName:
+        return Error("the key path " + quoted + " has an empty part");
+      case RegPathProblem::NameTooLong:
+        return Error("the key path " + quoted + " has a name longer than " +
+                     std::to_string(limits::kMaxRegistryNameChars) + " characters");
+      case RegPathProblem::TooDeep:
+        return Error("the key path " + quoted + " is more than " +
+                     std::to_string(limits::kMaxRegistryKeyDepth) + " keys deep");
     }
-    hive_ = *hive;
-    path_ = std::string(path);
-    haveKey_ = true;
-    entries_.push_back(PendingEntry{hive_, path_, std::nullopt});
+    if (haveKey_) staged_.CloseKey(key_);
+    staged_.PutKey(*hive, path);
+    haveKey_ = staged_.CreateKey(*hive, path, kKeyAllAccess, key_) == kErrorSuccess;
     return {};
   }
 
@@ -364,24 +378,26 @@ class RegeditReader {
     } else {
       return Error("expected a quoted string, dword: or hex: after \"=\"");
     }
-    entries_.push_back(PendingEntry{hive_, path_, std::move(value)});
+    staged_.SetValue(key_, value.name, value.type, value.data);
     return {};
   }
 
-  std::vector<PendingEntry> entries_;
+  std::size_t base_ = 0;
+  MemoryRegistry staged_;
   std::size_t line_ = 0;
   bool haveKey_ = false;
-  RegHive hive_ = 0;
-  std::string path_;
+  RegKeyHandle key_ = 0;
 };
 
 Result<std::string> ReadWholeFile(FileSystem& files, std::string_view path) {
   auto file = files.OpenRead(path);
   if (!file) return Fail(file.error());
   const std::uint64_t size = (*file)->Size();
-  if (size > kMaxFileBytes) {
+  if (size > limits::kMaxRegistryFileBytes) {
     return Fail(ErrorCode::InvalidProcedureCall,
-                "registry file " + std::string(path) + " is too large to be a registry file");
+                "registry file " + std::string(path) + " has " + std::to_string(size) +
+                    " bytes, more than the " + std::to_string(limits::kMaxRegistryFileBytes) +
+                    " a registry file may have");
   }
   std::string text(static_cast<std::size_t>(size), '\0');
   std::size_t done = 0;
@@ -403,20 +419,34 @@ std::string RegeditParseError::ToText() const {
 }
 
 expected<void, RegeditParseError> ParseRegedit(std::string_view text, MemoryRegistry& registry) {
-  RegeditReader reader;
+  RegeditReader reader(registry.EntryCount());
   auto status = reader.Read(text);
   if (!status) return status;
-  reader.Apply(registry);
+  registry.MergeFrom(std::move(reader.Staged()));
   return {};
 }
 
 Result<std::string> FormatRegedit(const MemoryRegistry& registry) {
+  // What the next start would refuse is not written: the old file stays.
+  if (registry.EntryCount() > limits::kMaxRegistryEntries) {
+    return Fail(ErrorCode::InvalidProcedureCall,
+                "the registry holds " + std::to_string(registry.EntryCount()) +
+                    " keys and values, more than the " +
+                    std::to_string(limits::kMaxRegistryEntries) + " a registry file may hold");
+  }
   std::string out(kHeader);
   out += kCrLf;
-  for (const RegKeyView& key : registry.Keys()) {
+  std::optional<Error> error;
+  registry.ForEachKey([&](const RegKeyView& key) {
+    if (error) return;
+    // A key without values that has sub-keys is implied by their lines (the
+    // reader creates every parent), so a deep key is written once, not once
+    // per level.
+    if (key.values.empty() && key.hasSubKeys) return;
     if (HasLineBreak(key.path)) {
-      return Fail(ErrorCode::InvalidProcedureCall,
-                  "a registry key name holds a line break, which a REGEDIT4 file cannot carry");
+      error = Error(ErrorCode::InvalidProcedureCall,
+                    "a registry key name holds a line break, which a REGEDIT4 file cannot carry");
+      return;
     }
     out += kCrLf;
     out += '[';
@@ -429,13 +459,21 @@ Result<std::string> FormatRegedit(const MemoryRegistry& registry) {
     out += kCrLf;
     for (const RegValue& value : key.values) {
       if (HasLineBreak(value.name)) {
-        return Fail(ErrorCode::InvalidProcedureCall,
-                    "a registry value name holds a line break, which a REGEDIT4 file cannot "
-                    "carry");
+        error = Error(ErrorCode::InvalidProcedureCall,
+                      "a registry value name holds a line break, which a REGEDIT4 file cannot "
+                      "carry");
+        return;
       }
       AppendValue(out, value);
     }
-  }
+    if (out.size() > limits::kMaxRegistryFileBytes) {
+      error =
+          Error(ErrorCode::InvalidProcedureCall, "the registry would make a file of more than " +
+                                                     std::to_string(limits::kMaxRegistryFileBytes) +
+                                                     " bytes, more than a registry file may have");
+    }
+  });
+  if (error) return Fail(*error);
   out += kCrLf;
   return out;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/input_limits.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {
@@ -76,6 +77,42 @@ TEST(InputScript, ErrorsNameTheLineAndTheProblem) {
             "input line 1: \"x\" out of range: 1e+300");
 }
 
+// Junk of any size ends in a short message and costs no more than its bytes:
+// a message quotes an excerpt of the bad input, JSON nests only so deep, and
+// the number of events is bounded.
+TEST(InputScript, HostileScriptsEndInAShortMessage) {
+  const std::string huge(1 << 20, 'A');
+  std::string ones;
+  for (std::size_t i = 0; i < huge.size() / 2; ++i) ones += "1,";
+  const std::string event = R"({"t":1,"ev":"key","code":65})"
+                            "\n";
+  std::string tooMany;
+  for (std::size_t i = 0; i <= limits::kMaxInputEvents; ++i) tooMany += event;
+  const struct {
+    const char* what;
+    std::string text;
+    std::string says;
+  } cases[] = {
+      {"a huge text where a number belongs", R"({"t":1,"ev":"key","code":")" + huge + "\"}",
+       "\"code\" must be a number, got \"AAAA"},
+      {"a huge event name", R"({"t":1,"ev":")" + huge + "\"}", "unknown \"ev\" \"AAAA"},
+      {"a huge array where a number belongs", R"({"t":[)" + ones + "1]}",
+       "\"t\" must be a number, got an array"},
+      {"deep nesting", std::string(huge.size(), '[') + std::string(huge.size(), ']'), "nest"},
+      {"deep nesting in an unknown field",
+       R"({"t":1,"ev":"key","code":1,"x":)" + std::string(huge.size(), '[') +
+           std::string(huge.size(), ']') + "}",
+       "nest"},
+      {"more events than the limit", tooMany, std::to_string(limits::kMaxInputEvents)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string error = ErrorOf(c.text);
+    EXPECT_NE(error.find(c.says), std::string::npos) << error.substr(0, 300);
+    EXPECT_LT(error.size(), 200U) << "the message repeats the input";
+  }
+}
+
 TEST(InputScript, ReadFromAFileAndMissingFileIsAnError) {
   const auto path = std::filesystem::temp_directory_path() / "vistel_input_script_test.jsonl";
   {
@@ -87,6 +124,14 @@ TEST(InputScript, ReadFromAFileAndMissingFileIsAnError) {
   auto events = ReadInputScript(path.string());
   ASSERT_FALSE(events);
   EXPECT_EQ(events.error().description, path.string() + ": input line 2: not valid JSON");
+
+  // Larger than any script: refused by its size, before it is read.
+  std::filesystem::resize_file(path, limits::kMaxInputScriptBytes + 1);
+  events = ReadInputScript(path.string());
+  ASSERT_FALSE(events);
+  EXPECT_NE(events.error().description.find(std::to_string(limits::kMaxInputScriptBytes)),
+            std::string::npos)
+      << events.error().description;
   std::filesystem::remove(path);
   EXPECT_FALSE(ReadInputScript(path.string()));
 }

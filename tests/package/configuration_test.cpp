@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "base/input_limits.hpp"
 #include "package/fields.hpp"
 #include "package/reader.hpp"
 #include "package_fixtures.hpp"
@@ -310,6 +311,46 @@ TEST(ParseConfiguration, TextsWithoutAScreenGroupAreRefusedAndChangeNothing) {
     EXPECT_EQ(package.Global.SaverTitle, "before");
     EXPECT_EQ(package.Screens.size(), 2U);
     EXPECT_TRUE(package.AudioTracks.empty());
+  }
+}
+
+// Empty lines after a group each make a screen of zeros, so a few bytes a
+// screen would cost a whole record each; more screens or tracks than the
+// limits is refused, naming the limit, and changes nothing.
+TEST(ParseConfiguration, MoreScreensOrTracksThanTheLimitsAreRefused) {
+  const std::string audio = Text({Line({"[AUDIO-FILE]", "1", "1", "a.mid", "0"})});
+  std::string tracksAtLimit = Text({GlobalLine()});
+  for (std::size_t i = 0; i < limits::kMaxTracks; ++i) tracksAtLimit += audio;
+  const auto emptyLines = [](std::size_t count) {
+    std::string lines;
+    for (std::size_t i = 0; i < count; ++i) lines += "\r\n";
+    return lines;
+  };
+  const std::string screen = Text({GlobalLine()}) + Group("0");
+  const struct {
+    const char* what;
+    std::string text;
+    bool refused;
+    std::size_t limit;
+  } cases[] = {
+      {"screens at the limit", screen + emptyLines((limits::kMaxScreens - 1) * 5), false, 0},
+      {"empty lines past the screen limit", screen + emptyLines(limits::kMaxScreens * 5), true,
+       limits::kMaxScreens},
+      {"tracks at the limit", tracksAtLimit + Group("0"), false, 0},
+      {"tracks past the limit", tracksAtLimit + audio + Group("0"), true, limits::kMaxTracks},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Package package;
+    package.Global.SaverTitle = "before";
+    const auto result = ParseConfiguration(c.text, package);
+    ASSERT_EQ(!result.has_value(), c.refused);
+    if (!c.refused) continue;
+    EXPECT_NE(DescribePackageProblem(result.error()).find(std::to_string(c.limit)),
+              std::string::npos)
+        << DescribePackageProblem(result.error());
+    EXPECT_EQ(package.Global.SaverTitle, "before");
+    EXPECT_TRUE(package.Screens.empty());
   }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "base/input_limits.hpp"
 #include "package/fields.hpp"
 
 namespace vistel {
@@ -147,6 +148,41 @@ TEST(ShowDescription, MistakesAreReportedWithTheirPlace) {
     const std::string error = ErrorOf(c.json);
     EXPECT_NE(error.find(c.message), std::string::npos)
         << "for " << c.json << "\nexpected a message with: " << c.message << "\ngot: " << error;
+  }
+}
+
+// A description is a stranger's file too: its mistakes are told in a short
+// message (a long key is neither quoted whole nor compared with every known
+// name letter by letter), and no more screens or tracks than a package holds.
+TEST(ShowDescription, HostileDescriptionsEndInAShortMessage) {
+  const std::string longKey(200000, 'k');
+  const auto many = [](std::size_t count, const std::string& element) {
+    std::string list = "[";
+    for (std::size_t i = 0; i < count; ++i) list += (i ? "," : "") + element;
+    return list + "]";
+  };
+  const struct {
+    const char* what;
+    std::string json;
+    std::string says;
+  } cases[] = {
+      {"a long unknown key", R"({"screens": [{")" + longKey + R"(": 1}]})", "unknown key \"kkkk"},
+      {"a long repeated key", "{\"" + longKey + "\": 1, \"" + longKey + "\": 2}", "appears twice"},
+      {"a long bad literal", R"({"screens": )" + longKey + "}", "not valid JSON"},
+      {"deep nesting", std::string(100000, '[') + std::string(100000, ']'), "nest"},
+      {"more screens than a package holds",
+       R"({"screens": )" + many(limits::kMaxScreens + 1, "{}") + "}",
+       std::to_string(limits::kMaxScreens)},
+      {"more tracks than a package holds",
+       R"({"screens": [{}], "tracks": )" + many(limits::kMaxTracks + 1, R"({"TrackLength": 1})") +
+           "}",
+       std::to_string(limits::kMaxTracks)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string error = ErrorOf(c.json);
+    EXPECT_NE(error.find(c.says), std::string::npos) << error.substr(0, 300);
+    EXPECT_LT(error.size(), 200U) << "the message repeats the input";
   }
 }
 

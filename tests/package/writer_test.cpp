@@ -17,6 +17,7 @@
 #include <variant>
 
 #include "base/conversions.hpp"
+#include "base/input_limits.hpp"
 #include "package/fields.hpp"
 #include "package/reader.hpp"
 #include "package_fixtures.hpp"
@@ -154,7 +155,7 @@ TEST(FormatConfiguration, TextsThatWouldBreakTheLayoutAreRefusedByName) {
   struct Case {
     const char* what;
     void (*spoil)(Package&);
-    const char* named;
+    std::string named;
   };
   const Case cases[] = {
       {"0xFF",
@@ -177,7 +178,10 @@ TEST(FormatConfiguration, TextsThatWouldBreakTheLayoutAreRefusedByName) {
       {"infinite Single", [](Package& p) { p.Screens[1].ImageScale = INFINITY; },
        "screens[1].ImageScale"},
       {"no screens", [](Package& p) { p.Screens.clear(); }, "at least one"},
-      {"too many tracks", [](Package& p) { p.AudioTracks.resize(32768); }, "32767"},
+      {"too many tracks", [](Package& p) { p.AudioTracks.resize(limits::kMaxTracks + 1); },
+       "at most " + std::to_string(limits::kMaxTracks)},
+      {"too many screens", [](Package& p) { p.Screens.resize(limits::kMaxScreens + 1); },
+       "at most " + std::to_string(limits::kMaxScreens)},
   };
   for (const Case& c : cases) {
     Package package;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/input_limits.hpp"
+
 namespace vistel {
 namespace {
 
@@ -82,6 +84,27 @@ TEST_F(MemoryRegistryTest, ErrorCodesAsAdvapi32GivesThem) {
   EXPECT_EQ(registry_.OpenHandleCount(), 0U);
 }
 
+// Windows' own bounds: 512 levels, 255 characters a name; one more of either
+// is refused like any other malformed path, and creates nothing.
+TEST_F(MemoryRegistryTest, PathsBeyondWindowsLimitsAreInvalidParameters) {
+  const auto path = [](std::size_t depth, std::size_t nameChars) {
+    std::string p(nameChars, 'k');
+    for (std::size_t i = 1; i < depth; ++i) p += "\\" + std::string(nameChars, 'k');
+    return p;
+  };
+  const std::string deepest = path(limits::kMaxRegistryKeyDepth, 2);
+  const std::string longest = path(2, limits::kMaxRegistryNameChars);
+  registry_.CloseKey(Create(kHkeyCurrentUser, deepest));
+  registry_.CloseKey(Create(kHkeyCurrentUser, longest));
+  for (const std::string& bad : {deepest + "\\k", path(2, limits::kMaxRegistryNameChars + 1)}) {
+    RegKeyHandle key = 0;
+    EXPECT_EQ(registry_.CreateKey(kHkeyUsers, bad, kKeyAllAccess, key), kErrorInvalidParameter);
+    EXPECT_EQ(registry_.OpenKey(kHkeyCurrentUser, bad, kKeyRead, key), kErrorInvalidParameter);
+    EXPECT_FALSE(registry_.PutKey(kHkeyUsers, bad));
+  }
+  EXPECT_FALSE(registry_.HasKey(kHkeyUsers, "k"));
+}
+
 TEST_F(MemoryRegistryTest, ReadOnlyHiveRefusesWriteAccessOnly) {
   ASSERT_TRUE(registry_.PutValue(kHkeyLocalMachine, "Software\\A", {"V", kRegSz, kAbc}));
   registry_.SetHiveAccess(kHkeyLocalMachine, HiveAccess::ReadOnly);
@@ -107,10 +130,11 @@ TEST_F(MemoryRegistryTest, KeysListInTreeOrderByRoot) {
   registry_.PutKey(kHkeyCurrentUser, "A\\Z");
   registry_.PutKey(kHkeyCurrentUser, "a\\b");
   std::vector<std::string> seen;
-  for (const RegKeyView& key : registry_.Keys()) {
+  for (const RegKeyCopy& key : registry_.Keys()) {
     seen.push_back(std::string(HiveName(key.hive)) + ":" + key.path);
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"HKEY_CURRENT_USER:A", "HKEY_CURRENT_USER:a\\b",
+  // Each name keeps the spelling it was created with: "a\\b" lies below "A".
+  EXPECT_EQ(seen, (std::vector<std::string>{"HKEY_CURRENT_USER:A", "HKEY_CURRENT_USER:A\\b",
                                             "HKEY_CURRENT_USER:A\\Z", "HKEY_CURRENT_USER:a b",
                                             "HKEY_LOCAL_MACHINE:Software"}));
   EXPECT_FALSE(registry_.PutKey(0x1, "X")) << "an unknown root is refused";

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/input_limits.hpp"
 #include "system/system_fakes.hpp"
+#include "tools/heap_in_use.hpp"
 
 namespace vistel {
 namespace {
@@ -30,7 +32,7 @@ std::vector<std::uint8_t> Sz(std::string_view text) {
 // Every key and value as one comparable text.
 std::string Dump(const MemoryRegistry& registry) {
   std::ostringstream out;
-  for (const RegKeyView& key : registry.Keys()) {
+  for (const RegKeyCopy& key : registry.Keys()) {
     out << HiveName(key.hive) << '\\' << key.path << '\n';
     for (const RegValue& value : key.values) {
       out << "  " << value.name << " type " << value.type << ':';
@@ -47,6 +49,8 @@ std::string Format(const MemoryRegistry& registry) {
   return text ? *text : std::string();
 }
 
+// Parents without values are left out: the reader creates them from their
+// sub-keys' lines.
 TEST(RegeditFormat, WritesTheRegedit4LayoutWithCrLf) {
   MemoryRegistry registry;
   registry.PutValue(kHkeyCurrentUser, "Control Panel\\Desktop",
@@ -59,13 +63,9 @@ TEST(RegeditFormat, WritesTheRegedit4LayoutWithCrLf) {
   EXPECT_EQ(Format(registry),
             "REGEDIT4\r\n"
             "\r\n"
-            "[HKEY_CURRENT_USER\\Control Panel]\r\n"
-            "\r\n"
             "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
             "\"ScreenSaveUsePassword\"=dword:00000001\r\n"
             "\"Wallpaper\"=\"C:\\\\WINDOWS\\\\say \\\"hi\\\".bmp\"\r\n"
-            "\r\n"
-            "[HKEY_LOCAL_MACHINE\\Software]\r\n"
             "\r\n"
             "[HKEY_LOCAL_MACHINE\\Software\\X]\r\n"
             "@=\"default\"\r\n"
@@ -249,6 +249,98 @@ TEST(RegeditRead, DamagedFilesNeverCrash) {
     if (!parsed) {
       EXPECT_GT(parsed.error().line, 0U);
     }
+  }
+}
+
+// A key path of `depth` names of `nameChars` characters each.
+std::string DeepPath(std::size_t depth, std::size_t nameChars) {
+  std::string path;
+  for (std::size_t i = 0; i < depth; ++i) {
+    if (i > 0) path += '\\';
+    path += std::string(nameChars, static_cast<char>('a' + i % 26));
+  }
+  return path;
+}
+
+std::string KeyFile(const std::string& path) {
+  return "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + path + "]\r\n\"v\"=\"1\"\r\n";
+}
+
+// The deepest and longest key Windows allows costs about its text, held and
+// written back: no copy of the path per level.
+TEST(RegeditLimits, DeepestKeyCostsItsTextNotItsDepthTimesItsText) {
+  const std::string text =
+      KeyFile(DeepPath(limits::kMaxRegistryKeyDepth, limits::kMaxRegistryNameChars));
+  const std::size_t before = testing::HeapInUse();
+  MemoryRegistry registry;
+  auto parsed = ParseRegedit(text, registry);
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().ToText();
+  const std::size_t held = testing::HeapInUse() - before;
+  EXPECT_LT(held, 8 * text.size())
+      << "the registry holds " << held << " bytes for a " << text.size() << "-byte file";
+
+  const std::string written = Format(registry);
+  EXPECT_LT(written.size(), 2 * text.size());
+  MemoryRegistry again;
+  ASSERT_TRUE(ParseRegedit(written, again).has_value()) << "the next start reads it";
+  EXPECT_EQ(Dump(again), Dump(registry));
+}
+
+TEST(RegeditLimits, PathsBeyondWindowsLimitsAreRefusedWithAShortMessage) {
+  const struct {
+    std::string path;
+    std::string says;
+  } cases[] = {
+      {DeepPath(limits::kMaxRegistryKeyDepth + 1, 1), "512"},
+      {DeepPath(20000, 1), "512"},
+      {DeepPath(3, limits::kMaxRegistryNameChars + 1), "255"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.says);
+    MemoryRegistry registry;
+    auto parsed = ParseRegedit(KeyFile(c.path), registry);
+    ASSERT_FALSE(parsed.has_value()) << "a path Windows cannot hold was accepted";
+    EXPECT_EQ(parsed.error().line, 3U);
+    EXPECT_NE(parsed.error().message.find(c.says), std::string::npos) << parsed.error().message;
+    EXPECT_LT(parsed.error().message.size(), 200U) << "the message quotes the whole path";
+    EXPECT_TRUE(registry.Keys().empty());
+  }
+}
+
+TEST(RegeditLimits, FileWithMoreEntriesThanTheLimitIsRefused) {
+  std::string text = "REGEDIT4\r\n";
+  for (std::size_t i = 0; i <= limits::kMaxRegistryEntries; ++i) {
+    text += "[HKEY_USERS\\k" + std::to_string(i) + "]\r\n";
+  }
+  MemoryRegistry registry;
+  auto parsed = ParseRegedit(text, registry);
+  ASSERT_FALSE(parsed.has_value());
+  EXPECT_NE(parsed.error().message.find(std::to_string(limits::kMaxRegistryEntries)),
+            std::string::npos)
+      << parsed.error().message;
+}
+
+// Whatever the player holds at exit, the file it writes is one that the next
+// start reads; what could not be read back is not written at all.
+TEST(RegeditLimits, WriteBackNeverMakesAFileTheNextStartRefuses) {
+  const std::size_t bigValue = limits::kMaxRegistryFileBytes / 3 + 1;  // "xx," per byte
+  MemoryRegistry big;
+  big.PutValue(kHkeyCurrentUser, "K", {"Blob", kRegBinary, std::vector<std::uint8_t>(bigValue)});
+  MemoryRegistry many;
+  for (std::size_t i = 0; i <= limits::kMaxRegistryEntries; ++i) {
+    many.PutKey(kHkeyUsers, "k" + std::to_string(i));
+  }
+  for (const MemoryRegistry* registry : {&big, &many}) {
+    MemoryFiles files;
+    files.files["reg.txt"] = "REGEDIT4\r\n";
+    auto saved = SaveRegeditFile(files, "reg.txt", *registry);
+    if (!saved) {
+      EXPECT_EQ(files.files["reg.txt"], "REGEDIT4\r\n") << "the old file stays";
+      continue;
+    }
+    EXPECT_LE(files.files["reg.txt"].size(), limits::kMaxRegistryFileBytes);
+    MemoryRegistry loaded;
+    EXPECT_TRUE(LoadRegeditFile(files, "reg.txt", loaded).has_value());
   }
 }
 

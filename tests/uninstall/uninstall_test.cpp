@@ -53,7 +53,7 @@ TEST_F(UninstallTest, FirstRegistrationCreatesTheListAndWritesTheEntry) {
   ASSERT_TRUE(registry_.HasKey(kHkeyLocalMachine, kKey));
   const auto keys = registry_.Keys();
   const auto entry =
-      std::find_if(keys.begin(), keys.end(), [](const RegKeyView& k) { return k.path == kKey; });
+      std::find_if(keys.begin(), keys.end(), [](const RegKeyCopy& k) { return k.path == kKey; });
   ASSERT_NE(entry, keys.end());
   std::vector<std::string> names;
   for (const RegValue& v : entry->values) names.push_back(v.name);

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
+
+#include "base/input_limits.hpp"
+#include "base/text.hpp"
 
 namespace vistel {
 namespace {
@@ -21,6 +23,31 @@ unexpected<Error> LineError(std::size_t line, const std::string& message) {
               "input line " + std::to_string(line) + ": " + message);
 }
 
+// A field's value as a message shows it: a number or a text as written (an
+// excerpt of a long one), a list or an object by its kind only.
+std::string Shown(const json& value) {
+  if (value.is_structured()) return std::string(value.is_array() ? "an array" : "an object");
+  return InputExcerpt(value.dump());
+}
+
+// The parse of one line keeps only the top-level fields (the event reads
+// nothing deeper, so what lies deeper is dropped as it is read) and stops at
+// a nesting no event needs: a line of "[[[[" costs its bytes, not a document.
+struct NestedTooDeep {};
+bool KeepTopLevel(int depth, json::parse_event_t event, json& /*parsed*/) {
+  const bool opens =
+      event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+  if (opens && static_cast<std::size_t>(depth) >= limits::kMaxJsonNesting) throw NestedTooDeep{};
+  return depth <= 1 || event == json::parse_event_t::object_end ||
+         event == json::parse_event_t::array_end;
+}
+
+unexpected<Error> TooLarge(std::uint64_t bytes) {
+  return Fail(ErrorCode::InvalidProcedureCall,
+              "the input script has " + std::to_string(bytes) + " bytes, more than the " +
+                  std::to_string(limits::kMaxInputScriptBytes) + " a script may have");
+}
+
 // A required number field within [low, high].
 Result<double> NumberField(const json& object, const char* name, double low, double high,
                            std::size_t line) {
@@ -29,11 +56,11 @@ Result<double> NumberField(const json& object, const char* name, double low, dou
     return LineError(line, std::string("missing \"") + name + "\"");
   }
   if (!it->is_number()) {
-    return LineError(line, std::string("\"") + name + "\" must be a number, got " + it->dump());
+    return LineError(line, std::string("\"") + name + "\" must be a number, got " + Shown(*it));
   }
   const double value = it->get<double>();
   if (!std::isfinite(value) || value < low || value > high) {
-    return LineError(line, std::string("\"") + name + "\" out of range: " + it->dump());
+    return LineError(line, std::string("\"") + name + "\" out of range: " + Shown(*it));
   }
   return value;
 }
@@ -78,7 +105,8 @@ Result<InputEvent> ParseEvent(const json& object, std::size_t line) {
     if (!code) return Fail(code.error());
     event.action = KeyPressInput{*code};
   } else {
-    return LineError(line, "unknown \"ev\" \"" + kind + "\" (expected mousemove, key or click)");
+    return LineError(
+        line, "unknown \"ev\" \"" + InputExcerpt(kind) + "\" (expected mousemove, key or click)");
   }
   return event;
 }
@@ -86,6 +114,7 @@ Result<InputEvent> ParseEvent(const json& object, std::size_t line) {
 }  // namespace
 
 Result<std::vector<InputEvent>> ParseInputScript(std::string_view text) {
+  if (text.size() > limits::kMaxInputScriptBytes) return TooLarge(text.size());
   std::vector<InputEvent> events;
   std::size_t lineNumber = 0;
   std::size_t start = 0;
@@ -96,10 +125,20 @@ Result<std::vector<InputEvent>> ParseInputScript(std::string_view text) {
     start = end == std::string_view::npos ? text.size() : end + 1;
     ++lineNumber;
     if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
-    const json object = json::parse(line.begin(), line.end(), nullptr, /*allow_exceptions=*/false);
+    json object;
+    try {
+      object = json::parse(line.begin(), line.end(), KeepTopLevel, /*allow_exceptions=*/false);
+    } catch (const NestedTooDeep&) {
+      return LineError(lineNumber, "nested more than " + std::to_string(limits::kMaxJsonNesting) +
+                                       " levels deep");
+    }
     if (object.is_discarded()) return LineError(lineNumber, "not valid JSON");
     auto event = ParseEvent(object, lineNumber);
     if (!event) return Fail(event.error());
+    if (events.size() == limits::kMaxInputEvents) {
+      return LineError(lineNumber, "more than " + std::to_string(limits::kMaxInputEvents) +
+                                       " events in one script");
+    }
     events.push_back(std::move(*event));
   }
   std::stable_sort(events.begin(), events.end(),
@@ -108,12 +147,22 @@ Result<std::vector<InputEvent>> ParseInputScript(std::string_view text) {
 }
 
 Result<std::vector<InputEvent>> ReadInputScript(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return Fail(ErrorCode::FileNotFound, "cannot open the input file " + path);
-  std::ostringstream text;
-  text << file.rdbuf();
+  // Sized once, before anything is read; a file that grows meanwhile is read
+  // only as far as that size.
+  const std::streamoff size = file.tellg();
+  if (size < 0) return Fail(ErrorCode::DeviceIoError, "cannot read the input file " + path);
+  if (static_cast<std::uint64_t>(size) > limits::kMaxInputScriptBytes) {
+    return Fail(ErrorCode::InvalidProcedureCall,
+                path + ": " + TooLarge(static_cast<std::uint64_t>(size)).error().description);
+  }
+  std::string text(static_cast<std::size_t>(size), '\0');
+  file.seekg(0);
+  file.read(text.data(), size);
   if (file.bad()) return Fail(ErrorCode::DeviceIoError, "cannot read the input file " + path);
-  auto events = ParseInputScript(text.str());
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  auto events = ParseInputScript(text);
   if (!events)
     return Fail(ErrorCode::InvalidProcedureCall, path + ": " + events.error().description);
   return events;

@@ -4,7 +4,10 @@
 //   {"t":MS,"ev":"click","button":B,"x":PX,"y":PX}   (mouse button up on the surface)
 // Times are virtual milliseconds since start (fractions round to the nearest
 // ms); positions are pixels of the screen. Blank lines are skipped; fields
-// other than these are ignored. Errors name the line.
+// other than these are ignored. Errors name the line and quote at most an
+// excerpt of it. A script is untrusted: it may have at most
+// limits::kMaxInputScriptBytes bytes, limits::kMaxInputEvents events and
+// JSON nested limits::kMaxJsonNesting deep.
 #pragma once
 
 #include <functional>
