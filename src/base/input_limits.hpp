@@ -17,6 +17,16 @@ namespace vistel::limits {
 inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{40} * 1000 * 1000;
 inline constexpr int kMaxPictureSide = 16384;
 
+// Sounds and clips: the longest a show plays is a day. A longer claim is
+// nonsense, and every length must fit the 32-bit milliseconds that the music
+// module reads back from the device.
+inline constexpr std::int64_t kMaxMediaMs = std::int64_t{24} * 60 * 60 * 1000;
+
+// MIDI files are read whole, and the synthesiser keeps every event in memory
+// (about 50 bytes each): far above any song, far below harm.
+inline constexpr std::uint64_t kMaxMidiFileBytes = std::uint64_t{8} << 20;
+inline constexpr std::size_t kMaxMidiEvents = 1000000;
+
 // The configuration text of a package, and the records it may yield.
 inline constexpr std::uint64_t kMaxConfigurationBytes = std::uint64_t{16} << 20;
 inline constexpr std::size_t kMaxScreens = 10000;

@@ -22,7 +22,7 @@ Status CheckBitmapSize(std::int32_t width, std::int32_t height) {
   if (width < 1 || height < 1) {
     return Fail(ErrorCode::InvalidProcedureCall, "Bitmap size below 1 pixel");
   }
-  if (static_cast<long long>(width) * height > kMaxBitmapPixels) {
+  if (!IsAllowedBitmapSize(width, height)) {
     return Fail(ErrorCode::OutOfMemory);
   }
   return {};

@@ -157,7 +157,7 @@ Image ResampleColumns(const Image& source, int height, const AxisWeights& axis) 
 Result<Image> ResampleImage(const Image& source, int width, int height, ResampleFilter filter) {
   if (source.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "No bitmap to resize");
   if (width < 1 || height < 1) return Fail(ErrorCode::InvalidProcedureCall, "Bitmap size below 1");
-  if (static_cast<long long>(width) * height > kMaxBitmapPixels) {
+  if (!IsAllowedBitmapSize(width, height)) {
     return Fail(ErrorCode::OutOfMemory);
   }
   // The axis that shrinks more goes first, so the second pass has less to do.

@@ -6,6 +6,7 @@
 
 #include "base/error.hpp"
 #include "base/image.hpp"
+#include "base/input_limits.hpp"
 
 namespace vistel {
 
@@ -14,12 +15,17 @@ enum class ResampleFilter {
   Smooth,   // area average when shrinking, Catmull-Rom when enlarging
 };
 
-// The largest bitmap a resize or creation may allocate (256 MiB of pixels):
-// sizes come from untrusted pictures and configuration values.
-inline constexpr long long kMaxBitmapPixels = 64LL * 1024 * 1024;
+// Whether a resize or creation may allocate a bitmap of this size: within
+// the picture limits, since sizes come from untrusted pictures and
+// configuration values (the side bounds the resampler's weights as well).
+constexpr bool IsAllowedBitmapSize(long long width, long long height) {
+  return width <= limits::kMaxPictureSide && height <= limits::kMaxPictureSide &&
+         width * height <= limits::kMaxPicturePixels;
+}
 
 // The source resampled to width x height. A flat source stays exactly flat.
-// Fails for an empty source, a size below 1 or above kMaxBitmapPixels.
+// Fails for an empty source, a size below 1, or one IsAllowedBitmapSize
+// refuses (OutOfMemory).
 Result<Image> ResampleImage(const Image& source, int width, int height, ResampleFilter filter);
 
 }  // namespace vistel

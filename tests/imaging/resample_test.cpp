@@ -119,5 +119,21 @@ TEST(ResampleImage, RefusesEmptySourcesAndImpossibleSizes) {
             ErrorCode::OutOfMemory);
 }
 
+// Beyond the picture limits a resize is refused before anything is taken:
+// a long thin bitmap within the pixel count would still cost the resampler
+// a gigabyte of weights along its long side.
+TEST(ResampleImage, RefusesSizesBeyondThePictureLimits) {
+  const struct {
+    int width, height;
+  } sizes[] = {{40'000'000, 1}, {1, 40'000'000}, {16'385, 2}, {6'400, 6'400}};
+  for (const auto& s : sizes) {
+    for (ResampleFilter filter : {ResampleFilter::Smooth, ResampleFilter::Nearest}) {
+      const auto out = ResampleImage(Image(2, 2), s.width, s.height, filter);
+      ASSERT_FALSE(out) << s.width << "x" << s.height << " allocated";
+      EXPECT_EQ(out.error().code, ErrorCode::OutOfMemory) << s.width << "x" << s.height;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vistel

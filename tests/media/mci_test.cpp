@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "base/input_limits.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "hosts/headless/null_audio.hpp"
 #include "media/ffmpeg/encoders.hpp"
@@ -256,6 +257,74 @@ TEST_F(MciTest, MidiPlaysOnTheSequencer) {
   Advance(200);
   EXPECT_EQ(Status("\"" + path + "\"", "position"), "3700");
 }
+
+// A short MP3 whose length header (the Xing or Info frame) is rewritten.
+std::vector<std::uint8_t> ClaimingMp3() {
+  ScratchFolder folder("mp3-claim");
+  const auto sound = testing::Sine(440, 0.5, 44100, 1.5);
+  if (!EncodeAudioFile(sound, {44100, 2}, AudioFileType::Mp3, folder.File("a.mp3"))) return {};
+  auto bytes = testing::ReadBytes(folder.File("a.mp3"));
+  for (std::size_t i = 0; i + 12 < bytes.size(); ++i) {
+    if (std::string_view(reinterpret_cast<const char*>(&bytes[i]), 4) == "Info" ||
+        std::string_view(reinterpret_cast<const char*>(&bytes[i]), 4) == "Xing") {
+      if ((bytes[i + 7] & 1U) != 0) std::fill_n(bytes.begin() + static_cast<long>(i) + 8, 4, 0xFF);
+      break;
+    }
+  }
+  return bytes;
+}
+
+struct AbsurdLength {
+  const char* name;
+  const char* extension;
+  std::vector<std::uint8_t> (*bytes)();
+  bool opens;
+};
+
+class MciAbsurdLengths : public MciTest, public ::testing::WithParamInterface<AbsurdLength> {};
+
+// Songs whose stated or computed length is beyond any show: nonsense MIDI is
+// refused, a sound's header claim is held to a day; either way the length
+// the device reports fits the music module's 32 bits, and playing it
+// overflows nothing.
+TEST_P(MciAbsurdLengths, AreRefusedOrHeldToADay) {
+  const AbsurdLength& c = GetParam();
+  if (std::string(c.extension) == ".mid" && !FindGeneralMidiSoundfont()) {
+    GTEST_SKIP() << "no General MIDI soundfont installed";
+  }
+  if (std::string(c.extension) == ".mp3" && !CanEncodeAudio(AudioFileType::Mp3)) {
+    GTEST_SKIP() << "no MP3 encoder in this FFmpeg";
+  }
+  const std::string device = "\"" + folder_.File(std::string("song") + c.extension) + "\"";
+  testing::WriteBytes(folder_.File(std::string("song") + c.extension), c.bytes());
+  const std::uint32_t rc = Rc("open " + device);
+  EXPECT_EQ(rc, c.opens ? 0U : mcierr::kInvalidFile) << c.name;
+  if (rc != 0) return;
+  const long long length = std::atoll(Status(device, "length").c_str());
+  EXPECT_GT(length, 0) << c.name;
+  EXPECT_LE(length, limits::kMaxMediaMs) << c.name;
+  Ok("play " + device);
+  Advance(1000);
+  EXPECT_EQ(Status(device, "position"), "1000") << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Songs, MciAbsurdLengths,
+    ::testing::Values(
+        // A quarter note of 16.7 s, one tick a quarter, a hundred gaps of
+        // 2^28 ticks: 14,000 years.
+        AbsurdLength{"slow_tempo", ".mid",
+                     [] { return testing::ManyEventsMidi(1, 0xFFFFFF, 0x0FFFFFFF, 100); }, false},
+        // 25 frames a second, one tick a frame: 124 days.
+        AbsurdLength{"smpte", ".mid",
+                     [] { return testing::ManyEventsMidi(0xE701, 500000, 0x0FFFFFFF, 1); }, false},
+        // 1 us a quarter at 32767 ticks a quarter: a short song of more ticks
+        // than the synthesiser counts.
+        AbsurdLength{"ticks", ".mid",
+                     [] { return testing::ManyEventsMidi(0x7FFF, 1, 0x0FFFFFFF, 20); }, false},
+        // An MP3 whose header counts 2^32 - 1 frames: three and a half years.
+        AbsurdLength{"mp3_claim", ".mp3", ClaimingMp3, true}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vistel

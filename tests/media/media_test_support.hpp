@@ -3,8 +3,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -98,6 +100,30 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 without it.
+inline long StatusKiB(const std::string& field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+  }
+  return -1;
+}
+
+// How far `work` raises the process's resident memory at its peak, in MiB;
+// -1 where the peak cannot be reset (then the caller skips).
+inline long PeakGrowthMiB(const std::function<void()>& work) {
+  const long before = StatusKiB("VmRSS:");
+  {
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";  // the peak starts again from here
+    reset.close();
+    if (!reset || before < 0) return -1;
+  }
+  work();
+  return (StatusKiB("VmHWM:") - before) / 1024;
 }
 
 }  // namespace vistel::testing

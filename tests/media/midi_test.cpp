@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/input_limits.hpp"
 #include "media/midi/midi_decoder.hpp"
 #include "media/midi/midi_timing.hpp"
 #include "media_test_support.hpp"
@@ -51,6 +52,40 @@ TEST(MidiTiming, RefusesWhatIsNotMidiOrCutShort) {
   cut.resize(cut.size() - 10);
   EXPECT_FALSE(MidiTiming::Parse(cut)) << "a track shorter than its header says";
 }
+
+struct OverBudget {
+  const char* name;
+  std::vector<std::uint8_t> (*bytes)();
+};
+
+class MidiOverTheBudget : public ::testing::TestWithParam<OverBudget> {};
+
+// The synthesiser keeps every event and the whole file in memory: a file
+// with more of either than any song has is refused before it gets there.
+TEST_P(MidiOverTheBudget, IsRefused) {
+  const OverBudget& c = GetParam();
+  ScratchFolder folder(std::string("midi-budget-") + c.name);
+  testing::WriteBytes(folder.File("song.mid"), c.bytes());
+  auto midi = OpenMidiFile(folder.File("song.mid"), folder.File("no-soundfont-needed.sf2"));
+  ASSERT_FALSE(midi) << c.name << " accepted";
+  EXPECT_NE(midi.error().description.find("MIDI"), std::string::npos) << midi.error().description;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MidiOverTheBudget,
+                         ::testing::Values(OverBudget{"events",
+                                                      [] {
+                                                        return testing::ManyEventsMidi(
+                                                            480, 500000, 1,
+                                                            limits::kMaxMidiEvents + 1);
+                                                      }},
+                                           OverBudget{"bytes",
+                                                      [] {
+                                                        auto bytes = testing::TwoTempoMidi();
+                                                        bytes.resize(limits::kMaxMidiFileBytes +
+                                                                     1);  // trailing junk
+                                                        return bytes;
+                                                      }}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 class MidiDecoderTest : public ::testing::Test {
  protected:

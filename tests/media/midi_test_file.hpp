@@ -72,4 +72,27 @@ inline std::vector<std::uint8_t> TwoTrackMidi() {
   return out;
 }
 
+// One track of `events` running-status program changes after a tempo
+// event of `microsPerQuarter`, each `delta` ticks after the one before.
+inline std::vector<std::uint8_t> ManyEventsMidi(int division, std::uint32_t microsPerQuarter,
+                                                std::uint32_t delta, std::size_t events) {
+  std::vector<std::uint8_t> track = {0x00, 0xFF, 0x51, 0x03};
+  AppendBig(track, microsPerQuarter, 3);
+  std::vector<std::uint8_t> time;  // the delta as a variable-length quantity
+  for (int shift = 21; shift > 0; shift -= 7) {
+    if ((delta >> shift) != 0)
+      time.push_back(static_cast<std::uint8_t>(0x80 | ((delta >> shift) & 0x7F)));
+  }
+  time.push_back(static_cast<std::uint8_t>(delta & 0x7F));
+  Append(track, {0x00, 0xC0, 0x00});
+  for (std::size_t i = 0; i < events; ++i) {
+    track.insert(track.end(), time.begin(), time.end());
+    track.push_back(static_cast<std::uint8_t>(i % 128));
+  }
+  Append(track, {0x00, 0xFF, 0x2F, 0x00});
+  auto out = Header(0, 1, division);
+  AppendChunk(out, "MTrk", track);
+  return out;
+}
+
 }  // namespace vistel::testing

@@ -9,7 +9,9 @@
 #include <mutex>
 #include <vector>
 
+#include "base/input_limits.hpp"
 #include "media/ffmpeg/ffmpeg_support.hpp"
+#include "media/ffmpeg/media_input.hpp"
 
 namespace vistel {
 namespace {
@@ -17,6 +19,10 @@ namespace {
 using namespace ffmpeg;
 
 constexpr int kChannels = 2;
+// The most frames one conversion hands out; the resampler keeps the rest of
+// a decoded frame for the next. A header's rate far below the output's
+// would otherwise turn one packet into gigabytes (1 Hz to 44.1 kHz).
+constexpr int kMaxConvertedFrames = 1 << 16;
 
 class FfmpegAudioFile final : public AudioFileDecoder {
  public:
@@ -91,8 +97,13 @@ class FfmpegAudioFile final : public AudioFileDecoder {
 
   // The stream's own length where the file states it; otherwise the frames'
   // durations added up, which is exact for MP3 without a length header
-  // (whose stated length is only a guess from the bit rate).
+  // (whose stated length is only a guess from the bit rate). A header may
+  // claim anything: beyond a day, the sound ends when it runs out.
   Milliseconds MeasureLength() {
+    return std::clamp<Milliseconds>(StatedLength(), 0, limits::kMaxMediaMs);
+  }
+
+  Milliseconds StatedLength() {
     const AVStream* s = input_->streams[stream_];
     switch (input_->duration_estimation_method) {
       case AVFMT_DURATION_FROM_STREAM:
@@ -133,6 +144,11 @@ class FfmpegAudioFile final : public AudioFileDecoder {
     FramePtr frame = NewFrame();
     PacketPtr packet = NewPacket();
     while (!drained_) {
+      if (resampler_ && Append(kFromBuffer, 0)) {  // the rest of the last frame first
+        DropBeforeTarget();
+        if (pendingAt_ < pending_.size()) return true;
+        continue;
+      }
       const int rc = avcodec_receive_frame(codec_.get(), frame.get());
       if (rc == 0) {
         Convert(*frame);
@@ -202,23 +218,35 @@ class FfmpegAudioFile final : public AudioFileDecoder {
       }
       resampler_.reset(raw);
     }
-    Append(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+    Append(frame.extended_data, frame.nb_samples);
   }
 
-  // Drains what the resampler still holds (its filter delay).
+  // Drains what the resampler still holds: its filter delay (Refill has
+  // taken the rest of the last frame before). A resampler dropped at a
+  // change of format mid-frame loses what is beyond one conversion.
   void Flush() {
     if (resampler_) Append(nullptr, 0);
   }
 
-  void Append(const std::uint8_t** data, int count) {
-    const int room = swr_get_out_samples(resampler_.get(), count);
-    if (room <= 0) return;
+  // Converts `count` input frames, at most kMaxConvertedFrames of output at
+  // a time: what does not fit stays in the resampler, and kFromBuffer with
+  // no frames takes more of it. Null data flushes. True when it gave any.
+  bool Append(const std::uint8_t* const* data, int count) {
+    const int room = std::min(swr_get_out_samples(resampler_.get(), count), kMaxConvertedFrames);
+    if (room <= 0) return false;
     const std::size_t start = pending_.size();
     pending_.resize(start + static_cast<std::size_t>(room) * kChannels);
     std::uint8_t* out = reinterpret_cast<std::uint8_t*>(pending_.data() + start);
-    const int got = swr_convert(resampler_.get(), &out, room, data, count);
+    const int got =
+        swr_convert(resampler_.get(), &out, room, const_cast<const std::uint8_t**>(data), count);
     pending_.resize(start + static_cast<std::size_t>(std::max(got, 0)) * kChannels);
+    return got > 0;
   }
+
+  // Input planes for a conversion of no new frames (a null list would
+  // flush): one for each channel swresample can take.
+  static constexpr const std::uint8_t* kNoPlanes[64] = {};
+  static constexpr const std::uint8_t* const* kFromBuffer = kNoPlanes;
 
   void DropBeforeTarget() {
     if (seekTargetFrames_ <= positionFrames_) return;
@@ -259,7 +287,7 @@ class FfmpegAudioFile final : public AudioFileDecoder {
 }  // namespace
 
 Result<std::unique_ptr<AudioFileDecoder>> OpenAudioFile(std::string_view path) {
-  auto input = OpenInput(path);
+  auto input = OpenInput(path, MediaKind::Sound);
   if (!input) return Fail(input.error());
   const int stream = av_find_best_stream(input->get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (stream < 0) {
@@ -271,7 +299,7 @@ Result<std::unique_ptr<AudioFileDecoder>> OpenAudioFile(std::string_view path) {
   for (unsigned i = 0; i < (*input)->nb_streams; ++i) {
     if (static_cast<int>(i) != stream) (*input)->streams[i]->discard = AVDISCARD_ALL;
   }
-  auto codec = OpenDecoder(**input, stream, 1);
+  auto codec = OpenDecoder(**input, stream, MediaKind::Sound, 1);
   if (!codec) return Fail(codec.error());
   return std::unique_ptr<AudioFileDecoder>(
       new FfmpegAudioFile(std::move(*input), std::move(*codec), stream));

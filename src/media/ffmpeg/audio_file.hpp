@@ -1,6 +1,7 @@
-// Decoding of a sound file (WAV, MP3, MP2, the sound of an MPEG clip, and
-// whatever else FFmpeg decodes) into interleaved signed 16-bit stereo at the
-// file's own rate: what the music service and the clips' sound play.
+// Decoding of a sound file (WAV, MP3, MP2, the sound of an MPEG, AVI or ASF
+// clip; media_input.hpp lists the codecs) into interleaved signed 16-bit
+// stereo at the file's own rate: what the music service and the clips'
+// sound play. Lengths are held to limits::kMaxMediaMs.
 #pragma once
 
 #include <memory>

@@ -4,9 +4,11 @@
 #include <limits>
 #include <utility>
 
+#include "base/input_limits.hpp"
 #include "media/ffmpeg/audio_file.hpp"
 #include "media/ffmpeg/ffmpeg_support.hpp"
 #include "media/ffmpeg/frame_convert.hpp"
+#include "media/ffmpeg/media_input.hpp"
 
 namespace vistel {
 namespace {
@@ -82,7 +84,8 @@ class FfmpegClip final : public MediaClip {
   }
 
  private:
-  // The later of the picture's and the sound's ends.
+  // The later of the picture's and the sound's ends, within a day: a clip's
+  // stamps may claim anything.
   Milliseconds MeasureDuration() {
     Milliseconds video = 0;
     if (stream_ >= 0) {
@@ -96,7 +99,8 @@ class FfmpegClip final : public MediaClip {
         video = av_rescale(input_->duration, 1000, AV_TIME_BASE);
       }
     }
-    return std::max(video, sound_ ? sound_->LengthMs() : 0);
+    return std::clamp<Milliseconds>(std::max(video, sound_ ? sound_->LengthMs() : 0), 0,
+                                    limits::kMaxMediaMs);
   }
 
   Status SeekTo(Milliseconds t) {
@@ -121,7 +125,10 @@ class FfmpegClip final : public MediaClip {
       const int rc = avcodec_receive_frame(codec_.get(), next_.get());
       if (rc == 0) {
         std::int64_t pts = next_->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE) {
+        // A frame without a time, or with one that does not move on (the
+        // last frame of an MPEG-1 stream, whose B-frame delay no probe
+        // has measured), follows its predecessor by one frame.
+        if (pts == AV_NOPTS_VALUE || (lastPts_ != AV_NOPTS_VALUE && pts <= lastPts_)) {
           pts = lastPts_ == AV_NOPTS_VALUE
                     ? start_
                     : lastPts_ + av_rescale_q(frameMs_, {1, 1000}, timeBase_);
@@ -174,10 +181,10 @@ class FfmpegClip final : public MediaClip {
 }  // namespace
 
 Result<std::unique_ptr<MediaClip>> FfmpegClipDecoder::OpenClip(std::string_view path) {
-  auto input = OpenInput(path);
+  auto input = OpenInput(path, MediaKind::Clip);
   if (!input) return Fail(input.error());
   AVFormatContext* context = input->get();
-  const int video = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const int video = FindVideoStream(*context);
   const int audio = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (video < 0 && audio < 0) {
     return Fail(ErrorCode::InvalidProcedureCall,
@@ -188,7 +195,7 @@ Result<std::unique_ptr<MediaClip>> FfmpegClipDecoder::OpenClip(std::string_view 
     for (unsigned i = 0; i < context->nb_streams; ++i) {
       if (static_cast<int>(i) != video) context->streams[i]->discard = AVDISCARD_ALL;
     }
-    auto opened = OpenDecoder(*context, video, 0);
+    auto opened = OpenDecoder(*context, video, MediaKind::Clip, 0);
     if (!opened) return Fail(opened.error());
     codec = std::move(*opened);
   }

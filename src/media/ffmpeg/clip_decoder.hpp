@@ -1,5 +1,7 @@
-// Clips through FFmpeg: MPEG-1 system streams (what the packages carry) and
-// anything else FFmpeg opens.
+// Clips through FFmpeg: MPEG-1 system streams (what the packages carry),
+// MPEG-2, AVI and ASF, and sound-only clips (media_input.hpp lists them). A
+// clip whose pictures are over the picture limits is refused as one that
+// cannot be opened.
 //
 // Design: the picture and the sound of a clip are read by two independent
 // demuxers over the same file, one per stream. The video side decodes on the

@@ -44,45 +44,6 @@ PacketPtr NewPacket() {
   return packet;
 }
 
-Result<InputPtr> OpenInput(std::string_view path, StreamInfo info) {
-  QuietenLogOnce();
-  const std::string name(path);
-  AVFormatContext* raw = nullptr;
-  if (int rc = avformat_open_input(&raw, name.c_str(), nullptr, nullptr); rc < 0) {
-    const ErrorCode code = rc == AVERROR(ENOENT)   ? ErrorCode::FileNotFound
-                           : rc == AVERROR(EACCES) ? ErrorCode::PermissionDenied
-                                                   : ErrorCode::InvalidProcedureCall;
-    return Fail(code, "Cannot open media file " + name + ": " + ErrorText(rc));
-  }
-  InputPtr input(raw);
-  // Probing a picture would decode it once more just to learn its pixel format.
-  if (info == StreamInfo::FromHeader && input->nb_streams > 0) return input;
-  if (int rc = avformat_find_stream_info(input.get(), nullptr); rc < 0) {
-    return Fail(MediaError("Cannot read the streams of " + name, rc));
-  }
-  return input;
-}
-
-Result<CodecPtr> OpenDecoder(const AVFormatContext& input, int index, int threads) {
-  const AVCodecParameters* parameters = input.streams[index]->codecpar;
-  const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
-  if (codec == nullptr) {
-    return Fail(
-        MediaError(std::string("No decoder for ") + avcodec_get_name(parameters->codec_id)));
-  }
-  CodecPtr context(avcodec_alloc_context3(codec));
-  if (!context) throw std::bad_alloc();
-  if (int rc = avcodec_parameters_to_context(context.get(), parameters); rc < 0) {
-    return Fail(MediaError("Cannot set up the decoder", rc));
-  }
-  context->pkt_timebase = input.streams[index]->time_base;
-  context->thread_count = threads;
-  if (int rc = avcodec_open2(context.get(), codec, nullptr); rc < 0) {
-    return Fail(MediaError(std::string("Cannot open the ") + codec->name + " decoder", rc));
-  }
-  return context;
-}
-
 void Rewind(AVFormatContext& input, int stream) {
   const AVStream* s = input.streams[stream];
   const std::int64_t start = s->start_time == AV_NOPTS_VALUE ? 0 : s->start_time;

@@ -23,7 +23,7 @@ extern "C" {
 namespace vistel::ffmpeg {
 
 struct InputCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const;  // frees our own reader too
 };
 struct OutputFreer {
   void operator()(AVFormatContext* c) const;  // closes the file too
@@ -66,18 +66,6 @@ void QuietenLogOnce();
 
 FramePtr NewFrame();
 PacketPtr NewPacket();
-
-enum class StreamInfo {
-  Probe,      // read ahead (decoding if need be) until every stream is described
-  FromHeader  // trust the container's header: a picture's decoder finds the rest
-};
-
-// Opens a file for reading with its format found from its content (the
-// extracted media have no extension to go by).
-Result<InputPtr> OpenInput(std::string_view path, StreamInfo info = StreamInfo::Probe);
-
-// Opens a decoder for stream `index` of `input`. threads: 0 lets FFmpeg pick.
-Result<CodecPtr> OpenDecoder(const AVFormatContext& input, int index, int threads);
 
 // The end time (stream time base) of the stream's last packet, read from the
 // file's last seconds: MPEG system streams stamp only some packets, so the

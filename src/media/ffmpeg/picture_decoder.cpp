@@ -4,15 +4,13 @@
 
 #include "media/ffmpeg/ffmpeg_support.hpp"
 #include "media/ffmpeg/frame_convert.hpp"
+#include "media/ffmpeg/media_input.hpp"
 
 namespace vistel {
 
 using namespace ffmpeg;
 
 namespace {
-
-// 256 MiB of decoded pixels, the imaging control's own bitmap limit.
-constexpr std::int64_t kMaxPicturePixels = 64LL * 1024 * 1024;
 
 Error PictureError(std::string_view path, std::string_view what) {
   return Error(ErrorCode::InvalidProcedureCall,
@@ -54,19 +52,16 @@ Result<FramePtr> DecodeFirstFrame(AVFormatContext& input, int stream, AVCodecCon
 }  // namespace
 
 Result<Image> FfmpegPictureDecoder::DecodePicture(std::string_view path, Pixel backColor) {
-  // The demuxer is chosen by probing the content (png_pipe, jpeg_pipe,
-  // bmp_pipe, gif, tiff_pipe, ...); a name without extension is no obstacle.
-  auto input = OpenInput(path, StreamInfo::FromHeader);
+  auto input = OpenInput(path, MediaKind::Picture);
   if (!input) {
     if (input.error().code == ErrorCode::FileNotFound) return Fail(input.error());
     return Fail(PictureError(path, input.error().description));
   }
-  const int stream = av_find_best_stream(input->get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const int stream = FindVideoStream(**input);
   if (stream < 0) return Fail(PictureError(path, "not a picture"));
-  auto codec = OpenDecoder(**input, stream, 1);
+  // The decoder refuses a picture over the limits before it allocates it.
+  auto codec = OpenDecoder(**input, stream, MediaKind::Picture, 1);
   if (!codec) return Fail(PictureError(path, codec.error().description));
-  // A header may claim any size: refuse before allocating what no show uses.
-  (*codec)->max_pixels = kMaxPicturePixels;
   auto frame = DecodeFirstFrame(**input, stream, **codec, path);
   if (!frame) return Fail(frame.error());
   Image image;

@@ -1,6 +1,7 @@
 // Pictures through FFmpeg: JPEG, PNG, BMP (palettes and RLE too), GIF (its
-// first frame), TIFF and whatever else FFmpeg reads, recognised by their
-// content since the extracted media files have no extension.
+// first frame) and TIFF, recognised by their content since the extracted
+// media files have no extension. Anything else is refused, and so is a
+// picture over limits::kMaxPicturePixels or limits::kMaxPictureSide.
 #pragma once
 
 #include "runtime/media.hpp"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/input_limits.hpp"
+
 namespace vistel {
 namespace {
 
@@ -27,7 +29,9 @@ MciDevice::MciDevice(std::string name, MciDeviceType type,
       type_(type),
       decoder_(std::move(decoder)),
       format_(decoder_->Format()),
-      lengthMs_(decoder_->LengthMs()) {}
+      // Every decoder keeps to this; held here too, since the device's
+      // replies and its frame arithmetic depend on it.
+      lengthMs_(std::clamp<Milliseconds>(decoder_->LengthMs(), 0, limits::kMaxMediaMs)) {}
 
 MciDevice::~MciDevice() {
   stream_.reset();  // stop pulling before the source and decoder go

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <limits>
 #include <optional>
 
 #include "media/ffmpeg/audio_file.hpp"
@@ -83,7 +84,10 @@ std::uint32_t ParsePosition(const MciDevice& device, const std::string& word, Mi
   auto [ptr, ec] = std::from_chars(word.data(), end, units);
   if (ec == std::errc::result_out_of_range) return mcierr::kBadInteger;
   if (ec != std::errc() || ptr != end) return mcierr::kBadInteger;
-  if (units < 0) return mcierr::kOutOfRange;
+  // Past any length, and too large to convert without overflow.
+  if (units < 0 || units > std::numeric_limits<std::int64_t>::max() / 1000) {
+    return mcierr::kOutOfRange;
+  }
   ms = device.FromUnits(units);
   if (ms > device.LengthMs()) return mcierr::kOutOfRange;
   return 0;

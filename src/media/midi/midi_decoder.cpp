@@ -7,10 +7,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <mutex>
 #include <vector>
 
+#include "base/input_limits.hpp"
 #include "media/midi/midi_timing.hpp"
 
 namespace vistel {
@@ -162,7 +162,19 @@ Result<std::unique_ptr<AudioFileDecoder>> OpenMidiFile(std::string_view path,
                                                        std::string_view soundfontPath) {
   std::ifstream in{std::filesystem::path(path), std::ios::binary};
   if (!in) return Fail(ErrorCode::FileNotFound, "cannot open " + std::string(path));
-  std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // Read whole, to one byte past the limit (or past its size, should it grow).
+  std::error_code sizeError;
+  const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), sizeError);
+  std::vector<char> bytes(std::min<std::uintmax_t>(sizeError ? limits::kMaxMidiFileBytes : size,
+                                                   limits::kMaxMidiFileBytes) +
+                          1);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() > limits::kMaxMidiFileBytes) {
+    return Fail(ErrorCode::InvalidProcedureCall,
+                "not a readable MIDI file: larger than " +
+                    std::to_string(limits::kMaxMidiFileBytes >> 20) + " MiB");
+  }
   auto timing = MidiTiming::Parse(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   if (!timing) return Fail(timing.error());

@@ -2,13 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <string>
+
+#include "base/input_limits.hpp"
 
 namespace vistel {
 namespace {
 
 constexpr double kDefaultMicrosPerQuarter = 500000.0;  // 120 beats per minute
+// The synthesiser's player counts ticks in an int.
+constexpr std::int64_t kMaxTicks = std::numeric_limits<std::int32_t>::max();
 
 Error BadMidi(const std::string& why) {
   return Error(ErrorCode::InvalidProcedureCall, "not a readable MIDI file: " + why);
@@ -58,12 +63,16 @@ class ByteReader {
 };
 
 // Walks one track's events; records tempo changes; returns its last tick.
+// `events` counts the events of all tracks so far.
 Result<std::int64_t> WalkTrack(std::span<const std::uint8_t> track,
-                               std::map<std::int64_t, double>& tempoAtTick) {
+                               std::map<std::int64_t, double>& tempoAtTick, std::size_t& events) {
   ByteReader r(track);
   std::int64_t tick = 0;
   std::uint8_t status = 0;
   while (!r.AtEnd()) {
+    if (++events > limits::kMaxMidiEvents) {
+      return Fail(BadMidi("more than " + std::to_string(limits::kMaxMidiEvents) + " events"));
+    }
     std::uint32_t delta = 0;
     if (!r.ReadVarLen(delta)) return Fail(BadMidi("bad event time"));
     tick += delta;
@@ -120,6 +129,7 @@ Result<MidiTiming> MidiTiming::Parse(std::span<const std::uint8_t> bytes) {
   if (division == 0) return Fail(BadMidi("zero time division"));
 
   std::map<std::int64_t, double> tempoAtTick;  // microseconds per quarter note
+  std::size_t events = 0;
   MidiTiming timing;
   for (std::uint32_t i = 0; i < trackCount && !r.AtEnd(); ++i) {
     std::uint32_t chunk = 0;
@@ -132,18 +142,20 @@ Result<MidiTiming> MidiTiming::Parse(std::span<const std::uint8_t> bytes) {
       --i;
       continue;
     }
-    auto last = WalkTrack(body, tempoAtTick);
+    auto last = WalkTrack(body, tempoAtTick, events);
     if (!last) return Fail(last.error());
     timing.lengthTicks_ = std::max(timing.lengthTicks_, *last);
   }
 
+  // Deltas of up to 2^28 ticks make ages of a few bytes: such a file is no song.
+  if (timing.lengthTicks_ > kMaxTicks) return Fail(BadMidi("more ticks than a sequencer counts"));
   if ((division & 0x8000U) != 0) {
     // SMPTE division: a fixed number of ticks per second, tempo events ignored.
     const auto fps = static_cast<std::int8_t>(static_cast<std::uint8_t>(division >> 8));
     const double ticksPerSecond = -static_cast<double>(fps) * static_cast<double>(division & 0xFFU);
     if (ticksPerSecond <= 0) return Fail(BadMidi("bad SMPTE division"));
     timing.tempos_.push_back({0, 0.0, 1000.0 / ticksPerSecond});
-    return timing;
+    return timing.WithinADay();
   }
   const auto ticksPerQuarter = static_cast<double>(division);
   timing.tempos_.push_back({0, 0.0, kDefaultMicrosPerQuarter / 1000.0 / ticksPerQuarter});
@@ -157,7 +169,14 @@ Result<MidiTiming> MidiTiming::Parse(std::span<const std::uint8_t> bytes) {
       timing.tempos_.push_back({tick, ms, perTick});
     }
   }
-  return timing;
+  return timing.WithinADay();
+}
+
+Result<MidiTiming> MidiTiming::WithinADay() const {
+  if (LengthMs() > static_cast<double>(limits::kMaxMediaMs)) {
+    return Fail(BadMidi("longer than a day"));
+  }
+  return *this;
 }
 
 double MidiTiming::TicksToMs(std::int64_t ticks) const {

@@ -15,7 +15,8 @@ namespace vistel {
 class MidiTiming {
  public:
   // Reads the header and walks every track. Fails for what is not a MIDI
-  // file or is cut short.
+  // file or is cut short, and for nonsense: more than limits::kMaxMidiEvents
+  // events, more ticks than 32 bits hold, or longer than limits::kMaxMediaMs.
   static Result<MidiTiming> Parse(std::span<const std::uint8_t> bytes);
 
   double TicksToMs(std::int64_t ticks) const;
@@ -25,6 +26,8 @@ class MidiTiming {
   double LengthMs() const { return TicksToMs(lengthTicks_); }
 
  private:
+  Result<MidiTiming> WithinADay() const;
+
   struct TempoChange {
     std::int64_t tick = 0;
     double msAtTick = 0;  // time at which this tempo starts
