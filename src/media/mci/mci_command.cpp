@@ -3,18 +3,10 @@
 #include <cctype>
 #include <limits>
 
+#include "base/text.hpp"
+
 namespace vistel {
 namespace {
-
-char LowerChar(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = LowerChar(c);
-  return out;
-}
 
 void SkipBlanks(std::string_view text, std::size_t& pos) {
   while (pos < text.size() && text[pos] == ' ') ++pos;
@@ -45,9 +37,7 @@ std::uint32_t TakeString(std::string_view text, std::size_t& pos, std::string& o
 // Whether text at pos starts with the keyword (which may hold blanks) as whole words.
 bool StartsWithKeyword(std::string_view text, std::size_t pos, std::string_view keyword) {
   if (text.size() - pos < keyword.size()) return false;
-  for (std::size_t i = 0; i < keyword.size(); ++i) {
-    if (LowerChar(text[pos + i]) != keyword[i]) return false;
-  }
+  if (!EqualsIgnoringAsciiCase(text.substr(pos, keyword.size()), keyword)) return false;
   const std::size_t end = pos + keyword.size();
   return end == text.size() || text[end] == ' ';
 }
@@ -140,7 +130,7 @@ std::uint32_t TakeValue(MciKey key, std::string_view text, std::size_t& pos, Mci
       if (out.timeFormat) return mcierr::kFlagsNotCompatible;
       const std::string_view word = TakeWord(text, pos);
       if (word.empty()) return mcierr::kMissingParameter;
-      out.timeFormat = Lower(word);
+      out.timeFormat = AsciiLower(word);
       return 0;
     }
     case MciKey::Item:
@@ -188,7 +178,7 @@ std::uint32_t SplitMciCommand(std::string_view command, MciCommandText& out) {
   if (command.empty()) return mcierr::kMissingCommandString;
   const std::size_t blank = command.find(' ');
   if (blank == std::string_view::npos) return mcierr::kMissingDeviceName;
-  out.verb = Lower(command.substr(0, blank));
+  out.verb = AsciiLower(command.substr(0, blank));
   std::size_t pos = blank;
   SkipBlanks(command, pos);
   if (const auto rc = TakeString(command, pos, out.device); rc != 0) return rc;

@@ -1,10 +1,10 @@
 #include "media/mci/mci_service.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <optional>
 
+#include "base/text.hpp"
 #include "media/ffmpeg/audio_file.hpp"
 #include "media/mci/mci_verbs.hpp"
 #include "media/midi/midi_decoder.hpp"
@@ -12,18 +12,12 @@
 namespace vistel {
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
-  return Lower(a) == Lower(b);
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 std::optional<MciDeviceType> TypeByName(std::string_view name) {
-  const std::string n = Lower(name);
+  const std::string n = AsciiLower(name);
   if (n == "waveaudio") return MciDeviceType::WaveAudio;
   if (n == "sequencer") return MciDeviceType::Sequencer;
   if (n == "mpegvideo") return MciDeviceType::MpegVideo;
@@ -33,7 +27,7 @@ std::optional<MciDeviceType> TypeByName(std::string_view name) {
 // The device type the extension names; nothing for an extension that names
 // none (FFmpeg then gets to try an existing file as mpegvideo).
 std::optional<MciDeviceType> TypeByExtension(std::string_view path) {
-  const std::string ext = Lower(std::filesystem::path(path).extension().string());
+  const std::string ext = AsciiLower(std::filesystem::path(path).extension().string());
   if (ext == ".wav") return MciDeviceType::WaveAudio;
   if (ext == ".mid" || ext == ".midi" || ext == ".rmi") return MciDeviceType::Sequencer;
   if (ext == ".mp3" || ext == ".mp2" || ext == ".mpa" || ext == ".mpg" || ext == ".mpeg" ||
