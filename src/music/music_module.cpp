@@ -68,9 +68,8 @@ MusicModule::MusicModule(Services services) : services_(std::move(services)) {}
 
 void MusicModule::TakeReply(const MciReply& reply, std::uint32_t replySize, std::string& buffer) {
   if (replySize == 0) return;
-  // A successful command always fills the area (an empty text is a reply); a
-  // failed one usually leaves it as it was, unless MCI still wrote text.
-  if (reply.rc != 0 && reply.reply.empty()) return;
+  // MCI writes into every area it is given: the reply, or after a failure a
+  // NUL at the start, after which the earlier digits no longer count.
   buffer = reply.reply.substr(0, replySize - 1);
 }
 
@@ -79,8 +78,7 @@ void MusicModule::Send(std::string_view command) {
 }
 
 void MusicModule::Query(std::string_view command, std::uint32_t replySize, std::string& buffer) {
-  // The buffer is handed over as a copy and the reply copied back, so it is
-  // the caller's buffer that keeps an earlier reply when MCI writes none.
+  // The buffer is handed over as a copy and what MCI left there copied back.
   TakeReply(services_.mci.SendString(command, replySize), replySize, buffer);
 }
 

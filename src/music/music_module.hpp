@@ -12,8 +12,8 @@
 // raised inside it (an overflow, a file or list-widget error), shows its
 // description in an OK box titled " Error" and returns its default (0, false,
 // ""); what it had done before stays done. MCI failures are not errors: their
-// result codes are ignored except by IsPlaying, and a failed query reads
-// whatever reply stayed in its buffer.
+// result codes are ignored except by IsPlaying, and a failed query reads 0,
+// as MCI clears the reply area before it answers.
 //
 // Single-threaded: all calls come from the user-interface thread, and TimeOut
 // pumps messages, so handlers that call this object again may run inside it.
@@ -104,8 +104,8 @@ class MusicModule {
   bool IsPlaying();
 
  private:
-  // The reply buffer of a query: MCI's reply replaces it only when MCI wrote
-  // one; a failed query leaves the previous reply to be read again.
+  // The reply buffer of a query: what MCI left in the area replaces it, the
+  // empty text (read as 0) after a failure.
   static void TakeReply(const MciReply& reply, std::uint32_t replySize, std::string& buffer);
   void Send(std::string_view command);
   void Query(std::string_view command, std::uint32_t replySize, std::string& buffer);

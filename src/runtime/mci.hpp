@@ -11,6 +11,8 @@ namespace vistel {
 
 struct MciReply {
   std::uint32_t rc = 0;  // 0 on success, an MCIERR_* code otherwise
+  // What is left in the reply area: the reply on success, the empty text
+  // after a failure (winmm clears the area before it answers).
   std::string reply;
 };
 

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "base/input_limits.hpp"
 #include "hosts/headless/event_loop.hpp"
@@ -85,7 +88,6 @@ TEST_F(MciTest, PlaysPausesResumesStopsAndEndsOnTheClock) {
   EXPECT_EQ(Status(d, "mode"), "stopped");
   EXPECT_EQ(Status(d, "position"), "2500");
   Ok("close " + d);
-  EXPECT_EQ(Rc("status " + d + " mode"), mcierr::kInvalidDeviceName);
 }
 
 TEST_F(MciTest, PlayRangesSeekAndPauseViaPlay) {
@@ -136,9 +138,10 @@ TEST_F(MciTest, TimeFormatsAndReplyTruncation) {
   Ok("set " + d + " time format ms");
   EXPECT_EQ(Status(d, "position"), "1000");
 
-  // At most replySize - 1 characters; a reply that did not fit says so.
+  // At most replySize - 1 characters; a reply that did not fit says so and,
+  // like every failure, leaves the area empty.
   MciReply r = mci_.SendString("status " + d + " length", 3);
-  EXPECT_EQ(r.reply, "25");
+  EXPECT_EQ(r.reply, "");
   EXPECT_EQ(r.rc, mcierr::kParamOverflow);
   r = mci_.SendString("status " + d + " length", 5);
   EXPECT_EQ(r.reply, "2500");
@@ -151,14 +154,15 @@ TEST_F(MciTest, TimeFormatsAndReplyTruncation) {
 }
 
 TEST_F(MciTest, DeviceNamesAndParsing) {
-  // Named by the exact text, quotes included; case and blanks do not matter.
+  // Named by the file name without its quotes; case and blanks do not matter.
   ASSERT_EQ(Rc("OPEN   " + quotedWav_ + "  "), 0U);
-  EXPECT_EQ(Rc("status " + wav_ + " mode"), mcierr::kInvalidDeviceName)
-      << "unquoted is another name";
+  Ok("play " + quotedWav_);
+  EXPECT_EQ(Status(wav_, "mode"), "playing") << "unquoted is the same name";
   std::string upper = quotedWav_;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(Ok("Status " + upper + "   MODE"), "stopped");
-  EXPECT_EQ(Rc("open " + quotedWav_), mcierr::kDeviceOpen);
+  EXPECT_EQ(Ok("Status " + upper + "   MODE"), "playing");
+  EXPECT_EQ(Rc("open " + wav_), mcierr::kDeviceOpen);
+  Ok("stop " + wav_);
 
   ASSERT_EQ(Rc("open " + quotedWav_ + " alias tune"), 0U) << "a second device under an alias";
   Ok("play tune notify");
@@ -169,7 +173,7 @@ TEST_F(MciTest, DeviceNamesAndParsing) {
   EXPECT_EQ(Rc("status tune mode"), mcierr::kInvalidDeviceName);
 
   EXPECT_EQ(Rc(""), mcierr::kMissingCommandString);
-  EXPECT_EQ(Rc("   "), mcierr::kMissingCommandString);
+  EXPECT_EQ(Rc("   "), mcierr::kUnrecognizedCommand) << "the empty verb";
   EXPECT_EQ(Rc("dance " + quotedWav_), mcierr::kUnrecognizedCommand);
   EXPECT_EQ(Rc("play"), mcierr::kMissingDeviceName);
   EXPECT_EQ(Rc("open \"" + wav_), mcierr::kNoClosingQuote);
@@ -179,7 +183,7 @@ TEST_F(MciTest, DeviceNamesAndParsing) {
   ASSERT_EQ(Rc("open " + quotedWav_), 0U);
   EXPECT_EQ(Rc("status " + quotedWav_), mcierr::kMissingParameter);
   EXPECT_EQ(Rc("status " + quotedWav_ + " colour"), mcierr::kUnrecognizedKeyword);
-  EXPECT_EQ(Rc("play " + quotedWav_ + " from"), mcierr::kMissingParameter);
+  EXPECT_EQ(Rc("play " + quotedWav_ + " from"), mcierr::kBadInteger);
   EXPECT_EQ(Rc("play " + quotedWav_ + " from soon"), mcierr::kBadInteger);
   EXPECT_EQ(Rc("play " + quotedWav_ + " from 9000"), mcierr::kOutOfRange);
   EXPECT_EQ(Rc("play " + quotedWav_ + " from 2000 to 1000"), mcierr::kOutOfRange);
@@ -189,7 +193,8 @@ TEST_F(MciTest, DeviceNamesAndParsing) {
 
 TEST_F(MciTest, OpenFailuresGiveWinmmCodes) {
   EXPECT_EQ(Rc("open \"" + folder_.File("absent.wav") + "\""), mcierr::kFileNotFound);
-  EXPECT_EQ(Rc("open \"\""), mcierr::kFileNotFound);
+  EXPECT_EQ(Rc("open \"\""), mcierr::kExtensionNotFound) << "no name, no type";
+  EXPECT_EQ(Rc("open \"" + folder_.File("absent") + "\""), mcierr::kExtensionNotFound);
   testing::WriteBytes(folder_.File("noise.wav"), {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
   EXPECT_EQ(Rc("open \"" + folder_.File("noise.wav") + "\""), mcierr::kInvalidFile);
   testing::WriteBytes(folder_.File("noise.xyz"), {'n', 'o', 'p', 'e'});
@@ -204,6 +209,93 @@ TEST_F(MciTest, OpenFailuresGiveWinmmCodes) {
   EXPECT_EQ(Status("\"" + bare + "\"", "length"), "2500");
   ASSERT_EQ(Rc("open \"" + bare + "\" type waveaudio alias typed"), 0U);
   Ok("set typed time format samples");  // waveaudio only
+}
+
+TEST_F(MciTest, AFileNotOpenOpensForOneCommandOrForAsLongAsItPlays) {
+  EXPECT_EQ(Rc("play " + wav_ + " notify"), mcierr::kNotifyOnAutoOpen) << "asked before opening";
+  EXPECT_EQ(Ok("open " + wav_ + " alias first"), "1") << "nothing stayed open";
+  Ok("close first");
+
+  Ok("play " + wav_);
+  Advance(1000);
+  EXPECT_EQ(Status(quotedWav_, "position"), "1000");
+  EXPECT_EQ(Rc("status " + wav_ + " mode notify"), mcierr::kNotifyOnAutoOpen);
+  EXPECT_EQ(Status(wav_, "mode"), "playing") << "the refused command left it playing";
+  Ok("pause " + wav_);
+  Advance(5000);
+  EXPECT_EQ(Status(wav_, "mode"), "paused") << "a paused device stays open";
+  Ok("resume " + wav_);
+  Advance(5000);
+  // Played to its end, it was closed: this status opened it afresh.
+  EXPECT_EQ(Status(wav_, "position"), "0");
+  EXPECT_EQ(Ok("open " + quotedWav_), "1");
+
+  // Only a name with a device type's extension is taken for a file.
+  EXPECT_EQ(Rc("status tune mode"), mcierr::kInvalidDeviceName);
+  EXPECT_EQ(Rc("status " + folder_.File("absent.wav") + " mode"), mcierr::kFileNotFound);
+  EXPECT_EQ(Rc("setaudio " + folder_.File("absent.wav") + " volume to 5"),
+            mcierr::kUnrecognizedCommand)
+      << "no device opens for a verb that only some types have";
+}
+
+TEST_F(MciTest, DeviceIdsAreTheLowestFreeNumbers) {
+  EXPECT_EQ(Ok("open " + wav_ + " alias a"), "1");
+  EXPECT_EQ(Ok("open " + wav_ + " alias b"), "2");
+  EXPECT_EQ(Ok("open " + wav_ + " alias c"), "3");
+  Ok("close b");
+  EXPECT_EQ(Ok("open " + wav_ + " alias d"), "2");
+  EXPECT_EQ(Rc("open " + wav_ + " alias D"), mcierr::kDuplicateAlias);
+}
+
+TEST(MciNumberTest, WinmmNumbersAreDecimalOrColonSeparatedBytes) {
+  struct Case {
+    const char* word;
+    std::optional<std::uint32_t> value;
+  };
+  const Case cases[] = {
+      {"0", 0U},
+      {"12345678", 12345678U},
+      {"4294967295", 0xFFFFFFFFU},
+      {"-1", 0xFFFFFFFFU},
+      {"250:0", 250U},
+      {":1", 256U},
+      {"1:::", 1U},
+      {":::1", 0x01000000U},
+      {"255:255:255:255", 0xFFFFFFFFU},
+      {"2::3", 0x030002U},
+      {"", std::nullopt},
+      {"-", std::nullopt},
+      {"::", std::nullopt},
+      {"256:0", std::nullopt},
+      {"1:256", std::nullopt},
+      {"-1:0", std::nullopt},
+      {"0::::1", std::nullopt},
+      {"4294967296", std::nullopt},
+      {"0xfa", std::nullopt},
+      {"12a", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseMciNumber(c.word), c.value) << '"' << c.word << '"';
+}
+
+TEST(MciVolumeTest, TheSourceScalesSamplesByTheVolume) {
+  class Constant final : public AudioSource {
+   public:
+    std::size_t Pull(std::span<std::int16_t> samples) override {
+      std::fill(samples.begin(), samples.end(), std::int16_t{-30000});
+      return samples.size();
+    }
+  } inner;
+  std::atomic<int> volume{MciDevice::kFullVolume};
+  LimitedSource source(inner, 2, 6, volume);
+  std::array<std::int16_t, 4> samples{};
+  source.Pull(samples);
+  EXPECT_EQ(samples[0], -30000);
+  volume = 500;
+  source.Pull(samples);
+  EXPECT_EQ(samples[3], -15000);
+  volume = 0;
+  ASSERT_EQ(source.Pull(samples), 4U);
+  EXPECT_EQ(samples[1], 0);
 }
 
 // Length within one codec frame; playing to the end on the clock.

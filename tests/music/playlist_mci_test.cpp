@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -100,6 +101,38 @@ TEST(PlaylistOverMciTest, WavTracksPlayToTheirEndsOnTheVirtualClock) {
   EXPECT_EQ(playlist.CurrentTrack(), 2);
   EXPECT_FALSE(player.IsPlaying()) << "no device stays open after the last track";
   EXPECT_FALSE(files->Exists(scratch.Folder() + "audio.wav"));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+// MCI opens a file that no device is open for on the fly, for one command:
+// the end of a closed track must still not be seen again.
+TEST(PlaylistOverMciTest, AClosedTrackDoesNotEndAgainWhileItsFileRemains) {
+  ScratchFolder scratch;
+  const std::string wav = scratch.Path("audio.wav");
+  ASSERT_TRUE(
+      EncodeAudioFile(std::vector<std::int16_t>(5600, 1000), {8000, 1}, AudioFileType::Wav, wav));
+  VirtualClock clock;
+  NullTrace trace;
+  HeadlessEventLoop loop(clock, trace);
+  NullAudioOutput output(clock);
+  LinuxMciService mci(output);
+  RecordingMessages messages;
+  auto files = MakeNativeFileSystem();
+  MusicModule player(
+      MusicModule::Services{mci, messages, *files, loop, [&loop] { loop.AdvanceBy(10); }});
+
+  player.SetFileName(wav);
+  player.Play();
+  loop.AdvanceBy(1000);
+  EXPECT_TRUE(player.EndOfSong()) << "700 ms played";
+  player.StopPlay();
+  EXPECT_FALSE(player.EndOfSong()) << "opened afresh, the file is at its start";
+  EXPECT_EQ(player.DurationInMS(), 700);
+  EXPECT_TRUE(player.IsPlaying()) << "the mode of the file opened on the fly";
+  std::filesystem::remove(wav);
+  EXPECT_FALSE(player.EndOfSong());
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_EQ(player.PositioninMS(), 0);
   EXPECT_TRUE(messages.shown.empty());
 }
 

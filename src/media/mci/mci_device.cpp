@@ -16,6 +16,11 @@ std::size_t LimitedSource::Pull(std::span<std::int16_t> samples) {
   const auto wanted = std::min<std::size_t>(
       samples.size() / channels, static_cast<std::size_t>(std::max<std::int64_t>(framesLeft_, 0)));
   const std::size_t got = wanted == 0 ? 0 : inner_.Pull(samples.first(wanted * channels));
+  if (const int volume = volume_.load(); volume != MciDevice::kFullVolume) {
+    for (std::int16_t& sample : samples.first(got)) {
+      sample = static_cast<std::int16_t>(sample * volume / MciDevice::kFullVolume);
+    }
+  }
   const auto frames = static_cast<std::int64_t>(got / channels);
   framesLeft_ -= frames;
   pulled_.fetch_add(frames);
@@ -119,7 +124,7 @@ void MciDevice::Play(AudioOutput& output, Milliseconds fromMs, Milliseconds toMs
   if (start >= end) return;
   if (decoder_->PositionMs() != start && !decoder_->SeekMs(start)) return;
   const std::int64_t frames = (end - start) * format_.sampleRate / 1000;
-  source_ = std::make_unique<LimitedSource>(*decoder_, format_.channels, frames);
+  source_ = std::make_unique<LimitedSource>(*decoder_, format_.channels, frames, volume_);
   playEndMs_ = end;
   stream_ = output.Start(format_, *source_);
 }

@@ -16,13 +16,17 @@ enum class MciDeviceType { WaveAudio, Sequencer, MpegVideo };
 enum class MciTimeFormat { Ms, Frames, Samples };
 enum class MciMode { Playing, Paused, Stopped };
 
-// Feeds the output at most a given number of frames from the decoder, and
-// remembers how many it gave and whether the sound ran out, so that the end
-// of play is known even when the decoder's length was only an estimate.
+// Feeds the output at most a given number of frames from the decoder, at the
+// device's volume, and remembers how many it gave and whether the sound ran
+// out, so that the end of play is known even when the decoder's length was
+// only an estimate.
 class LimitedSource final : public AudioSource {
  public:
-  LimitedSource(AudioSource& inner, int channels, std::int64_t frameLimit)
-      : inner_(inner), channels_(channels), framesLeft_(frameLimit) {}
+  // The volume (per mille) is read on the output's thread while the device
+  // may change it.
+  LimitedSource(AudioSource& inner, int channels, std::int64_t frameLimit,
+                const std::atomic<int>& volume)
+      : inner_(inner), channels_(channels), framesLeft_(frameLimit), volume_(volume) {}
   std::size_t Pull(std::span<std::int16_t> samples) override;
   std::int64_t FramesPulled() const { return pulled_.load(); }
   bool Exhausted() const { return exhausted_.load(); }
@@ -31,6 +35,7 @@ class LimitedSource final : public AudioSource {
   AudioSource& inner_;
   int channels_;
   std::int64_t framesLeft_;
+  const std::atomic<int>& volume_;
   std::atomic<std::int64_t> pulled_{0};
   std::atomic<bool> exhausted_{false};
 };
@@ -46,6 +51,10 @@ class MciDevice {
   MciTimeFormat TimeFormat() const { return timeFormat_; }
   void SetTimeFormat(MciTimeFormat format) { timeFormat_ = format; }
   bool Supports(MciTimeFormat format) const;
+  // The audio volume, 0 to kFullVolume.
+  static constexpr int kFullVolume = 1000;
+  int Volume() const { return volume_.load(); }
+  void SetVolume(int volume) { volume_.store(volume); }
 
   // Conversions between the device's time format and milliseconds.
   std::int64_t ToUnits(Milliseconds ms) const;
@@ -76,6 +85,7 @@ class MciDevice {
   MciTimeFormat timeFormat_ = MciTimeFormat::Ms;
   Milliseconds originMs_ = 0;   // position when stopped; where the stream started
   Milliseconds playEndMs_ = 0;  // where the stream ends
+  std::atomic<int> volume_{kFullVolume};
   // In this order so that the stream goes first, then its source, then the decoder.
   std::unique_ptr<LimitedSource> source_;
   std::unique_ptr<AudioStream> stream_;

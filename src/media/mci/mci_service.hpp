@@ -3,55 +3,47 @@
 //
 // Devices are opened from files: waveaudio (.wav), sequencer (.mid, .midi,
 // .rmi, rendered by FluidSynth) and mpegvideo (.mp3, .mp2, .mpg, .mpeg and
-// whatever else FFmpeg decodes), or the type given with "type". A device is
-// named by the exact text that opened it, quotes included, unless "alias"
-// names it; names compare without regard to case, as winmm compares them.
+// whatever else FFmpeg decodes), or the type given with "type" or as
+// "type!file". A device is named by its alias, or else by the file name as the
+// open command gave it, without quotes: "path" and path name one device.
+// Names compare without regard to case, as winmm compares them. Each open
+// device has an id, the lowest free number from 1, which open replies.
+//
+// A command other than open and close that names a file no device is open
+// for opens it on the fly (auto-open) when the file's extension names a device
+// type, and closes it again when the command is done, or, after play, once
+// the device has stopped. Such a device takes no "notify".
 //
 // Supported: open, close (also "close all"), play [from N] [to N], stop
 // (stays at its position), pause, resume, seek to start|end|N, status
-// position|length|mode|ready|time format, set time format
-// milliseconds|ms|frames (frames on mpegvideo only, 25 per second; samples
-// on waveaudio). "notify" is accepted and ignored (no callback window);
-// "wait" is accepted and returns at once: blocking would hang a host whose
-// clock moves only when its loop runs, and the music module never waits.
+// position|length|mode|ready|media present|number of tracks|current
+// track|time format (mpegvideo also volume), set time format
+// milliseconds|ms|frames|samples (frames on mpegvideo only, 25 per second;
+// samples on waveaudio), setaudio volume to N (mpegvideo, 0 to 1000).
+// "notify" is accepted and ignored (no callback window); "wait" is accepted
+// and returns at once: blocking would hang a host whose clock moves only when
+// its loop runs, and the music module never waits.
 //
 // Replies: the reply text cut to replySize - 1 characters, with
-// MCIERR_PARAM_OVERFLOW when it did not fit. A reply size of 0 asks for no
-// reply (the command's own return code comes back), as a null buffer does.
+// MCIERR_PARAM_OVERFLOW when it did not fit. A failed command leaves an empty
+// reply, as winmm clears the reply area before it answers. A reply size of 0
+// asks for no reply (the command's own return code comes back), as a null
+// buffer does.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "media/mci/mci_command.hpp"
 #include "media/mci/mci_device.hpp"
 #include "runtime/mci.hpp"
 #include "runtime/media.hpp"
 
 namespace vistel {
-
-// winmm's return codes (MCIERR_BASE = 256).
-namespace mcierr {
-inline constexpr std::uint32_t kUnrecognizedKeyword = 259;
-inline constexpr std::uint32_t kUnrecognizedCommand = 261;
-inline constexpr std::uint32_t kInvalidDeviceName = 263;
-inline constexpr std::uint32_t kDeviceOpen = 265;
-inline constexpr std::uint32_t kMissingCommandString = 267;
-inline constexpr std::uint32_t kParamOverflow = 268;
-inline constexpr std::uint32_t kMissingStringArgument = 269;
-inline constexpr std::uint32_t kBadInteger = 270;
-inline constexpr std::uint32_t kMissingParameter = 273;
-inline constexpr std::uint32_t kFileNotFound = 275;
-inline constexpr std::uint32_t kExtensionNotFound = 281;
-inline constexpr std::uint32_t kOutOfRange = 282;
-inline constexpr std::uint32_t kMissingDeviceName = 292;
-inline constexpr std::uint32_t kBadTimeFormat = 293;
-inline constexpr std::uint32_t kNoClosingQuote = 294;
-inline constexpr std::uint32_t kInvalidFile = 296;
-inline constexpr std::uint32_t kSeqNoMidiPresent = 343;
-}  // namespace mcierr
 
 class LinuxMciService final : public MciService {
  public:
@@ -64,13 +56,25 @@ class LinuxMciService final : public MciService {
   MciReply SendString(std::string_view command, std::uint32_t replySize) override;
 
  private:
-  std::uint32_t Execute(const std::vector<std::string>& words, std::string& reply);
-  std::uint32_t Open(const std::vector<std::string>& words);
-  std::uint32_t Close(std::string_view name);
-  MciDevice* Find(std::string_view name);
+  struct OpenDevice {
+    std::uint32_t id = 0;
+    bool autoOpened = false;
+    std::unique_ptr<MciDevice> device;
+  };
+
+  std::uint32_t Execute(std::string_view command, std::string& reply);
+  std::uint32_t Open(const MciCommandText& text, std::string& reply);
+  // Opens a file (or "type!file") as a new device; rc 0 and its place.
+  std::uint32_t OpenElement(std::string_view element, const MciArguments& args, bool autoOpen,
+                            std::size_t& index);
+  std::uint32_t AutoOpen(const MciCommandText& text, const MciGrammar& grammar, std::size_t& index);
+  std::uint32_t ForAll(const MciCommandText& text, const MciGrammar* grammar);
+  void CloseStoppedAutoOpened();
+  std::optional<std::size_t> Find(std::string_view name) const;
+  std::uint32_t FreeId() const;
 
   AudioOutput& output_;
-  std::vector<std::unique_ptr<MciDevice>> devices_;
+  std::vector<OpenDevice> devices_;
 };
 
 }  // namespace vistel
