@@ -236,6 +236,14 @@ hms() { awk -v ms="$1" 'BEGIN { s = int(ms / 1000); printf "%d:%02d:%02d", s / 3
 memory() {
   awk '/^VmRSS:/ { r = $2 } END { if (r == "") exit 1; print r }' "/proc/$1/status" 2>/dev/null
 }
+# cpu_ticks PID: user + system time in clock ticks (fields 14 and 15 of
+# /proc/PID/stat; counted from the ")" that closes the command name).
+cpu_ticks() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  awk '{ print $12 + $13 }' <<<"$stat"
+}
 # show_ms: the time of the trace's last whole line (every line is flushed).
 show_ms() {
   tail -c 8192 "$trace" 2>/dev/null | sed '$d' |
@@ -267,7 +275,7 @@ warm_ms() {
 # pass of the show, right after the warm-up and right before the end.
 samples=$work/samples.tsv  # show ms, wall s, player RSS KiB, Xvfb RSS KiB
 : >"$samples"
-warm="" row_end=0 row_min="" row_max=0 row_server=0
+warm="" ticks=0 row_end=0 row_min="" row_max=0 row_server=0
 printf '  %-10s %-9s %12s %12s%s\n' "show time" "wall" "lowest KiB" "highest KiB" \
   "$( ((desktop)) && printf ' %12s' 'Xvfb KiB')"
 print_row() {
@@ -278,6 +286,7 @@ while x_alive "$player_pid"; do
   sleep "$poll"
   rss=$(memory "$player_pid") || break
   ms=$(show_ms)
+  t=$(cpu_ticks "$player_pid") && ticks=$t
   if [[ -z $warm ]]; then
     warm=$(warm_ms)
     [[ -n $warm ]] || continue
@@ -332,7 +341,11 @@ growth_max=$((end_max - start_max))
 echo "start (from $(hms "$start_ms"), window $(hms "$window")): RSS $start_min..$start_max KiB"
 echo "end   (to   $(hms "$end_ms")):                RSS $end_min..$end_max KiB"
 echo "growth: lowest $growth_min KiB, highest $growth_max KiB; trend $slope KiB per hour;" \
-  "$(wc -l <"$samples") readings ($samples_in_windows in the windows); wall time $(hms $((wall * 1000)))"
+  "$(wc -l <"$samples") readings ($samples_in_windows in the windows)"
+echo "wall time $(hms $((wall * 1000))), the player's CPU time $(hms $((ticks * 1000 / $(getconf CLK_TCK))))"
+if ((start_ms + window > end_ms - window)); then
+  echo "(the first and last windows overlap: too short a run to tell slow growth)"
+fi
 if ((desktop)); then
   echo "Xvfb RSS $start_server KiB at the start, $end_server KiB at the end," \
     "growth $((end_server - start_server)) KiB"
