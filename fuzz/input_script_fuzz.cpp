@@ -37,9 +37,13 @@ struct CheckAction {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const auto events = ParseInputScript(text);
-  if (!events) return 0;
-  fuzz::Require(std::is_sorted(events->begin(), events->end(),
-                               [](const InputEvent& a, const InputEvent& b) { return a.atMs < b.atMs; }));
+  if (!events) {
+    fuzz::Require(events.error().description.size() <= fuzz::kMaxMessageBytes);
+    return 0;
+  }
+  fuzz::Require(
+      std::is_sorted(events->begin(), events->end(),
+                     [](const InputEvent& a, const InputEvent& b) { return a.atMs < b.atMs; }));
   for (const InputEvent& event : *events) {
     fuzz::Require(event.atMs >= 0);
     std::visit(CheckAction{}, event.action);

@@ -46,7 +46,8 @@ class Riff {
   }
   void End(std::size_t at) {
     const auto size = static_cast<std::uint32_t>(bytes_.size() - at - 4);
-    for (int i = 0; i < 4; ++i) bytes_[at + static_cast<std::size_t>(i)] = (size >> (8 * i)) & 0xFFU;
+    for (int i = 0; i < 4; ++i)
+      bytes_[at + static_cast<std::size_t>(i)] = (size >> (8 * i)) & 0xFFU;
   }
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto image = decoder.DecodePicture(path, MakePixel(0x20, 0x40, 0x60));
   if (!image) return 0;
   fuzz::Require(image->Width() > 0 && image->Height() > 0);
-  fuzz::Require(image->Pixels().size() ==
-                static_cast<std::size_t>(image->Width()) * static_cast<std::size_t>(image->Height()));
+  fuzz::Require(image->Pixels().size() == static_cast<std::size_t>(image->Width()) *
+                                              static_cast<std::size_t>(image->Height()));
   return 0;
 }

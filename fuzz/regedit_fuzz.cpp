@@ -28,7 +28,10 @@ std::vector<KeyCopy> Contents(const MemoryRegistry& registry) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   MemoryRegistry loaded;
-  if (!ParseRegedit(text, loaded)) return 0;
+  if (const auto parsed = ParseRegedit(text, loaded); !parsed) {
+    fuzz::Require(parsed.error().message.size() <= fuzz::kMaxMessageBytes);
+    return 0;
+  }
   const auto saved = FormatRegedit(loaded);
   // Only names holding a line break cannot be saved, and the writer says so.
   if (!saved) return 0;

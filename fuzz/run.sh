@@ -6,7 +6,9 @@
 #   fuzz/run.sh [SECONDS [RUN...]]     e.g. fuzz/run.sh 600 midi picture-png
 #
 # Each input may use 512 MB and a few seconds: a memory bomb or a hang is a
-# finding like a crash or a leak. Findings land in build/fuzz/artifacts/
+# finding like a crash or a leak. Each run first replays the reproducers of
+# earlier findings kept in fuzz/findings/RUN/, which must all run clean now.
+# New findings land in build/fuzz/artifacts/
 # (RUN-crash-..., RUN-oom-..., RUN-timeout-..., RUN-leak-...), each run's
 # log in build/fuzz/logs/; any finding fails the script. New inputs go to
 # scratch corpora in build/fuzz/corpus/, the seeds in the tree stay as they are.
@@ -55,25 +57,46 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=20
 
 fuzz_one() {
   IFS='|' read -r name target seeds dict max_len timeout <<<"$1"
-  local corpus=$build/corpus/$name
+  local binary=$build/fuzz/$target corpus=$build/corpus/$name log=$build/logs/$name.log
+  local limits=(-timeout="$timeout" -rss_limit_mb=512)
   mkdir -p "$corpus"
+  # The reproducers of earlier findings must run clean before anything new.
+  local findings=(fuzz/findings/"$name"/*)
+  if [ -e "${findings[0]}" ]; then
+    "$binary" "${limits[@]}" "${findings[@]}" >"$log" 2>&1 || return
+  fi
   # shellcheck disable=SC2086  # FUZZ_FLAGS holds several flags
-  "$build/fuzz/$target" -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=512 \
-    -max_len="$max_len" -dict="fuzz/$dict" -artifact_prefix="$build/artifacts/$name-" \
-    -print_final_stats=1 ${FUZZ_FLAGS:-} "$corpus" "fuzz/corpus/$seeds" >"$build/logs/$name.log" 2>&1
+  "$binary" "${limits[@]}" -max_total_time="$seconds" -max_len="$max_len" -dict="fuzz/$dict" \
+    -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1 ${FUZZ_FLAGS:-} \
+    "$corpus" "fuzz/corpus/$seeds" >>"$log" 2>&1
+}
+
+# The last match of an extended regular expression in a log, or nothing.
+last_match() {
+  grep -o -E "$1" "$2" | tail -n 1 || true
 }
 
 # One line per run: executions, coverage (cov: edges, ft: features) and the result.
 summarise() {
   local name=$1 status=$2 log=$build/logs/$1.log
   local execs cov ft
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  execs=$(last_match '^stat::number_of_executed_units: *[0-9]+' "$log" | grep -o '[0-9]*$' || true)
   # Fork mode prints no final statistics: its last status line counts instead.
-  [ -n "$execs" ] || execs=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-  ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  [ -n "$execs" ] || execs=$(last_match '^#[0-9]+' "$log" | tr -d '#')
+  cov=$(last_match 'cov: [0-9]+' "$log" | cut -d' ' -f2)
+  ft=$(last_match 'ft: [0-9]+' "$log" | cut -d' ' -f2)
   printf '%-18s execs %-9s cov %-6s ft %-7s %s\n' "$name" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
     "$([ "$status" -eq 0 ] && echo ok || echo "FINDING (exit $status)")"
+  [ "$status" -eq 0 ] && return
+  # What went wrong, where (the first frames outside libFuzzer and the
+  # sanitizers) and which input does it.
+  {
+    grep -E -m1 '^==[0-9]+== ?ERROR|^Running: ' "$log" | tail -n 1
+    grep -E '^ *#[0-9]+ 0x' "$log" |
+      grep -v -E 'fuzzer::|__sanitizer|__asan|__lsan|__ubsan|__interceptor|libc\.so|_start' |
+      head -n 6 | sed -E 's/^ */  /; s/ 0x[0-9a-f]+ in / /; s/ \(BuildId: [0-9a-f]+\)//'
+    grep -o -E 'Test unit written to .*|^Running: .*' "$log" | tail -n 1
+  } | sed 's/^/    /' || true
 }
 
 declare -A names=()  # pid -> run name
@@ -85,16 +108,7 @@ reap() {
   local name=${names[$pid]}
   unset "names[$pid]"
   summarise "$name" "$status"
-  if [ "$status" -ne 0 ]; then
-    failed+=("$name")
-    # What went wrong, where (the first frames outside libFuzzer and the
-    # sanitizers) and which input does it.
-    grep -E -m1 '^==[0-9]+== ?ERROR' "$build/logs/$name.log" | sed 's/^/    /'
-    grep -E '^ *#[0-9]+ ' "$build/logs/$name.log" |
-      grep -v -E 'fuzzer::|__sanitizer|__asan|__lsan|__ubsan|__interceptor|libc\.so|_start' |
-      head -n 6 | sed -E 's/^ */      /; s/ 0x[0-9a-f]+ in / /; s/ \(BuildId: [0-9a-f]+\)//'
-    grep -o 'Test unit written to .*' "$build/logs/$name.log" | sed 's/^/    /'
-  fi
+  [ "$status" -eq 0 ] || failed+=("$name")
 }
 for run in "${runs[@]}"; do
   while [ ${#names[@]} -ge "$jobs" ]; do reap; done

@@ -32,4 +32,8 @@ inline void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
+// An error message quotes little of the input (limits::kMaxQuotedInputChars
+// at a time), whatever the input's size: a longer one quotes too much.
+inline constexpr std::size_t kMaxMessageBytes = 400;
+
 }  // namespace vistel::fuzz

@@ -28,7 +28,10 @@ void RequireSameFields(const Record& given, const Record& read, const Table& fie
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view json(reinterpret_cast<const char*>(data), size);
   const auto plan = ParseShowDescription(json, "/shows/fuzz");
-  if (!plan) return 0;
+  if (!plan) {
+    fuzz::Require(plan.error().description.size() <= fuzz::kMaxMessageBytes);
+    return 0;
+  }
   const Package& given = plan->package;
   fuzz::Require(!given.Screens.empty());
   for (const MediumSource& medium : plan->media) {
