@@ -51,6 +51,10 @@ cmake --build --preset fuzz -j "$jobs" --target $targets
 
 build=build/fuzz
 mkdir -p "$build/artifacts" "$build/logs"
+# Artifacts newer than this are this invocation's findings (fork mode with
+# -ignore_* flags writes them and exits 0).
+started=$build/logs/started
+touch "$started"
 # ASan's quarantine of freed memory counts against the RSS limit: keep it
 # small so that the limit measures what the decoders hold.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=20}
@@ -79,24 +83,27 @@ last_match() {
 # One line per run: executions, coverage (cov: edges, ft: features) and the result.
 summarise() {
   local name=$1 status=$2 log=$build/logs/$1.log
-  local execs cov ft
+  local execs cov ft found
+  found=$(find "$build/artifacts" -name "$name-*" -newer "$started" | wc -l)
+  [ "$found" -eq 0 ] || [ "$status" -ne 0 ] || status=1
   execs=$(last_match '^stat::number_of_executed_units: *[0-9]+' "$log" | grep -o '[0-9]*$' || true)
   # Fork mode prints no final statistics: its last status line counts instead.
   [ -n "$execs" ] || execs=$(last_match '^#[0-9]+' "$log" | tr -d '#')
   cov=$(last_match 'cov: [0-9]+' "$log" | cut -d' ' -f2)
   ft=$(last_match 'ft: [0-9]+' "$log" | cut -d' ' -f2)
   printf '%-18s execs %-9s cov %-6s ft %-7s %s\n' "$name" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
-    "$([ "$status" -eq 0 ] && echo ok || echo "FINDING (exit $status)")"
-  [ "$status" -eq 0 ] && return
+    "$([ "$status" -eq 0 ] && echo ok || echo "FINDING (exit $status, $found new artifacts)")"
+  [ "$status" -eq 0 ] && return 0
   # What went wrong, where (the first frames outside libFuzzer and the
   # sanitizers) and which input does it.
   {
-    grep -E -m1 '^==[0-9]+== ?ERROR|^Running: ' "$log" | tail -n 1
+    grep -E -m1 '^==[0-9]+== ?ERROR' "$log"
     grep -E '^ *#[0-9]+ 0x' "$log" |
       grep -v -E 'fuzzer::|__sanitizer|__asan|__lsan|__ubsan|__interceptor|libc\.so|_start' |
       head -n 6 | sed -E 's/^ */  /; s/ 0x[0-9a-f]+ in / /; s/ \(BuildId: [0-9a-f]+\)//'
     grep -o -E 'Test unit written to .*|^Running: .*' "$log" | tail -n 1
   } | sed 's/^/    /' || true
+  return 1
 }
 
 declare -A names=()  # pid -> run name
@@ -107,8 +114,7 @@ reap() {
   wait -n -p pid || status=$?
   local name=${names[$pid]}
   unset "names[$pid]"
-  summarise "$name" "$status"
-  [ "$status" -eq 0 ] || failed+=("$name")
+  summarise "$name" "$status" || failed+=("$name")
 }
 for run in "${runs[@]}"; do
   while [ ${#names[@]} -ge "$jobs" ]; do reap; done
