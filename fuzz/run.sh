@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, the `fuzz` preset) and fuzzes every
-# parser of untrusted bytes for SECONDS each (default 30), starting from the
+# parser of untrusted bytes for SECONDS each (default 45), starting from the
 # seed corpora in fuzz/corpus, as many runs at a time as there are cores.
 #
 #   fuzz/run.sh [SECONDS [RUN...]]     e.g. fuzz/run.sh 600 midi picture-png
@@ -18,7 +18,7 @@
 # long campaign that collects every finding instead of stopping at the first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-30}
+seconds=${1:-45}
 shift $(($# > 0 ? 1 : 0))
 jobs=${FUZZ_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
@@ -64,7 +64,8 @@ fuzz_one() {
   local binary=$build/fuzz/$target corpus=$build/corpus/$name log=$build/logs/$name.log
   local limits=(-timeout="$timeout" -rss_limit_mb=512)
   mkdir -p "$corpus"
-  # The reproducers of earlier findings must run clean before anything new.
+  # The reproducers of earlier findings must run clean before anything new;
+  # when one does not, its log is the run's log.
   local findings=(fuzz/findings/"$name"/*)
   if [ -e "${findings[0]}" ]; then
     "$binary" "${limits[@]}" "${findings[@]}" >"$log" 2>&1 || return
@@ -72,7 +73,7 @@ fuzz_one() {
   # shellcheck disable=SC2086  # FUZZ_FLAGS holds several flags
   "$binary" "${limits[@]}" -max_total_time="$seconds" -max_len="$max_len" -dict="fuzz/$dict" \
     -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1 ${FUZZ_FLAGS:-} \
-    "$corpus" "fuzz/corpus/$seeds" >>"$log" 2>&1
+    "$corpus" "fuzz/corpus/$seeds" >"$log" 2>&1
 }
 
 # The last match of an extended regular expression in a log, or nothing.
