@@ -100,7 +100,7 @@ summarise() {
   {
     grep -E -m1 '^==[0-9]+== ?ERROR' "$log"
     grep -E '^ *#[0-9]+ 0x' "$log" |
-      grep -v -E 'fuzzer::|__sanitizer|__asan|__lsan|__ubsan|__interceptor|libc\.so|_start' |
+      grep -v -E 'fuzzer::|__sanitizer|__asan|__lsan|__ubsan|__interceptor|libc\.so|_start| main |/include/c\+\+/' |
       head -n 6 | sed -E 's/^ */  /; s/ 0x[0-9a-f]+ in / /; s/ \(BuildId: [0-9a-f]+\)//'
     grep -o -E 'Test unit written to .*|^Running: .*' "$log" | tail -n 1
   } | sed 's/^/    /' || true
