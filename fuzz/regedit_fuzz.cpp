@@ -19,7 +19,9 @@ using KeyCopy = std::tuple<RegHive, std::string, std::vector<RegValue>>;
 
 std::vector<KeyCopy> Contents(const MemoryRegistry& registry) {
   std::vector<KeyCopy> keys;
-  for (const RegKeyView& key : registry.Keys()) keys.emplace_back(key.hive, key.path, key.values);
+  for (RegKeyCopy& key : registry.Keys()) {
+    keys.emplace_back(key.hive, std::move(key.path), std::move(key.values));
+  }
   return keys;
 }
 
