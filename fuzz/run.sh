@@ -61,19 +61,21 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=32:malloc_context_size=20
 
 fuzz_one() {
   IFS='|' read -r name target seeds dict max_len timeout <<<"$1"
-  local binary=$build/fuzz/$target corpus=$build/corpus/$name log=$build/logs/$name.log
+  local binary=$build/fuzz/$target corpus=$build/corpus/$name log=$build/logs/$name
   local limits=(-timeout="$timeout" -rss_limit_mb=512)
   mkdir -p "$corpus"
-  # The reproducers of earlier findings must run clean before anything new;
-  # when one does not, its log is the run's log.
-  local findings=(fuzz/findings/"$name"/*)
+  rm -f "$log.replay.log"
+  # The reproducers of earlier findings must run clean; fuzzing goes on
+  # either way, for faults not yet known.
+  local findings=(fuzz/findings/"$name"/*) replayed=0
   if [ -e "${findings[0]}" ]; then
-    "$binary" "${limits[@]}" "${findings[@]}" >"$log" 2>&1 || return
+    "$binary" "${limits[@]}" "${findings[@]}" >"$log.replay.log" 2>&1 || replayed=$?
   fi
   # shellcheck disable=SC2086  # FUZZ_FLAGS holds several flags
   "$binary" "${limits[@]}" -max_total_time="$seconds" -max_len="$max_len" -dict="fuzz/$dict" \
     -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1 ${FUZZ_FLAGS:-} \
-    "$corpus" "fuzz/corpus/$seeds" >"$log" 2>&1
+    "$corpus" "fuzz/corpus/$seeds" >"$log.log" 2>&1 || return
+  return "$replayed"
 }
 
 # The last match of an extended regular expression in a log, or nothing.
@@ -95,8 +97,16 @@ summarise() {
   printf '%-18s execs %-9s cov %-6s ft %-7s %s\n' "$name" "${execs:-?}" "${cov:-?}" "${ft:-?}" \
     "$([ "$status" -eq 0 ] && echo ok || echo "FINDING (exit $status, $found new artifacts)")"
   [ "$status" -eq 0 ] && return 0
-  # What went wrong, where (the first frames outside libFuzzer and the
-  # sanitizers) and which input does it.
+  [ ! -f "$build/logs/$name.replay.log" ] || explain "$build/logs/$name.replay.log"
+  explain "$log"
+  return 1
+}
+
+# What went wrong in a log, where (the first frames outside libFuzzer and
+# the sanitizers) and which input does it; nothing for a clean log.
+explain() {
+  local log=$1
+  grep -q -E '^==[0-9]+== ?ERROR' "$log" || return 0
   {
     grep -E -m1 '^==[0-9]+== ?ERROR' "$log"
     grep -E '^ *#[0-9]+ 0x' "$log" |
@@ -104,7 +114,6 @@ summarise() {
       head -n 6 | sed -E 's/^ */  /; s/ 0x[0-9a-f]+ in / /; s/ \(BuildId: [0-9a-f]+\)//'
     grep -o -E 'Test unit written to .*|^Running: .*' "$log" | tail -n 1
   } | sed 's/^/    /' || true
-  return 1
 }
 
 declare -A names=()  # pid -> run name
