@@ -12,10 +12,12 @@
 
 #include "package/extract.hpp"
 #include "package/reader.hpp"
+#include "scratch_file.hpp"
 
 namespace {
 
 using namespace vistel;
+using fuzz::Require;
 
 class BytesFile final : public InputFile {
  public:
@@ -69,10 +71,6 @@ class FuzzFiles final : public FileSystem {
  private:
   std::string_view bytes_;
 };
-
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
 
 void ExtractWithinBounds(FuzzFiles& files, std::uint64_t size, std::int32_t position,
                          std::int32_t length) {

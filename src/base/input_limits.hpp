@@ -39,6 +39,10 @@ inline constexpr std::uint64_t kMaxRegistryFileBytes = std::uint64_t{8} << 20;
 // Keys and values of a registry file together: some 80 bytes an entry.
 inline constexpr std::size_t kMaxRegistryEntries = 100000;
 
+// Sound: no file plays faster than this; resampling from a higher rate would
+// need a filter of gigabytes (a WAV header may claim any rate).
+inline constexpr int kMaxSoundSampleRate = 384000;
+
 // Input scripts (--input) and show descriptions (vistel-pack build).
 inline constexpr std::uint64_t kMaxInputScriptBytes = std::uint64_t{4} << 20;
 inline constexpr std::uint64_t kMaxShowDescriptionBytes = std::uint64_t{16} << 20;

@@ -459,16 +459,19 @@ Result<PackagePlan> ParseShowDescription(std::string_view json, std::string_view
   try {
     root = Json::parse(json.begin(), json.end(), std::ref(watch), /*allow_exceptions=*/true,
                        /*ignore_comments=*/true);
-  } catch (const Json::parse_error& e) {
-    // what() starts with the library's own tag in brackets, and may end with
-    // the whole bad token.
+  } catch (const Json::exception& e) {
+    // A syntax error, or a number beyond double precision ("1e400": the
+    // library throws another kind of error for it, which once ended
+    // vistel-pack). what() starts with the library's own tag in brackets,
+    // and may end with the whole bad token.
     std::string message = e.what();
     if (const auto close = message.find("] "); close != std::string::npos) {
       message.erase(0, close + 2);
     }
-    constexpr std::string_view kLastRead = "; last read: '";
-    if (const auto token = message.find(kLastRead); token != std::string::npos) {
-      const std::size_t start = token + kLastRead.size();
+    for (std::string_view quoting : {"; last read: '", "number overflow parsing '"}) {
+      const auto token = message.find(quoting);
+      if (token == std::string::npos) continue;
+      const std::size_t start = token + quoting.size();
       const std::size_t end = message.back() == '\'' ? message.size() - 1 : message.size();
       message = message.substr(0, start) +
                 InputExcerpt(std::string_view(message).substr(start, end - start)) + "'";

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "base/input_limits.hpp"
+#include "fuzz_findings.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media_test_support.hpp"
 
@@ -129,6 +134,37 @@ TEST(AudioFile, SurvivesFilesCutShort) {
     const auto pulled = PullAll(**file);
     EXPECT_LT(pulled.size(), source.size()) << "more sound than the half file holds";
   }
+}
+
+// A header may claim any rate. Resampling from one beyond every sound file
+// (1 GHz in the finding) once built a filter of gigabytes; such a file is
+// refused at once, and one at the top of the range still plays.
+TEST(AudioFile, RefusesSampleRatesBeyondAnySoundFile) {
+  ScratchFolder folder("rates");
+  const std::string finding = testing::ReadFuzzFinding("audio", "oom-resampler-from-1ghz.wav");
+  testing::WriteBytes(folder.File("finding"), {finding.begin(), finding.end()});
+  ASSERT_TRUE(EncodeAudioFile(testing::Sine(440, 0.5, 44100, 0.2), {44100, 2}, AudioFileType::Wav,
+                              folder.File("wav")));
+  const auto wav = testing::ReadBytes(folder.File("wav"));
+  const auto fmt = std::search(wav.begin(), wav.end(), std::begin("fmt "), std::end("fmt ") - 1);
+  ASSERT_NE(fmt, wav.end());
+  auto withRate = [&](std::uint32_t rate) {
+    auto bytes = wav;
+    const auto at = static_cast<std::size_t>(fmt - wav.begin()) + 12;
+    for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(rate >> (8 * i));
+    const std::string path = folder.File(std::to_string(rate));
+    testing::WriteBytes(path, bytes);
+    return path;
+  };
+
+  EXPECT_FALSE(OpenAudioFile(folder.File("finding")));
+  const auto beyond = OpenAudioFile(withRate(limits::kMaxSoundSampleRate + 1));
+  ASSERT_FALSE(beyond);
+  EXPECT_NE(beyond.error().description.find("samples a second"), std::string::npos)
+      << beyond.error().description;
+  auto top = OpenAudioFile(withRate(limits::kMaxSoundSampleRate));
+  ASSERT_TRUE(top) << top.error().description;
+  EXPECT_FALSE(PullAll(**top).empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "base/input_limits.hpp"
+#include "fuzz_findings.hpp"
 #include "package/fields.hpp"
 
 namespace vistel {
@@ -184,6 +185,15 @@ TEST(ShowDescription, HostileDescriptionsEndInAShortMessage) {
     EXPECT_NE(error.find(c.says), std::string::npos) << error.substr(0, 300);
     EXPECT_LT(error.size(), 200U) << "the message repeats the input";
   }
+}
+
+// The JSON library throws its own kind of error for a number beyond double
+// precision; it once escaped the parser and ended vistel-pack.
+TEST(ShowDescription, NumbersBeyondDoublePrecisionAreAnError) {
+  EXPECT_EQ(ErrorOf(testing::ReadFuzzFinding("show_description", "crash-number-overflow.json")),
+            "not valid JSON: number overflow parsing '8e334'");
+  EXPECT_EQ(ErrorOf(R"({"screens": [{"DisplaySeconds": -1e400}]})"),
+            "not valid JSON: number overflow parsing '-1e400'");
 }
 
 TEST(ShowDescription, AFirstTrackWithoutNameOrFileMeansNoMusic) {

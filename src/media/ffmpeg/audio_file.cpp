@@ -198,6 +198,7 @@ class FfmpegAudioFile final : public AudioFileDecoder {
       }
       positionKnown_ = true;
     }
+    if (frame.sample_rate > limits::kMaxSoundSampleRate) return;  // skipped as silence
     if (!ResamplerFits(frame)) {
       Flush();
       av_channel_layout_uninit(&inLayout_);
@@ -293,6 +294,12 @@ Result<std::unique_ptr<AudioFileDecoder>> OpenAudioFile(std::string_view path) {
   if (stream < 0) {
     return Fail(ErrorCode::InvalidProcedureCall,
                 "No sound in " + std::string(path) + ": " + ErrorText(stream));
+  }
+  if (const int rate = (*input)->streams[stream]->codecpar->sample_rate;
+      rate > limits::kMaxSoundSampleRate) {
+    return Fail(ErrorCode::InvalidProcedureCall, "The sound of " + std::string(path) + " has " +
+                                                     std::to_string(rate) +
+                                                     " samples a second, more than any sound file");
   }
   // Only the sound is read from this demuxer: the rest is dropped before
   // it reaches us.

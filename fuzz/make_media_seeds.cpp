@@ -1,0 +1,128 @@
+// Writes the media seeds of the fuzz targets with the project's own encoders:
+// small pictures in every format the picture decoder takes, MPEG-1 clips with
+// and without sound, and sound files. Run by make_corpus.py; the output is
+// committed, so the seeds stay the same until someone makes them anew.
+//
+//   make_media_seeds CORPUS_FOLDER
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "media/ffmpeg/encoders.hpp"
+
+using namespace vistel;
+
+namespace {
+
+// Gradients for the lossy and filtered paths, hard-edged blocks for the
+// palette and run-length ones.
+Image Gradient(int width, int height) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.At(x, y) = MakePixel(static_cast<unsigned>(x * 255 / std::max(width - 1, 1)),
+                                 static_cast<unsigned>(y * 255 / std::max(height - 1, 1)),
+                                 static_cast<unsigned>((x + y) * 8));
+    }
+  }
+  return image;
+}
+
+Image Blocks(int width, int height) {
+  constexpr Pixel kColours[] = {MakePixel(255, 0, 0), MakePixel(0, 160, 0), MakePixel(0, 0, 255),
+                                MakePixel(255, 255, 255)};
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.At(x, y) = kColours[(x / 4 + y / 4) % 4];
+  }
+  return image;
+}
+
+bool Report(const Status& status, const std::filesystem::path& path) {
+  if (!status) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), status.error().description.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::int16_t> Tone(AudioFormat format, int durationMs) {
+  const int frames = format.sampleRate * durationMs / 1000;
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / format.sampleRate;
+    const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * t));
+    for (int c = 0; c < format.channels; ++c) samples.push_back(v);
+  }
+  return samples;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_media_seeds CORPUS_FOLDER\n");
+    return 2;
+  }
+  const std::filesystem::path root(argv[1]);
+  bool ok = true;
+
+  struct Format {
+    PictureFormat format;
+    const char* name;
+  };
+  for (const Format& f : {Format{PictureFormat::Jpeg, "jpeg"}, Format{PictureFormat::Png, "png"},
+                          Format{PictureFormat::Bmp, "bmp"}, Format{PictureFormat::Gif, "gif"},
+                          Format{PictureFormat::Tiff, "tiff"}}) {
+    const auto folder = root / "picture" / f.name;
+    std::filesystem::create_directories(folder);
+    ok &= Report(EncodePicture(Gradient(16, 16), f.format, (folder / "gradient").string()),
+                 folder / "gradient");
+    ok &= Report(EncodePicture(Blocks(13, 7), f.format, (folder / "blocks_odd").string()),
+                 folder / "blocks_odd");
+  }
+  {
+    const auto path = root / "picture" / "png" / "alpha";
+    std::vector<std::uint8_t> alpha(12 * 12);
+    for (std::size_t i = 0; i < alpha.size(); ++i) alpha[i] = static_cast<std::uint8_t>(i * 7);
+    ok &= Report(EncodePngWithAlpha(Gradient(12, 12), alpha, path.string()), path);
+  }
+
+  const auto clips = root / "clip";
+  std::filesystem::create_directories(clips);
+  const Mpeg1ClipSettings settings{{32, 16}, 25, 3, 8};
+  const auto frames = [](int index, Image& frame) {
+    frame = Gradient(frame.Width(), frame.Height());
+    frame.At(index * 4, 4) = MakePixel(255, 255, 255);
+  };
+  ok &= Report(EncodeMpeg1Clip(settings, frames, nullptr, (clips / "silent.mpg").string()),
+               clips / "silent.mpg");
+  const AudioFormat clipFormat{32000, 1};
+  const auto clipTone = Tone(clipFormat, 120);
+  const ClipSound sound{clipFormat, clipTone};
+  ok &= Report(EncodeMpeg1Clip(settings, frames, &sound, (clips / "with_sound.mpg").string()),
+               clips / "with_sound.mpg");
+
+  const auto audio = root / "audio";
+  std::filesystem::create_directories(audio);
+  struct Sound {
+    AudioFileType type;
+    AudioFormat format;
+    const char* name;
+  };
+  for (const Sound& s : {Sound{AudioFileType::Wav, {8000, 1}, "mono.wav"},
+                         Sound{AudioFileType::Wav, {22050, 2}, "stereo.wav"},
+                         Sound{AudioFileType::Mp2, {32000, 1}, "tone.mp2"},
+                         Sound{AudioFileType::Mp3, {32000, 1}, "tone.mp3"}}) {
+    if (!CanEncodeAudio(s.type)) {
+      std::fprintf(stderr, "no encoder for %s: skipped\n", s.name);
+      continue;
+    }
+    const auto samples = Tone(s.format, s.type == AudioFileType::Wav ? 20 : 100);
+    ok &= Report(EncodeAudioFile(samples, s.format, s.type, (audio / s.name).string()),
+                 audio / s.name);
+  }
+  return ok ? 0 : 1;
+}
