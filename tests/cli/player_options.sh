@@ -75,8 +75,8 @@ contains err.txt "given twice"
 expect 2 "$VISTEL_PLAYER" --headless --screen 800 /s
 contains err.txt "--screen"
 
-# ---- Without --headless: no desktop host in this build yet ------------------
-expect 2 "$VISTEL_PLAYER" /s
+# ---- Without --headless and without a display: a hint, no run --------------
+expect 2 env -u DISPLAY -u WAYLAND_DISPLAY "$VISTEL_PLAYER" /s
 contains err.txt "--headless"
 
 # ---- Files the options name that cannot be used: exit 2, no run -------------
