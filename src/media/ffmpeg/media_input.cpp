@@ -12,11 +12,13 @@ namespace vistel::ffmpeg {
 namespace {
 
 // Demuxers by kind. FFmpeg finds the format from the content; one that is
-// not listed here is refused however well it matched.
-constexpr const char* kPictureFormats = "jpeg_pipe,png_pipe,apng,bmp_pipe,gif,gif_pipe,tiff_pipe";
+// not listed here is refused however well it matched. An animated PNG is
+// read as a still picture by png_pipe: the APNG demuxer sizes a buffer by
+// any chunk's length field, unchecked.
+constexpr const char* kPictureFormats = "jpeg_pipe,png_pipe,bmp_pipe,gif,gif_pipe,tiff_pipe";
 constexpr const char* kMovingFormats = "mpeg,mpegvideo,avi,asf,mp3,wav";
 
-constexpr const char* kPictureCodecs = "mjpeg,png,apng,bmp,gif,tiff";
+constexpr const char* kPictureCodecs = "mjpeg,png,bmp,gif,tiff";
 constexpr const char* kSoundCodecs =
     "mp1,mp1float,mp2,mp2float,mp3,mp3float,pcm_u8,pcm_s8,pcm_s16le,pcm_s16be,pcm_s24le,"
     "pcm_s32le,pcm_f32le,pcm_f64le,pcm_alaw,pcm_mulaw,pcm_dvd,adpcm_ms,adpcm_ima_wav,gsm_ms,"
