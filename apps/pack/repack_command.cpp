@@ -75,7 +75,8 @@ int RunRepack(const std::vector<std::string>& args, std::string_view selfPath) {
   std::cout << "wrote " << outPath << " (" << summary->fileBytes
             << " bytes): " << plan.package.Screens.size() << " screens, "
             << plan.package.AudioTracks.size() << " tracks; " << plan.movedRanges
-            << " media ranges in " << plan.stretches.size() << " stretches (" << plan.mediaBytes
+            << " media ranges in " << plan.stretches.size()
+            << (plan.stretches.size() == 1 ? " stretch (" : " stretches (") << plan.mediaBytes
             << " bytes) moved behind the player of " << summary->playerBytes
             << " bytes (the old one had " << plan.oldPlayerBytes << "); configuration text at byte "
             << plan.package.ConfigOffset << "\n";
