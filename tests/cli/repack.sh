@@ -291,28 +291,6 @@ not-a-package|data = b"MZ" + bytes(100)|not 20 decimal digits
 EOF
 contains err.txt "$invalid"
 
-# Odd but sound: ranges that overlap (the image inside the background's
-# bytes, the clip starting inside the image) keep their bytes and are copied
-# once.
-damage overlap.scr 'lines[5][3] = b"%d" % (int(lines[4][4]) + 10); lines[5][2] = b"100";
-lines[16][4] = b"%d" % (int(lines[15][3]) + 50); lines[16][3] = b"4000"; lines[13][1] = b"1"'
-expect 0 "$VISTEL_PACK" repack overlap.scr -o overlap-new.scr --player tiny.bin
-python3 - <<'EOF' || fail "overlapping ranges do not keep their bytes"
-import sys
-sys.path.insert(0, ".")
-from pkg import parts, range_fields, number
-old, old_offset, a = parts("overlap.scr")
-new, new_offset, b = parts("overlap-new.scr")
-bad = []
-for what, pos, length in range_fields(a):
-    p, n, q = number(a, pos), number(a, length), number(b, pos)
-    if 0 < n and p - 1 + n <= old_offset and new[q - 1:q - 1 + n] != old[p - 1:p - 1 + n]:
-        bad.append(what)
-if bad:
-    print("bytes differ:", bad, file=sys.stderr)
-sys.exit(1 if bad else 0)
-EOF
-
 # --- the output is never an input, and never written through a link ----------
 before=$(cksum <old.scr)
 expect 1 "$VISTEL_PACK" repack old.scr -o old.scr --player tiny.bin
