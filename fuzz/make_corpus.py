@@ -77,6 +77,13 @@ def package_seeds():
         lambda p: text(GLOBAL, *group(0, image=(p[0], 3), background=(1, p[1], 2)),
                        *group(1, video=(p[2], 3)), *group(0, caption=b"last")),
         [b"abc", b"bg", b"vid"])
+    # For repack: one medium named twice, one inside another, one overlapping
+    # the next, positions zero-padded and between blanks.
+    yield "shared_ranges", build(
+        lambda p: text(GLOBAL, line("[AUDIO-FILE]", 6, b" %d " % (p[1] + 2), "a.wav", 0),
+                       *group(0, image=(b"%08d" % p[0], 4), background=(1, p[0] + 1, 2)),
+                       *group(1, video=(p[1], 8), image=(p[0], 4))),
+        [b"IMGE", b"VIDEO!!!"], fill=2)
     yield "no_final_crlf", build(lambda p: text(GLOBAL, *group(0))[:-2])
     yield "extra_empty_line", build(lambda p: text(GLOBAL, *group(0)) + CRLF)
     yield "short_last_group", build(lambda p: text(GLOBAL, *group(0), *group(1)[:2]))

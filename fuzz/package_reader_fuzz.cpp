@@ -1,7 +1,9 @@
 // Fuzzes the package reader on whole package files held in memory: the
 // trailer, the bounds checks and the configuration parser, then extraction of
-// every medium the records name. Whatever the bytes, reading must end, stay
-// inside the file and either refuse the package or give at least one screen.
+// every medium the records name, and the plan of a repack behind another
+// player. Whatever the bytes, reading must end, stay inside the file and
+// either refuse the package or give at least one screen; a repack plan keeps
+// the show and moves only bytes of the media stretch.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +13,9 @@
 #include <string_view>
 
 #include "package/extract.hpp"
+#include "package/media_check.hpp"
 #include "package/reader.hpp"
+#include "package/repack.hpp"
 #include "scratch_file.hpp"
 
 namespace {
@@ -109,6 +113,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExtractWithinBounds(files, size, screen.BackgroundPosition, screen.BackgroundLength);
     ExtractWithinBounds(files, size, screen.ImagePosition, screen.ImageLength);
     ExtractWithinBounds(files, size, screen.VideoPosition, screen.VideoLength);
+  }
+
+  const auto offset = static_cast<std::size_t>(package.ConfigOffset);
+  const std::string_view text = bytes.substr(offset, size - 20 - offset);
+  // A plan fails only on a played medium outside the media stretch: any other
+  // failure means the walk over the text has drifted from the reader's.
+  bool playedOutside = false;
+  for (const MediumEntry& medium : PlayedMedia(package)) {
+    playedOutside |= medium.length != 0 && !CheckMedium(medium, package.ConfigOffset, size).empty();
+  }
+  const auto plan = PlanRepack(package, text, size, 11);
+  Require(plan.has_value() != playedOutside);
+  if (plan) {
+    Require(SameShowApartFromPositions(package, plan->package));
+    std::uint64_t end = 0;
+    for (const CopyStretch& stretch : plan->stretches) {
+      Require(stretch.size > 0 && stretch.from >= end && stretch.from + stretch.size <= offset);
+      end = stretch.from + stretch.size;
+    }
   }
   return 0;
 }

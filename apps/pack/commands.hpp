@@ -36,6 +36,7 @@ int RunInspect(const std::vector<std::string>& args, std::string_view selfPath);
 int RunCheck(const std::vector<std::string>& args, std::string_view selfPath);
 int RunExtract(const std::vector<std::string>& args, std::string_view selfPath);
 int RunDemo(const std::vector<std::string>& args, std::string_view selfPath);
+int RunRepack(const std::vector<std::string>& args, std::string_view selfPath);
 
 // A command's arguments split into positionals and options. Options are
 // "--name VALUE", "--name=VALUE" or a flag; "-o" may stand for "--output".
@@ -70,7 +71,7 @@ struct LoadedPackage {
 // returns nothing.
 std::optional<LoadedPackage> LoadPackageForTool(FileSystem& files, const std::string& path);
 
-// ---- Writing packages (build and demo) ------------------------------------
+// ---- Writing packages (build, demo and repack) ---------------------------
 
 // The player a package starts with: the value of --player, or else the
 // vistel-player program next to vistel-pack. Prints the usage error of
@@ -80,6 +81,10 @@ std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_vi
 
 // Whether two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);
+
+// The package is the player with more bytes behind it, so it runs as the
+// player does: it gets the player's permission bits.
+void CopyPermissions(const std::string& from, const std::string& to);
 
 // Writes the package of `plan` at outPath, gives it the player's permissions,
 // reads it back as the player reads it and prints the one-line summary. A

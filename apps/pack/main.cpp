@@ -68,6 +68,30 @@ Options:
                         missing; files of the same names are replaced)
 )";
 
+constexpr std::string_view kRepackHelp =
+    R"(Usage: vistel-pack repack OLD.scr -o NEW.scr [--player PATH]
+
+Moves the show of OLD.scr (a package made for the original player, or by
+build) behind another player: NEW.scr is the player followed by OLD's media
+and OLD's configuration text, byte for byte, with only the media's position
+fields rewritten (in the form they had: zero padding and blanks are kept).
+inspect shows the same records for both, apart from the positions.
+
+The old player is every byte before OLD's first medium; it is dropped, with
+any zero fill and any bytes no medium uses. Media that share bytes (one file
+named twice, or ranges that overlap) share them in NEW too. A range that the
+player extracts and that lies outside OLD's media (past the end, into the
+configuration text, or before the first byte) is refused; one that is never
+played is left as it was, with a note.
+
+Options:
+  -o, --output NEW.scr  the package to write (replaced when it exists; never
+                        OLD.scr itself)
+  --player PATH         the player to put in front, such as vistel-player.exe
+                        for Windows; by default the vistel-player program next
+                        to vistel-pack
+)";
+
 constexpr std::string_view kUsage = R"(Usage: vistel-pack COMMAND [ARGUMENTS]
 
 Commands:
@@ -140,6 +164,7 @@ const std::vector<Command>& Commands() {
       {"check", "check a package's layout and media ranges", kCheckHelp, RunCheck},
       {"extract", "copy a package's media into a folder", kExtractHelp, RunExtract},
       {"demo", "build a demo package from media made here", kDemoHelp, RunDemo},
+      {"repack", "put a package's show behind another player", kRepackHelp, RunRepack},
   };
   return commands;
 }

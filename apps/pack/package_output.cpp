@@ -16,15 +16,6 @@ constexpr std::string_view kPlayerName = "vistel-player.exe";
 constexpr std::string_view kPlayerName = "vistel-player";
 #endif
 
-// The package is the player with more bytes behind it, so it runs as the
-// player does. nofollow: should a link have taken the package's place since
-// it was written, the link's target keeps its permissions.
-void CopyPermissions(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  const auto perms = fs::status(from, ec).permissions();
-  if (!ec) fs::permissions(to, perms, fs::perm_options::replace | fs::perm_options::nofollow, ec);
-}
-
 // The written package read back as the player reads it must give the same
 // records, and every medium must lie where media lie.
 bool VerifyWritten(FileSystem& files, const BuildSummary& summary, const std::string& out) {
@@ -62,6 +53,14 @@ std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_vi
     return std::nullopt;
   }
   return path;
+}
+
+// nofollow: should a link have taken the package's place since it was
+// written, the link's target keeps its permissions.
+void CopyPermissions(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  const auto perms = fs::status(from, ec).permissions();
+  if (!ec) fs::permissions(to, perms, fs::perm_options::replace | fs::perm_options::nofollow, ec);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
