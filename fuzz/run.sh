@@ -13,6 +13,9 @@
 # log in build/fuzz/logs/; any finding fails the script. New inputs go to
 # scratch corpora in build/fuzz/corpus/, the seeds in the tree stay as they are.
 #
+# FUZZ_SEED fixes libFuzzer's random seed, so that a run of the same length on
+# the same build replays the same inputs (CI's gate, run clean before it
+# lands); without it every run explores anew.
 # FUZZ_JOBS sets how many runs go at once; FUZZ_FLAGS adds libFuzzer flags,
 # e.g. "-fork=1 -ignore_ooms=1 -ignore_timeouts=1 -ignore_crashes=1" for a
 # long campaign that collects every finding instead of stopping at the first.
@@ -65,6 +68,8 @@ fuzz_one() {
   IFS='|' read -r name target seeds dict max_len timeout <<<"$1"
   local binary=$build/fuzz/$target corpus=$build/corpus/$name log=$build/logs/$name
   local limits=(-timeout="$timeout" -rss_limit_mb=512)
+  local seed=()
+  [ -z "${FUZZ_SEED:-}" ] || seed=(-seed="$FUZZ_SEED")
   mkdir -p "$corpus"
   rm -f "$log.replay.log"
   # The reproducers of earlier findings must run clean; fuzzing goes on
@@ -75,7 +80,7 @@ fuzz_one() {
   fi
   # shellcheck disable=SC2086  # FUZZ_FLAGS holds several flags
   "$binary" "${limits[@]}" -max_total_time="$seconds" -max_len="$max_len" -dict="fuzz/$dict" \
-    -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1 ${FUZZ_FLAGS:-} \
+    -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1 "${seed[@]}" ${FUZZ_FLAGS:-} \
     "$corpus" "fuzz/corpus/$seeds" >"$log.log" 2>&1 || return
   return "$replayed"
 }

@@ -17,6 +17,11 @@ namespace vistel::limits {
 inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{40} * 1000 * 1000;
 inline constexpr int kMaxPictureSide = 16384;
 
+// One allocation of the media decoders: a picture of the largest size at 4
+// bytes a pixel, with room for padding. Demuxers size some buffers by header
+// fields they do not check; a bigger request fails as that medium's error.
+inline constexpr std::size_t kMaxMediaAllocationBytes = std::size_t{192} << 20;
+
 // Sounds and clips: the longest a show plays is a day. A longer claim is
 // nonsense, and every length must fit the 32-bit milliseconds that the music
 // module reads back from the device.

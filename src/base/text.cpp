@@ -177,31 +177,31 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 std::string InputExcerpt(std::string_view text) {
-  const bool cut = text.size() > limits::kMaxQuotedInputChars;
-  if (cut) {
-    std::size_t end = limits::kMaxQuotedInputChars;
-    // Back to the start of a UTF-8 sequence that the cut would split.
-    for (std::size_t back = 0; back < 3 && end > 0; ++back) {
-      if ((static_cast<unsigned char>(text[end]) & 0xC0U) != 0x80U) break;
-      --end;
-    }
-    text = text.substr(0, end);
-  }
+  // The limit counts what the message shows: an escaped byte takes four.
   std::string excerpt;
-  excerpt.reserve(text.size() + 3);
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
+  std::size_t shown = 0;
+  for (; shown < text.size(); ++shown) {
+    const auto byte = static_cast<unsigned char>(text[shown]);
+    const bool escaped = byte < 0x20 || byte == 0x7F;
+    if (excerpt.size() + (escaped ? 4 : 1) > limits::kMaxQuotedInputChars) break;
+    if (escaped) {
       constexpr std::string_view kDigits = "0123456789ABCDEF";
       excerpt += "\\x";
       excerpt += kDigits[byte >> 4U];
       excerpt += kDigits[byte & 0xFU];
     } else {
-      excerpt += c;
+      excerpt += text[shown];
     }
   }
-  if (cut) excerpt += "...";
-  return excerpt;
+  if (shown == text.size()) return excerpt;
+  // Back to the start of a UTF-8 sequence that the cut would split (its
+  // bytes are all shown as they are, one for one).
+  for (std::size_t back = 0; back < 3 && shown > 0; ++back) {
+    if ((static_cast<unsigned char>(text[shown]) & 0xC0U) != 0x80U) break;
+    --shown;
+    excerpt.pop_back();
+  }
+  return excerpt + "...";
 }
 
 }  // namespace vistel

@@ -24,9 +24,9 @@ Result<std::string> Utf8ToWindows1252(std::string_view utf8);
 std::string AsciiLower(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
-// What an error message may quote of bad input: the text itself when it has
-// at most limits::kMaxQuotedInputChars bytes, else its start (not cutting a
-// UTF-8 sequence) followed by "...". Bytes below 0x20 and 0x7F show as \xNN
+// What an error message may quote of bad input: the text itself when it shows
+// in at most limits::kMaxQuotedInputChars bytes, else its start (not cutting
+// a UTF-8 sequence) followed by "...". Bytes below 0x20 and 0x7F show as \xNN
 // so that a quoted line cannot break or steer the message.
 std::string InputExcerpt(std::string_view text);
 

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "base/input_limits.hpp"
+
 namespace vistel {
 namespace {
 
@@ -125,6 +127,25 @@ TEST(TrimBlanks, RemovesOnlySpacesAtBothEnds) {
   EXPECT_EQ(TrimBlanks("\t/s\t"), "\t/s\t");
   EXPECT_EQ(TrimBlanks("    "), "");
   EXPECT_EQ(TrimBlanks(""), "");
+}
+
+// However the input is made, the quote shows at most the limit (plus "..."),
+// escapes included, and never half of a UTF-8 sequence.
+TEST(InputExcerpt, ShowsAtMostTheLimitWhateverTheBytes) {
+  constexpr std::size_t kLimit = limits::kMaxQuotedInputChars;
+  const std::string e2 = "\xC3\xA9";
+  for (const std::string& input :
+       {std::string(5000, 'a'), std::string(5000, '\x7F'), std::string(5000, '\n'),
+        std::string(kLimit - 1, 'a') + e2 + std::string(10, 'a'),
+        std::string(kLimit - 2, 'a') + "\x01", AllBytes() + AllBytes()}) {
+    const std::string excerpt = InputExcerpt(input);
+    EXPECT_LE(excerpt.size(), kLimit + 3) << excerpt;
+    EXPECT_EQ(excerpt.find_first_of(std::string("\n\r\x7F\0", 4)), std::string::npos);
+    const std::size_t shown = excerpt.ends_with("...") ? excerpt.size() - 3 : excerpt.size();
+    ASSERT_GT(shown, 0U);
+    EXPECT_NE(static_cast<unsigned char>(excerpt[shown - 1]), 0xC3U) << excerpt;
+  }
+  EXPECT_EQ(InputExcerpt("key\x01"), "key\\x01");
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ Error WriteError(std::string_view path, std::string_view what) {
 }
 
 Result<CodecPtr> NewEncoder(AVCodecID id, const char* name = nullptr) {
-  QuietenLogOnce();
+  SetUpOnce();
   const AVCodec* codec =
       name != nullptr ? avcodec_find_encoder_by_name(name) : avcodec_find_encoder(id);
   if (codec == nullptr) {
@@ -166,7 +166,7 @@ class Muxer {
   }
 
   Status Open(const char* format, std::string_view path) {
-    QuietenLogOnce();
+    SetUpOnce();
     path_ = std::string(path);
     AVFormatContext* raw = nullptr;
     if (int rc = avformat_alloc_output_context2(&raw, nullptr, format, path_.c_str()); rc < 0) {

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "base/input_limits.hpp"
+
 namespace vistel::ffmpeg {
 
 void OutputFreer::operator()(AVFormatContext* c) const {
@@ -24,9 +26,10 @@ Error MediaError(std::string_view what) {
   return Error(ErrorCode::InvalidProcedureCall, std::string(what));
 }
 
-void QuietenLogOnce() {
+void SetUpOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
+    av_max_alloc(limits::kMaxMediaAllocationBytes);
     const char* keep = std::getenv("VISTEL_FFMPEG_LOG");
     av_log_set_level(keep != nullptr && *keep == '1' ? AV_LOG_WARNING : AV_LOG_QUIET);
   });

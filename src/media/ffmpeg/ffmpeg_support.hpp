@@ -59,10 +59,11 @@ std::string ErrorText(int averror);
 Error MediaError(std::string_view what, int averror);
 Error MediaError(std::string_view what);
 
-// Quietens FFmpeg's console log once per process (errors come back as
-// results; a corrupt file must not spray the terminal). VISTEL_FFMPEG_LOG=1
+// Sets FFmpeg up once per process: no single allocation over
+// limits::kMaxMediaAllocationBytes, and a quiet console log (errors come back
+// as results; a corrupt file must not spray the terminal). VISTEL_FFMPEG_LOG=1
 // keeps FFmpeg's warnings for debugging.
-void QuietenLogOnce();
+void SetUpOnce();
 
 FramePtr NewFrame();
 PacketPtr NewPacket();

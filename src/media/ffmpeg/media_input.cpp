@@ -145,7 +145,7 @@ void InputCloser::operator()(AVFormatContext* c) const {
 }
 
 Result<InputPtr> OpenInput(std::string_view path, MediaKind kind) {
-  QuietenLogOnce();
+  SetUpOnce();
   const std::string name(path);
   auto io = OpenMediaIo(name, kind);
   if (!io) return Fail(io.error());
