@@ -16,6 +16,7 @@
 
 #include "base/conversions.hpp"
 #include "package/reader.hpp"
+#include "platform/native_files.hpp"
 
 namespace {
 

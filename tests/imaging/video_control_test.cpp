@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/json_trace.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "runtime/json_trace.hpp"
 
 namespace vistel {
 namespace {
