@@ -63,7 +63,10 @@ Status SharedServices::WriteBackRegistry() {
   // The registry file is created at exit when missing, and so is its folder:
   // a --registry path in a folder not yet made is as good as any.
   if (const std::string folder = ParentFolder(*registryPath_); !folder.empty()) {
-    if (auto made = files_->CreateDirectories(folder); !made) return made;
+    if (auto made = files_->CreateDirectories(folder); !made) {
+      return Fail(ErrorCode::PathFileAccessError,
+                  "cannot create the folder of the registry file " + *registryPath_);
+    }
   }
   return SaveRegeditFile(*files_, *registryPath_, registry_);
 }
