@@ -9,6 +9,7 @@
 
 #include "package/extract.hpp"
 #include "package/reader.hpp"
+#include "platform/native_files.hpp"
 
 namespace {
 

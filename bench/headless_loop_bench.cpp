@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "hosts/common/json_trace.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "runtime/json_trace.hpp"
 
 namespace vistel {
 namespace {

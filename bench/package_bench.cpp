@@ -16,6 +16,7 @@
 
 #include "base/conversions.hpp"
 #include "package/reader.hpp"
+#include "platform/native_files.hpp"
 
 namespace {
 
@@ -206,7 +207,8 @@ void BM_LoadPackageFromDisk(benchmark::State& state) {
   Package package;
   for (auto _ : state) {
     package = Package();
-    if (LoadPackage(services, std::nullopt, package)) state.SkipWithError("LoadPackage failed");
+    if (LoadPackage(services, std::nullopt, package) != PackageLoad::Loaded)
+      state.SkipWithError("LoadPackage failed");
   }
   ReportShape(state, package, bytes.size());
   std::filesystem::remove_all(folder);

@@ -5,6 +5,7 @@
 #include "base/input_limits.hpp"
 #include "commands.hpp"
 #include "package/show_description.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 namespace {

@@ -4,6 +4,7 @@
 #include "commands.hpp"
 #include "package/fields.hpp"
 #include "package/media_check.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 

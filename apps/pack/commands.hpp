@@ -46,13 +46,13 @@ struct ParsedArgs {
   std::set<std::string, std::less<>> flags;
   bool help = false;
 };
-struct OptionSpec {
+struct OptionGrammar {
   std::set<std::string, std::less<>> withValue;  // "--output"
   std::set<std::string, std::less<>> flags;      // "--json"
 };
 // Fails with the message to show for a usage error.
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& grammar,
-                                    std::string& error);
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
+                                    const OptionGrammar& grammar, std::string& error);
 
 // Prints "vistel-pack COMMAND: message" and the hint to the command's help on
 // stderr; returns kExitUsage.

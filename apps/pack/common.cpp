@@ -10,8 +10,8 @@
 
 namespace vistel::pack {
 
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const OptionSpec& grammar,
-                                    std::string& error) {
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args,
+                                    const OptionGrammar& grammar, std::string& error) {
   ParsedArgs parsed;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {

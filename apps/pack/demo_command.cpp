@@ -7,6 +7,7 @@
 
 #include "commands.hpp"
 #include "demo_show.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 namespace {

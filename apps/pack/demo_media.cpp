@@ -7,7 +7,7 @@
 #include "demo_show.hpp"
 #include "demo_sound.hpp"
 #include "media/ffmpeg/encoders.hpp"
-#include "runtime/posix_files.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack::demo {
 namespace {
@@ -28,7 +28,11 @@ constexpr AudioFormat kTuneFormat{22050, 1};
 // A whole new file renamed over the name, so a link planted in --media-dir is
 // replaced rather than written through.
 Status WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  if (auto written = posix::ReplaceWith(path, std::as_bytes(std::span(bytes))); !written) {
+  const auto files = MakeNativeFileSystem();
+  auto written = ReplaceFile(*files, path, [&bytes](OutputFile& file) {
+    return file.Write(std::as_bytes(std::span(bytes)));
+  });
+  if (!written) {
     return Fail(ErrorCode::PathFileAccessError,
                 "Cannot write " + path + ": " + written.error().description);
   }

@@ -9,6 +9,7 @@
 #include "commands.hpp"
 #include "package/extract.hpp"
 #include "package/media_check.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 namespace {

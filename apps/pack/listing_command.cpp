@@ -10,6 +10,7 @@
 #include "base/text.hpp"
 #include "commands.hpp"
 #include "package/fields.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 namespace {

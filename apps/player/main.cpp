@@ -8,8 +8,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "hosts/common/player_options.hpp"
 #include "player_program.hpp"
-#include "runtime/player_options.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/player_options.hpp"
+#include "hosts/common/player_options.hpp"
 
 namespace vistel {
 

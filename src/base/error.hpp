@@ -58,15 +58,23 @@ template <class T>
 using Result = expected<T, Error>;
 using Status = expected<void, Error>;
 
-inline unexpected<Error> Fail(ErrorCode code) { return unexpected<Error>(Error(code)); }
+inline unexpected<Error> Fail(ErrorCode code) {
+  return unexpected<Error>(Error(code));
+}
 inline unexpected<Error> Fail(ErrorCode code, std::string text) {
   return unexpected<Error>(Error(code, std::move(text)));
 }
-inline unexpected<Error> Fail(Error error) { return unexpected<Error>(std::move(error)); }
+inline unexpected<Error> Fail(Error error) {
+  return unexpected<Error>(std::move(error));
+}
 
 // resume-next: the routine's record of the last skipped failure (the original's
 // Err object). Statements run through it; a failed one leaves its target as it
 // was and only the record changes.
+// resume-next where nothing reads the record: a failed statement is skipped
+// and its error forgotten, and the routine goes on.
+inline void Skip(const Status&) {}
+
 class ResumeNext {
  public:
   // Assigns the value when the conversion succeeded; otherwise keeps target.

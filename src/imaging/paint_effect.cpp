@@ -10,7 +10,7 @@ namespace vistel {
 std::unique_ptr<EffectAnimation> MakePaintEffect(int code, const EffectSettings& settings,
                                                  const Image& from, const Image& to) {
   using namespace effects;
-  const std::optional<EffectSpec> recipe = DescribeEffect(code);
+  const std::optional<EffectRecipe> recipe = DescribeEffect(code);
   // Nothing to animate between pictures of different sizes (or none): the
   // new picture is then shown at once, as the plain repaint does.
   if (!recipe || to.IsEmpty() || from.Extent() != to.Extent()) return nullptr;

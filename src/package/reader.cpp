@@ -113,8 +113,8 @@ std::string FindOwnPackageFile(FileSystem& files, const ProcessInfo& process) {
   return !files.Exists(scr) && files.Exists(exe) ? exe : scr;
 }
 
-bool LoadPackage(const PackageReaderServices& services,
-                 const std::optional<std::string>& packagePath, Package& package) {
+PackageLoad LoadPackage(const PackageReaderServices& services,
+                        const std::optional<std::string>& packagePath, Package& package) {
   package.PackageFileName =
       packagePath ? *packagePath : FindOwnPackageFile(services.files, services.process);
 
@@ -123,14 +123,14 @@ bool LoadPackage(const PackageReaderServices& services,
   const auto reject = [&services] {
     if (services.hideShowWindow) services.hideShowWindow();
     services.messages.Show(kInvalidPackageMessage, kMbIconExclamation, "");
-    return true;
+    return PackageLoad::Refused;
   };
 
   if (!services.files.Exists(package.PackageFileName)) return reject();
   auto file = services.files.OpenRead(package.PackageFileName);
   if (!file) return reject();
   if (!ReadPackageFile(**file, package, services.doEvents)) return reject();
-  return false;
+  return PackageLoad::Loaded;
 }
 
 }  // namespace vistel

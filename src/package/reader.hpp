@@ -71,10 +71,14 @@ struct PackageReaderServices {
   std::function<void()> doEvents;
 };
 
-// LoadPackage: false on success, true on failure (after the invalid-package
-// message has been shown), as the original's callers expect. `packagePath`
-// replaces the search for the player's own file (the --package option).
-bool LoadPackage(const PackageReaderServices& services,
-                 const std::optional<std::string>& packagePath, Package& package);
+// What LoadPackage did: read the show, or refused the file after the
+// invalid-package message was shown.
+enum class PackageLoad { Loaded, Refused };
+
+// `packagePath` replaces the search for the player's own file (the --package
+// option).
+[[nodiscard]] PackageLoad LoadPackage(const PackageReaderServices& services,
+                                      const std::optional<std::string>& packagePath,
+                                      Package& package);
 
 }  // namespace vistel

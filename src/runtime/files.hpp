@@ -72,7 +72,4 @@ class FileSystem {
 Status ReplaceFile(FileSystem& files, std::string_view path,
                    const std::function<Status(OutputFile&)>& write);
 
-// The host's native file system (POSIX).
-std::unique_ptr<FileSystem> MakeNativeFileSystem();
-
 }  // namespace vistel

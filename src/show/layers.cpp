@@ -7,8 +7,6 @@
 namespace vistel {
 namespace {
 
-void Skip(const Status&) {}
-
 // A coordinate or size of a blit as a Long (nearest, ties to even).
 Result<int> ToLong(float value) {
   auto r = RoundToLong(static_cast<double>(value));

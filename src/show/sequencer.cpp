@@ -7,9 +7,6 @@
 namespace vistel {
 namespace {
 
-// A failed control call is skipped: the step goes on with its next statement.
-void Skip(const Status&) {}
-
 // The current index read back from Tag as a 32-bit integer ("" reads as 0).
 Result<std::int32_t> TagIndex(const std::string& tag) {
   if (tag.empty()) return 0;

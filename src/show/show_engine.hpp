@@ -25,6 +25,7 @@
 #include "base/error.hpp"
 #include "base/geometry.hpp"
 #include "imaging/caption_box.hpp"
+#include "imaging/effect_groups.hpp"
 #include "imaging/imaging_control.hpp"
 #include "imaging/video_control.hpp"
 #include "package/extract.hpp"
@@ -35,16 +36,6 @@
 #include "show/show_state.hpp"
 
 namespace vistel {
-
-// The eight ranges random effect codes come from: base to base + span.
-struct EffectGroup {
-  std::int16_t base;
-  std::int16_t span;
-};
-inline constexpr EffectGroup kEffectGroups[8] = {
-    {2000, 554}, {4000, 29}, {5000, 263}, {6000, 525},
-    {7000, 263}, {8000, 259}, {15000, 35}, {16000, 35},
-};
 
 // The cross-fade's code in EffectCode.
 inline constexpr std::int16_t kCrossFadeEffect = -100;
@@ -141,7 +132,7 @@ class ShowEngine {
   ShowServices services_;
   ShowState& state_;
   MediaExtractor* extractor_ = nullptr;
-  bool stepRunning_ = false;     // ShowScreen is on the stack
+  bool stepRunning_ = false;      // ShowScreen is on the stack
   bool advanceDeferred_ = false;  // an advance came while it was
   ShowRandom random_;
   LastRandomEffect lastRandomEffect_;

@@ -9,11 +9,11 @@
 namespace vistel {
 namespace {
 
-void Skip(const Status&) {}
-
 // near(x): x as a 16-bit Integer, nearest with ties to even. The draws below
 // stay far inside the range, so the conversion cannot fail.
-std::int16_t Near(double x) { return RoundToInteger(x).value_or(0); }
+std::int16_t Near(double x) {
+  return RoundToInteger(x).value_or(0);
+}
 
 }  // namespace
 
@@ -53,8 +53,8 @@ void ShowEngine::ApplyTransition(std::int32_t index) {
     // Video screens never cross-fade; the surface keeps its settings.
     if (screen->ScreenKind != 0) return;
     controls_.LEAD2.SetBitmap(surface.Bitmap());
-    Skip(CrossFade(controls_.LEAD1, controls_.LEAD2, surface, screen->CrossFadeParam,
-                   controls_.ld1, controls_.ld2));
+    Skip(CrossFade(controls_.LEAD1, controls_.LEAD2, surface, screen->CrossFadeParam, controls_.ld1,
+                   controls_.ld2));
     return;
   }
   if (screen->EffectCode == kPlainRepaintEffect) {

@@ -7,8 +7,6 @@
 namespace vistel {
 namespace {
 
-void Skip(const Status&) {}
-
 // VideoSize codes 0..7: the factor on the clip's own size.
 constexpr float kVideoSizeFactors[8] = {0.25F, 0.5F, 0.75F, 1.0F, 1.25F, 1.5F, 1.75F, 2.0F};
 

@@ -97,7 +97,9 @@ struct Player::Parts {
     const PackageReaderServices services{host.Files(), host.Process(), host.Messages(),
                                          [this] { window.SetVisible(false); },
                                          [this] { host.Events().DoEvents(); }};
-    if (LoadPackage(services, settings.packagePath, state.package)) return false;
+    if (LoadPackage(services, settings.packagePath, state.package) == PackageLoad::Refused) {
+      return false;
+    }
     host.Tracer().Write("package",
                         {{"path", state.package.PackageFileName},
                          {"screens", static_cast<std::int64_t>(state.package.Screens.size())},

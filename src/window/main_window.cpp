@@ -10,8 +10,6 @@
 namespace vistel {
 namespace {
 
-void Skip(const Status&) {}
-
 ImagingServices OffScreen(const MainWindowServices& s) {
   ImagingServices services;
   services.twipsPerPixel = s.display.ScreenTwipsPerPixel();

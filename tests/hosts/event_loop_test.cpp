@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/json_trace.hpp"
+#include "hosts/common/json_trace.hpp"
 #include "runtime/process.hpp"
 
 namespace vistel {

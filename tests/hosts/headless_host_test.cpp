@@ -166,16 +166,23 @@ TEST(HeadlessHost, RegistryFileIsReadTracedAndWrittenBack) {
             Dword(1));
 }
 
+// The registry file is created at exit when missing, in a folder that may
+// not exist yet either (every host writes it back the same way).
 TEST(HeadlessHost, MissingRegistryFileIsEmptyAndCreatedAtWriteBack) {
   HostScratch scratch("new-registry");
-  PlayerOptions options;
-  options.registryPath = scratch.File("fresh.reg");
-  auto host = MakeHost(options);
-  ASSERT_NE(host, nullptr);
-  EXPECT_FALSE(std::filesystem::exists(*options.registryPath)) << "created at exit only";
-  EXPECT_FALSE(host->RegistryStore().HasKey(kHkeyCurrentUser, "Control Panel"));
-  ASSERT_TRUE(host->WriteBackRegistry());
-  EXPECT_EQ(testing::ReadText(*options.registryPath).substr(0, 10), "REGEDIT4\r\n");
+  for (const char* name : {"fresh.reg", "new/fresh.reg", "new/deeper/fresh.reg"}) {
+    SCOPED_TRACE(name);
+    PlayerOptions options;
+    options.registryPath = scratch.File(name);
+    auto host = MakeHost(options);
+    ASSERT_NE(host, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(*options.registryPath)) << "created at exit only";
+    EXPECT_FALSE(host->RegistryStore().HasKey(kHkeyCurrentUser, "Control Panel"));
+    const Status written = host->WriteBackRegistry();
+    ASSERT_TRUE(written) << "expected the file and its folders made, got: "
+                         << (written ? "" : written.error().description);
+    EXPECT_EQ(testing::ReadText(*options.registryPath).substr(0, 10), "REGEDIT4\r\n");
+  }
 
   PlayerOptions withoutFile;
   auto plain = MakeHost(withoutFile);

@@ -223,7 +223,9 @@ TEST_F(RunFixture, SnapshotAfterTheEndIsNamedAsNotTaken) {
 }
 
 TEST_F(RunFixture, RegistryThatCannotBeWrittenTurnsSuccessIntoFailure) {
-  options.registryPath = scratch.File("missing-folder/user.reg");
+  // Under a plain file, where no folder can be made for it.
+  testing::WriteText(scratch.File("not-a-folder"), "");
+  options.registryPath = scratch.File("not-a-folder/user.reg");
   auto host = Host();
   ASSERT_NE(host, nullptr);
   const int code = RunHeadless(

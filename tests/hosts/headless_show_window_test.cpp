@@ -37,7 +37,7 @@ TEST_F(WindowFixture, StartsHiddenAtItsDesignSizeAndRegistered) {
   EXPECT_FALSE(window.Visible());
   EXPECT_FALSE(window.Topmost());
   EXPECT_EQ(window.Parent(), 0U);
-  EXPECT_EQ(window.GetWindowLong(kGwlStyle), HeadlessShowWindow::kInitialStyle);
+  EXPECT_EQ(window.GetWindowLong(kGwlStyle), kFormInitialStyle);
   EXPECT_EQ(window.GetWindowLong(kGwlHwndParent), 0);
   EXPECT_NE(window.Handle(), kPreviewArea) << "never a foreign window's handle";
   EXPECT_TRUE(display.IsWindow(window.Handle()));
@@ -152,9 +152,9 @@ TEST_F(WindowFixture, TopmostNeedsAZOrderChangeAndATopLevelWindow) {
 TEST_F(WindowFixture, VisibilityFollowsTheStyleBitAndHideWindow) {
   window.SetVisible(true);
   EXPECT_NE(window.GetWindowLong(kGwlStyle) & kWsVisible, 0);
-  window.SetWindowLong(kGwlStyle, HeadlessShowWindow::kInitialStyle);
+  window.SetWindowLong(kGwlStyle, kFormInitialStyle);
   EXPECT_FALSE(window.Visible()) << "writing the style without WS_VISIBLE hides the window";
-  window.SetWindowLong(kGwlStyle, HeadlessShowWindow::kInitialStyle | kWsVisible);
+  window.SetWindowLong(kGwlStyle, kFormInitialStyle | kWsVisible);
   EXPECT_TRUE(window.Visible());
   window.SetWindowPos(InsertAfter::None, 0, 0, 0, 0, kTopmostOnly | kSwpHideWindow);
   EXPECT_FALSE(window.Visible());

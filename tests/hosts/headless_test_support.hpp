@@ -12,8 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "hosts/common/json_trace.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "runtime/json_trace.hpp"
 #include "runtime/window.hpp"
 
 namespace vistel::testing {

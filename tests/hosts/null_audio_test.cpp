@@ -1,4 +1,4 @@
-#include "hosts/headless/null_audio.hpp"
+#include "hosts/common/null_audio.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "hosts/common/player_options.hpp"
 #include "hosts/sdl/hack_target.hpp"
-#include "runtime/player_options.hpp"
 
 namespace vistel {
 namespace {

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/json_trace.hpp"
+#include "hosts/common/player_options.hpp"
+#include "hosts/common/player_process.hpp"
+#include "hosts/common/scripted_password.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "hosts/headless/message_boxes.hpp"
-#include "hosts/headless/password.hpp"
-#include "hosts/headless/process.hpp"
-#include "runtime/json_trace.hpp"
-#include "runtime/player_options.hpp"
 #include "system/win_os.hpp"
 
 namespace vistel {
@@ -98,9 +98,9 @@ TEST(HeadlessDisplay, FindWindowSeesRegisteredWindowsByClassAndTitle) {
   EXPECT_FALSE(display.FindWindow("ThunderRT6FormDC", "Vistel Screen Saver").has_value());
 }
 
-TEST(HeadlessPassword, RepliesInOrderThenAlwaysGiven) {
+TEST(ScriptedPassword, RepliesInOrderThenAlwaysGiven) {
   TraceCapture capture;
-  HeadlessPassword password({false, false, true, false}, capture.trace);
+  ScriptedPassword password({false, false, true, false}, capture.trace);
   std::vector<bool> answers;
   for (int i = 0; i < 6; ++i) answers.push_back(password.VerifyScreenSavePwd(77));
   EXPECT_EQ(answers, (std::vector<bool>{false, false, true, false, true, true}));
@@ -110,9 +110,9 @@ TEST(HeadlessPassword, RepliesInOrderThenAlwaysGiven) {
             json::parse(R"({"t":0,"ev":"password","op":"verify","parent":77,"given":false})"));
 }
 
-TEST(HeadlessPassword, NoRepliesMeansGivenAndCallsAreRecorded) {
+TEST(ScriptedPassword, NoRepliesMeansGivenAndCallsAreRecorded) {
   TraceCapture capture;
-  HeadlessPassword password({}, capture.trace);
+  ScriptedPassword password({}, capture.trace);
   EXPECT_TRUE(password.VerifyScreenSavePwd(1));
   password.PwdChangePassword(4660);
   EXPECT_EQ(password.ChangeCalls(), std::vector<WindowHandle>{4660});
@@ -127,18 +127,18 @@ TEST(HeadlessPassword, NoRepliesMeansGivenAndCallsAreRecorded) {
                                            R"("running":true})"));
 }
 
-TEST(HeadlessProcess, FolderAndBaseNameOfThePlayersFile) {
-  HeadlessProcess process("/opt/savers/My.Show.scr");
+TEST(PlayerProcess, FolderAndBaseNameOfThePlayersFile) {
+  PlayerProcess process("/opt/savers/My.Show.scr");
   EXPECT_EQ(process.AppFolder(), "/opt/savers");
   EXPECT_EQ(process.ExeBaseName(), "My.Show");
   EXPECT_EQ(process.PathSeparator(), '/');
-  EXPECT_EQ(HeadlessProcess("/vistel-player").AppFolder(), "/");
-  EXPECT_EQ(HeadlessProcess("/bin/.hidden").ExeBaseName(), ".hidden");
-  EXPECT_EQ(HeadlessProcess("/bin/saver").ExeBaseName(), "saver");
+  EXPECT_EQ(PlayerProcess("/vistel-player").AppFolder(), "/");
+  EXPECT_EQ(PlayerProcess("/bin/.hidden").ExeBaseName(), ".hidden");
+  EXPECT_EQ(PlayerProcess("/bin/saver").ExeBaseName(), "saver");
 }
 
-TEST(HeadlessProcess, EndProcessUnwindsWithTheExitCode) {
-  HeadlessProcess process("/x/saver.scr");
+TEST(PlayerProcess, EndProcessUnwindsWithTheExitCode) {
+  PlayerProcess process("/x/saver.scr");
   ProcessControl& control = process;
   EXPECT_FALSE(process.EndedWith());
   try {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/json_trace.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "runtime/json_trace.hpp"
 
 namespace vistel {
 namespace {
@@ -26,7 +26,7 @@ constexpr Pixel SourcePixel(int frame, int x, int y) {
                    static_cast<unsigned>(y));
 }
 
-struct ClipSpec {
+struct ClipRecipe {
   IntSize frameSize{64, 48};
   Milliseconds frameMs = 40;
   Milliseconds durationMs = 1000;  // what Duration() reports; 0 = unknown
@@ -49,32 +49,32 @@ class FakeSound final : public AudioSource {
 
 class FakeClip final : public MediaClip {
  public:
-  FakeClip(ClipSpec recipe, ClipLog& log) : spec_(recipe), log_(log) { ++log_.open; }
+  FakeClip(ClipRecipe recipe, ClipLog& log) : recipe_(recipe), log_(log) { ++log_.open; }
   ~FakeClip() override { --log_.open; }
-  IntSize FrameSize() const override { return spec_.hasVideo ? spec_.frameSize : IntSize{}; }
-  Milliseconds Duration() const override { return spec_.durationMs; }
-  bool HasVideo() const override { return spec_.hasVideo; }
-  bool HasAudio() const override { return spec_.hasAudio; }
+  IntSize FrameSize() const override { return recipe_.hasVideo ? recipe_.frameSize : IntSize{}; }
+  Milliseconds Duration() const override { return recipe_.durationMs; }
+  bool HasVideo() const override { return recipe_.hasVideo; }
+  bool HasAudio() const override { return recipe_.hasAudio; }
   Result<bool> FrameAt(Milliseconds t, Image& frame) override {
-    if (spec_.failFromMs >= 0 && t >= spec_.failFromMs) return Fail(ErrorCode::DeviceIoError);
-    const auto index = static_cast<int>(t / spec_.frameMs);
-    if (index >= spec_.frameCount) return false;
-    frame = Image(spec_.frameSize.width, spec_.frameSize.height);
+    if (recipe_.failFromMs >= 0 && t >= recipe_.failFromMs) return Fail(ErrorCode::DeviceIoError);
+    const auto index = static_cast<int>(t / recipe_.frameMs);
+    if (index >= recipe_.frameCount) return false;
+    frame = Image(recipe_.frameSize.width, recipe_.frameSize.height);
     for (int y = 0; y < frame.Height(); ++y) {
       for (int x = 0; x < frame.Width(); ++x) frame.At(x, y) = SourcePixel(index, x, y);
     }
     return true;
   }
-  AudioSource* Sound() override { return spec_.hasAudio ? &sound_ : nullptr; }
+  AudioSource* Sound() override { return recipe_.hasAudio ? &sound_ : nullptr; }
   AudioFormat SoundFormat() const override { return {22050, 1}; }
   Status SeekSound(Milliseconds t) override {
-    if (!spec_.canSeekSound) return MediaClip::SeekSound(t);
+    if (!recipe_.canSeekSound) return MediaClip::SeekSound(t);
     log_.soundSeeks.push_back(t);
     return {};
   }
 
  private:
-  ClipSpec spec_;
+  ClipRecipe recipe_;
   ClipLog& log_;
   FakeSound sound_;
 };
@@ -86,7 +86,7 @@ class FakeDecoder final : public ClipDecoder {
     if (it == clips.end()) return Fail(ErrorCode::FileNotFound);
     return std::make_unique<FakeClip>(it->second, log);
   }
-  std::map<std::string, ClipSpec> clips;
+  std::map<std::string, ClipRecipe> clips;
   ClipLog log;
 };
 
@@ -140,7 +140,7 @@ class RecordingOutput final : public VideoOutput {
 class VideoControlTest : public ::testing::Test {
  protected:
   VideoControlTest() {
-    decoder.clips["clip"] = ClipSpec{};
+    decoder.clips["clip"] = ClipRecipe{};
     control.SetEvents({[this](std::int16_t state) {
                          states.push_back({loop.NowMs(), state});
                        },

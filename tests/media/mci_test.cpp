@@ -8,8 +8,8 @@
 #include <optional>
 
 #include "base/input_limits.hpp"
+#include "hosts/common/null_audio.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "hosts/headless/null_audio.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/mci/mci_service.hpp"
 #include "media/midi/midi_decoder.hpp"

@@ -11,6 +11,7 @@
 
 #include "hosts/headless/event_loop.hpp"
 #include "music_test_support.hpp"
+#include "platform/native_files.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {
@@ -135,7 +136,7 @@ class LockingFileSystem final : public FileSystem {
   FileSystem& inner_;
 };
 
-struct TrackSpec {
+struct TrackRecipe {
   std::string fileName;  // the source name in the configuration
   std::string content;   // the embedded bytes
 };
@@ -145,7 +146,7 @@ struct TrackSpec {
 // playlist and the 500 ms audio timer.
 class PlaylistRig {
  public:
-  PlaylistRig(const ScratchFolder& scratch, const std::vector<TrackSpec>& specs, bool repeat)
+  PlaylistRig(const ScratchFolder& scratch, const std::vector<TrackRecipe>& tracks, bool repeat)
       : loop_(clock, trace_),
         native_(MakeNativeFileSystem()),
         files(*native_),
@@ -156,7 +157,7 @@ class PlaylistRig {
     std::ofstream package(scratch.Path("show.scr"), std::ios::binary);
     package << "PLAYER";
     std::int32_t position = 7;  // 1-based, after the player bytes
-    for (const TrackSpec& recipe : specs) {
+    for (const TrackRecipe& recipe : tracks) {
       package << recipe.content;
       AudioTrack track;
       track.TrackFileName = recipe.fileName;
@@ -206,7 +207,7 @@ class PlaylistRig {
   std::unique_ptr<Timer> tmrAudio;
 };
 
-std::vector<TrackSpec> ThreeTracks() {
+std::vector<TrackRecipe> ThreeTracks() {
   return {{"C:\\music\\a.mp3", "ms=1200 id=a"},
           {"b.wav", "ms=2000 id=b"},
           {"D:\\c.mp3", "ms=700 id=c"}};

@@ -8,6 +8,7 @@
 
 #include "hosts/headless/event_loop.hpp"
 #include "music_test_support.hpp"
+#include "platform/native_files.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {

@@ -1,7 +1,7 @@
 // The playlist against the Linux MCI service: real WAV tracks decoded by
 // FFmpeg, played into a device-less output on the headless clock. Compiled
 // when the MCI service and the device-less output are part of the tree.
-#if __has_include("media/mci/mci_service.hpp") && __has_include("hosts/headless/null_audio.hpp")
+#if __has_include("media/mci/mci_service.hpp") && __has_include("hosts/common/null_audio.hpp")
 
 #include <gtest/gtest.h>
 
@@ -11,12 +11,13 @@
 #include <sstream>
 #include <vector>
 
+#include "hosts/common/null_audio.hpp"
 #include "hosts/headless/event_loop.hpp"
-#include "hosts/headless/null_audio.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/mci/mci_service.hpp"
 #include "music/audio_playlist.hpp"
 #include "music_test_support.hpp"
+#include "platform/native_files.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "package_fixtures.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel {
 namespace {

@@ -192,9 +192,9 @@ class LoadPackageTest : public ::testing::Test {
     messages.onShow = [this] { hiddenBeforeMessage = hides > 0; };
   }
 
-  void ExpectRefused(bool result, const char* what) {
+  void ExpectRefused(PackageLoad result, const char* what) {
     SCOPED_TRACE(what);
-    EXPECT_TRUE(result) << "LoadPackage returns true on failure";
+    EXPECT_EQ(result, PackageLoad::Refused);
     ASSERT_EQ(messages.shown.size(), 1U);
     EXPECT_EQ(messages.shown[0].text,
               "Invalid screen saver file.  Please ensure this file is a *.scr file.");
@@ -212,7 +212,7 @@ TEST_F(LoadPackageTest, ReadsThePlayersOwnPackage) {
       ExampleConfiguration().substr(ExampleConfiguration().find("\r\n") + 2);
   files.files["/opt/savers/Show.scr"] = PackageOf(text);
   Package package;
-  EXPECT_FALSE(LoadPackage(services, std::nullopt, package));
+  EXPECT_EQ(LoadPackage(services, std::nullopt, package), PackageLoad::Loaded);
   EXPECT_TRUE(messages.shown.empty());
   EXPECT_EQ(hides, 0);
   EXPECT_EQ(pumps, 2) << "events are pumped after each audio line";
@@ -226,7 +226,8 @@ TEST_F(LoadPackageTest, ReadsThePlayersOwnPackage) {
 TEST_F(LoadPackageTest, ExplicitPathReplacesTheSearch) {
   files.files["/elsewhere/show.bin"] = PackageOf(ExampleConfiguration());
   Package package;
-  EXPECT_FALSE(LoadPackage(services, std::string("/elsewhere/show.bin"), package));
+  EXPECT_EQ(LoadPackage(services, std::string("/elsewhere/show.bin"), package),
+            PackageLoad::Loaded);
   EXPECT_EQ(package.PackageFileName, "/elsewhere/show.bin");
   EXPECT_EQ(package.Screens.size(), 1U);
 }

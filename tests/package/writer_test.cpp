@@ -21,6 +21,7 @@
 #include "package/fields.hpp"
 #include "package/reader.hpp"
 #include "package_fixtures.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel {
 namespace {

@@ -17,12 +17,13 @@
 #include <vector>
 
 #include "base/image.hpp"
+#include "hosts/common/player_options.hpp"
 #include "hosts/headless/headless_host.hpp"
 #include "hosts/headless/headless_run.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "package/writer.hpp"
+#include "platform/native_files.hpp"
 #include "runtime/files.hpp"
-#include "runtime/player_options.hpp"
 #include "startup/player.hpp"
 
 namespace vistel::testing {

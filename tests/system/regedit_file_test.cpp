@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/input_limits.hpp"
+#include "platform/native_files.hpp"
 #include "system/system_fakes.hpp"
 #include "tools/heap_in_use.hpp"
 

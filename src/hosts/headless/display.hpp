@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/player_options.hpp"
 #include "runtime/display.hpp"
-#include "runtime/player_options.hpp"
 
 namespace vistel {
 

@@ -22,8 +22,8 @@
 #include <string>
 #include <utility>
 
+#include "hosts/common/timer_queue.hpp"
 #include "runtime/events.hpp"
-#include "runtime/timer_queue.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {

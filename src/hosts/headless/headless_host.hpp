@@ -1,57 +1,37 @@
 // The headless host: every service the core needs, wired from the player's
 // options for a simulated run. Only the screen and the clock are simulated;
-// files, folders and media decoding are real.
+// files, folders and media decoding are real. What every host shares (trace,
+// files, folders, process, password, OS version, registry, MCI and media) is
+// SharedServices; this host adds:
 //
 //   clock, loop      a virtual clock and the message loop that moves it
-//   trace            JSON lines to --trace, else nothing
 //   display          --screen, foreign windows from --window
 //   show window      HeadlessShowWindow (frames of --frame-ms)
 //   about window     HeadlessAboutWindow
 //   message boxes    traced, answered OK at once
-//   password         answers from --password-replies
-//   process          the player's own path; ending unwinds (ProcessEnded)
-//   OS version       --os
-//   registry         in memory, loaded from --registry (REGEDIT4; a missing
-//                    file is an empty registry, created by WriteBackRegistry),
-//                    traced
-//   folders          --temp / --system, else the Linux folders
-//   files            the native file system
-//   MCI              the Linux MCI service on a silent output, traced
-//   media            FFmpeg pictures and clips, fontconfig fonts, a silent
-//                    sound output that plays in virtual time
+//   sound output     silent, playing in virtual time
+//   registry file    --registry, else none
 //
 // Members are declared in dependency order, so each outlives its users.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "base/error.hpp"
+#include "hosts/common/null_audio.hpp"
+#include "hosts/common/player_options.hpp"
+#include "hosts/common/shared_host.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "hosts/headless/headless_about_window.hpp"
 #include "hosts/headless/headless_show_window.hpp"
 #include "hosts/headless/input_script.hpp"
 #include "hosts/headless/message_boxes.hpp"
-#include "hosts/headless/null_audio.hpp"
-#include "hosts/headless/password.hpp"
-#include "hosts/headless/process.hpp"
-#include "media/ffmpeg/clip_decoder.hpp"
-#include "media/ffmpeg/picture_decoder.hpp"
-#include "media/fonts/fontconfig_font_service.hpp"
-#include "media/mci/mci_service.hpp"
-#include "runtime/host.hpp"
-#include "runtime/linux_folders.hpp"
-#include "runtime/player_options.hpp"
-#include "runtime/traced_mci.hpp"
-#include "system/memory_registry.hpp"
-#include "system/traced_registry.hpp"
-#include "system/win_os.hpp"
 
 namespace vistel {
 
-class HeadlessHost final : public Host {
+class HeadlessHost final : public SharedHost {
  public:
   // Fails when the trace file cannot be created or the registry file cannot
   // be read or is malformed; the error names the file.
@@ -61,23 +41,11 @@ class HeadlessHost final : public Host {
   HeadlessHost(const HeadlessHost&) = delete;
   HeadlessHost& operator=(const HeadlessHost&) = delete;
 
-  FileSystem& Files() override { return *files_; }
-  ProcessInfo& Process() override { return process_; }
-  ProcessControl& Control() override { return process_; }
-  SystemFolders& Folders() override { return folders_; }
   MessageBoxes& Messages() override { return messages_; }
-  RegistryApi& Registry() override { return tracedRegistry_; }
-  OsVersionSource& OsVersion() override { return os_; }
-  PasswordServices& Password() override { return password_; }
-  MciService& Mci() override { return tracedMci_; }
   EventLoop& Events() override { return loop_; }
   Display& Screen() override { return display_; }
-  Trace& Tracer() override { return *trace_; }
   ShowWindowHost& ShowWindow() override { return showWindow_; }
   AboutWindowHost& AboutWindow() override { return aboutWindow_; }
-  PictureDecoder& Pictures() override { return pictures_; }
-  ClipDecoder& Clips() override { return clips_; }
-  FontService& Fonts() override { return fonts_; }
   AudioOutput& Audio() override { return audio_; }
 
   // ---- The headless side, for the program's main and tests ----------------
@@ -88,14 +56,11 @@ class HeadlessHost final : public Host {
   HeadlessShowWindow& HeadlessShow() { return showWindow_; }
   HeadlessAboutWindow& HeadlessAbout() { return aboutWindow_; }
   HeadlessMessageBoxes& HeadlessMessages() { return messages_; }
-  HeadlessPassword& HeadlessPasswords() { return password_; }
-  HeadlessProcess& HeadlessProcessInfo() { return process_; }
+  ScriptedPassword& HeadlessPasswords() { return services_.Password(); }
+  PlayerProcess& HeadlessProcessInfo() { return services_.Process(); }
   // The registry itself, without the trace.
-  MemoryRegistry& RegistryStore() { return registry_; }
+  MemoryRegistry& RegistryStore() { return services_.RegistryStore(); }
 
-  // Saves the registry to the --registry file (creating it); nothing to do
-  // without one.
-  Status WriteBackRegistry();
   // Writes the composed show window as a PNG, creating missing parent folders.
   Status WriteSnapshot(const std::string& path);
   // Delivers one scripted input: mouse and key input to the show window
@@ -107,27 +72,14 @@ class HeadlessHost final : public Host {
 
  private:
   HeadlessHost(const PlayerOptions& options, std::string playerPath);
+  SharedServices& Services() override { return services_; }
 
   VirtualClock clock_;
-  std::optional<Error> traceError_;  // set when the trace file could not be created
-  std::unique_ptr<Trace> trace_;
+  NullAudioOutput audio_;
+  SharedServices services_;
   HeadlessEventLoop loop_;
   HeadlessDisplay display_;
   HeadlessMessageBoxes messages_;
-  HeadlessPassword password_;
-  HeadlessProcess process_;
-  FixedOsVersion os_;
-  MemoryRegistry registry_;
-  TracedRegistry tracedRegistry_;
-  std::optional<std::string> registryPath_;
-  LinuxSystemFolders folders_;
-  std::unique_ptr<FileSystem> files_;
-  NullAudioOutput audio_;
-  LinuxMciService mci_;
-  TracedMciService tracedMci_;
-  FfmpegPictureDecoder pictures_;
-  FfmpegClipDecoder clips_;
-  FontconfigFontService fonts_;
   HeadlessShowWindow showWindow_;
   HeadlessAboutWindow aboutWindow_;
 };

@@ -29,9 +29,9 @@
 #include <ostream>
 #include <vector>
 
+#include "hosts/common/player_options.hpp"
 #include "hosts/headless/headless_host.hpp"
 #include "hosts/headless/input_script.hpp"
-#include "runtime/player_options.hpp"
 
 namespace vistel {
 

@@ -13,7 +13,7 @@ HeadlessShowWindow::HeadlessShowWindow(HeadlessDisplay& display, HeadlessEventLo
       // A frame of no time would never end an animation that measures its
       // progress on the clock: the shortest frame is one millisecond.
       frameMs_(std::max<Milliseconds>(frameMs, 1)),
-      handle_(display.RegisterWindow(std::string(kClassName), "", kDesignSizePx)) {}
+      handle_(display.RegisterWindow(std::string(kFormClassName), "", kFormDesignSizePx)) {}
 
 HeadlessShowWindow::~HeadlessShowWindow() {
   display_.UnregisterWindow(handle_);
@@ -24,39 +24,15 @@ void HeadlessShowWindow::SetCaption(std::string_view title) {
   display_.SetWindowTitle(handle_, caption_);
 }
 
-std::int64_t HeadlessShowWindow::StyleWithVisibility() const {
-  return visible_ ? (style_ | kWsVisible) : style_;
-}
-
 std::int64_t HeadlessShowWindow::GetWindowLong(int index) {
-  switch (index) {
-    case kGwlStyle:
-      return StyleWithVisibility();
-    case kGwlHwndParent:
-      return static_cast<std::int64_t>(owner_);
-    default:
-      return 0;
-  }
+  return longs_.Get(index, visible_);
 }
 
 std::int64_t HeadlessShowWindow::SetWindowLong(int index, std::int64_t value) {
-  switch (index) {
-    case kGwlStyle: {
-      const std::int64_t previous = StyleWithVisibility();
-      const Placement before = Current();
-      style_ = value & ~kWsVisible;
-      visible_ = (value & kWsVisible) != 0;
-      TraceIfMoved(before);
-      return previous;
-    }
-    case kGwlHwndParent: {
-      const auto previous = static_cast<std::int64_t>(owner_);
-      owner_ = static_cast<WindowHandle>(value);
-      return previous;
-    }
-    default:
-      return 0;
-  }
+  const Placement before = Current();
+  const std::int64_t previous = longs_.Set(index, value, visible_);
+  TraceIfMoved(before);
+  return previous;
 }
 
 void HeadlessShowWindow::SetParent(WindowHandle parent) {

@@ -24,27 +24,16 @@
 #include <string>
 #include <string_view>
 
+#include "hosts/common/window_state.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "runtime/trace.hpp"
 #include "runtime/window.hpp"
-#include "runtime/window_position.hpp"
 
 namespace vistel {
 
-// Style bits the window reports beside WS_CHILD: WS_VISIBLE mirrors the
-// visibility (as in Windows, writing the style with or without it shows or
-// hides the window), and the clipping bits every form has.
-inline constexpr std::int64_t kWsVisible = 0x10000000;
-inline constexpr std::int64_t kWsClipChildren = 0x02000000;
-inline constexpr std::int64_t kWsClipSiblings = 0x04000000;
-
 class HeadlessShowWindow final : public ShowWindowHost {
  public:
-  static constexpr IntSize kDesignSizePx{640, 480};
-  static constexpr std::int64_t kInitialStyle = kWsClipSiblings | kWsClipChildren;
-  static constexpr std::string_view kClassName = "ThunderRT6FormDC";
-
   HeadlessShowWindow(HeadlessDisplay& display, HeadlessEventLoop& loop, Trace& trace,
                      Milliseconds frameMs);
   ~HeadlessShowWindow() override;
@@ -101,8 +90,8 @@ class HeadlessShowWindow final : public ShowWindowHost {
 
   const std::string& Caption() const { return caption_; }
   WindowHandle Parent() const { return parent_; }
-  WindowHandle Owner() const { return owner_; }
-  std::int64_t Style() const { return StyleWithVisibility(); }
+  WindowHandle Owner() const { return longs_.Owner(); }
+  std::int64_t Style() const { return longs_.Get(kGwlStyle, visible_); }
   WindowInput* Input() const { return input_; }
   std::int64_t FramesPresented() const { return framesPresented_; }
 
@@ -117,8 +106,7 @@ class HeadlessShowWindow final : public ShowWindowHost {
   Placement Current() const { return {rect_, topmost_, visible_, parent_}; }
   // Traces the placement when it differs from `before`.
   void TraceIfMoved(const Placement& before);
-  std::int64_t StyleWithVisibility() const;
-  bool IsChild() const { return (style_ & kWsChild) != 0; }
+  bool IsChild() const { return longs_.IsChild(); }
   // The client point of a screen point when it lies on the window.
   bool ToClient(double screenXPx, double screenYPx, float& xPx, float& yPx) const;
 
@@ -129,10 +117,9 @@ class HeadlessShowWindow final : public ShowWindowHost {
   std::optional<Milliseconds> endOfRunMs_;
   WindowHandle handle_;
   std::string caption_;
-  std::int64_t style_ = kInitialStyle;  // without WS_VISIBLE, which visible_ holds
+  WindowLongs longs_;  // the style without WS_VISIBLE, which visible_ holds
   WindowHandle parent_ = 0;
-  WindowHandle owner_ = 0;
-  IntRect rect_{0, 0, kDesignSizePx.width, kDesignSizePx.height};
+  IntRect rect_{0, 0, kFormDesignSizePx.width, kFormDesignSizePx.height};
   bool topmost_ = false;
   bool visible_ = false;
   WindowInput* input_ = nullptr;

@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/timer_queue.hpp"
 #include "runtime/events.hpp"
-#include "runtime/timer_queue.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {

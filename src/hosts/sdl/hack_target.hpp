@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "runtime/player_options.hpp"
+#include "hosts/common/player_options.hpp"
 
 namespace vistel {
 

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "hosts/headless/null_audio.hpp"
+#include "hosts/common/null_audio.hpp"
 #include "runtime/events.hpp"
 #include "runtime/media.hpp"
 

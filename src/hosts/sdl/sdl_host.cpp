@@ -6,8 +6,6 @@
 #include <iostream>
 
 #include "hosts/sdl/termination.hpp"
-#include "runtime/json_trace.hpp"
-#include "system/regedit_file.hpp"
 
 namespace vistel {
 namespace {
@@ -17,23 +15,6 @@ namespace {
 // bound only as a safety net (a signal wakes the wait at once).
 constexpr Milliseconds kMaxWaitEmbeddedMs = 100;
 constexpr Milliseconds kMaxWaitMs = 500;
-
-std::unique_ptr<Trace> OpenTrace(const Clock& clock, const std::optional<std::string>& path,
-                                 std::optional<Error>& error) {
-  if (!path) return std::make_unique<NullTrace>();
-  auto trace = JsonTrace::OpenFile(clock, *path);
-  if (!trace) {
-    error = trace.error();
-    return std::make_unique<NullTrace>();
-  }
-  return std::move(*trace);
-}
-
-std::string ParentFolder(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos || slash == 0) return "";
-  return path.substr(0, slash);
-}
 
 // The display's refresh period, for pacing animation frames; 60 Hz when
 // the driver does not say.
@@ -88,22 +69,15 @@ SdlHost::SdlHost(const PlayerOptions& options, std::string playerPath,
                  std::unique_ptr<X11Windows> x11, std::optional<WindowHandle> hackWindow)
     : x11_(std::move(x11)),
       hackWindow_(hackWindow),
-      trace_(OpenTrace(clock_, options.tracePath, traceError_)),
-      loop_(clock_, *trace_, hackWindow ? kMaxWaitEmbeddedMs : kMaxWaitMs),
-      display_(*x11_, hackWindow),
-      messages_(*trace_, hackWindow ? DialogUse::StderrOnly : DialogUse::Show, std::cerr),
-      password_(options.passwordReplies, *trace_),
-      process_(std::move(playerPath)),
-      os_(VersionRecordOf(options.os)),
-      tracedRegistry_(registry_, *trace_),
-      registryPath_(options.registryPath ? options.registryPath : DefaultRegistryPath()),
-      folders_(LinuxFolderOverrides{options.tempDir, options.systemDir}),
-      files_(MakeNativeFileSystem()),
       audio_(clock_),
-      mci_(audio_),
-      tracedMci_(mci_, *trace_),
+      services_(options, clock_, audio_, std::move(playerPath),
+                options.registryPath ? options.registryPath : DefaultRegistryPath()),
+      loop_(clock_, services_.Tracer(), hackWindow ? kMaxWaitEmbeddedMs : kMaxWaitMs),
+      display_(*x11_, hackWindow),
+      messages_(services_.Tracer(), hackWindow ? DialogUse::StderrOnly : DialogUse::Show,
+                std::cerr),
       showWindow_(loop_, display_, *x11_, hackWindow, FramePeriodMs()),
-      aboutWindow_(loop_, fonts_) {}
+      aboutWindow_(loop_, services_.Fonts()) {}
 
 SdlHost::~SdlHost() = default;
 
@@ -122,23 +96,9 @@ Result<std::unique_ptr<SdlHost>> SdlHost::Create(const PlayerOptions& options,
   }
   std::unique_ptr<SdlHost> host(
       new SdlHost(options, std::move(playerPath), std::move(*x11), hackWindow));
-  if (host->traceError_) return Fail(*host->traceError_);
-  if (host->registryPath_) {
-    if (auto loaded = LoadRegeditFile(*host->files_, *host->registryPath_, host->registry_);
-        !loaded) {
-      return Fail(loaded.error());
-    }
-  }
+  if (auto started = host->services_.Start(); !started) return Fail(started.error());
   if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
   return host;
-}
-
-Status SdlHost::WriteBackRegistry() {
-  if (!registryPath_) return {};
-  if (const std::string folder = ParentFolder(*registryPath_); !folder.empty()) {
-    if (auto made = files_->CreateDirectories(folder); !made) return made;
-  }
-  return SaveRegeditFile(*files_, *registryPath_, registry_);
 }
 
 }  // namespace vistel

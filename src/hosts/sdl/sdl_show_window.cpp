@@ -4,7 +4,6 @@
 #include <iostream>
 
 #include "base/text.hpp"
-#include "hosts/headless/headless_show_window.hpp"  // the style and SetWindowPos bits
 #include "hosts/sdl/input_mapping.hpp"
 #include "hosts/sdl/termination.hpp"
 
@@ -22,8 +21,7 @@ SdlShowWindow::SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows
       display_(display),
       x11_(x11),
       hackWindow_(hackWindow),
-      framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)),
-      style_(HeadlessShowWindow::kInitialStyle) {
+      framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)) {
   loop_.AddIdleTask([this] {
     PollForeignSize();
     if (dirty_) PresentNow();
@@ -44,33 +42,13 @@ void SdlShowWindow::SetCaption(std::string_view title) {
 }
 
 std::int64_t SdlShowWindow::GetWindowLong(int index) {
-  switch (index) {
-    case kGwlStyle:
-      return visible_ ? (style_ | kWsVisible) : style_;
-    case kGwlHwndParent:
-      return static_cast<std::int64_t>(owner_);
-    default:
-      return 0;
-  }
+  return longs_.Get(index, visible_);
 }
 
 std::int64_t SdlShowWindow::SetWindowLong(int index, std::int64_t value) {
-  switch (index) {
-    case kGwlStyle: {
-      const std::int64_t previous = GetWindowLong(kGwlStyle);
-      style_ = value & ~kWsVisible;
-      visible_ = (value & kWsVisible) != 0;
-      Realize();
-      return previous;
-    }
-    case kGwlHwndParent: {
-      const auto previous = static_cast<std::int64_t>(owner_);
-      owner_ = static_cast<WindowHandle>(value);
-      return previous;
-    }
-    default:
-      return 0;
-  }
+  const std::int64_t previous = longs_.Set(index, value, visible_);
+  if (index == kGwlStyle) Realize();
+  return previous;
 }
 
 void SdlShowWindow::SetParent(WindowHandle parent) {

@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 
+#include "hosts/common/window_state.hpp"
 #include "hosts/sdl/canvas.hpp"
 #include "hosts/sdl/event_loop.hpp"
 #include "hosts/sdl/sdl_display.hpp"
@@ -40,8 +41,6 @@ namespace vistel {
 
 class SdlShowWindow final : public ShowWindowHost {
  public:
-  static constexpr IntSize kDesignSizePx{640, 480};
-
   SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows& x11,
                 std::optional<WindowHandle> hackWindow, Milliseconds framePeriodMs);
   ~SdlShowWindow() override;
@@ -71,7 +70,7 @@ class SdlShowWindow final : public ShowWindowHost {
  private:
   enum class Kind { None, TopLevel, Embedded };
 
-  bool IsChild() const { return (style_ & kWsChild) != 0; }
+  bool IsChild() const { return longs_.IsChild(); }
   // Makes, re-makes or updates the X side to match the state.
   void Realize();
   void Unrealize();
@@ -88,10 +87,9 @@ class SdlShowWindow final : public ShowWindowHost {
   Milliseconds framePeriodMs_;
 
   std::string caption_;
-  std::int64_t style_ = 0;
+  WindowLongs longs_;  // the style without WS_VISIBLE, which visible_ holds
   WindowHandle parent_ = 0;
-  WindowHandle owner_ = 0;
-  IntRect rect_{0, 0, kDesignSizePx.width, kDesignSizePx.height};
+  IntRect rect_{0, 0, kFormDesignSizePx.width, kFormDesignSizePx.height};
   bool topmost_ = false;
   bool visible_ = false;
 

@@ -13,7 +13,7 @@ namespace {
 
 class PixelateAnimation final : public EffectAnimation {
  public:
-  PixelateAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
+  PixelateAnimation(const EffectRecipe& recipe, const EffectParameters& p, const Image& from,
                     const Image& to)
       : parameters_(p),
         from_(from),
@@ -77,7 +77,7 @@ struct Stop {
 
 class FadeAnimation final : public EffectAnimation {
  public:
-  FadeAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
+  FadeAnimation(const EffectRecipe& recipe, const EffectParameters& p, const Image& from,
                 const Image& to)
       : parameters_(p), to_(to) {
     std::vector<Pixel> colours;
@@ -143,14 +143,15 @@ class FadeAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& recipe,
+std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectRecipe& recipe,
                                                     const EffectParameters& p, const Image& from,
                                                     const Image& to) {
   return std::make_unique<PixelateAnimation>(recipe, p, from, to);
 }
 
-std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                const Image& from, const Image& to) {
+std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectRecipe& recipe,
+                                                const EffectParameters& p, const Image& from,
+                                                const Image& to) {
   return std::make_unique<FadeAnimation>(recipe, p, from, to);
 }
 

@@ -9,10 +9,11 @@
 
 namespace vistel::effects {
 
-std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectSpec& recipe,
+std::unique_ptr<EffectAnimation> MakePixelateEffect(const EffectRecipe& recipe,
                                                     const EffectParameters& p, const Image& from,
                                                     const Image& to);
-std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                const Image& from, const Image& to);
+std::unique_ptr<EffectAnimation> MakeFadeEffect(const EffectRecipe& recipe,
+                                                const EffectParameters& p, const Image& from,
+                                                const Image& to);
 
 }  // namespace vistel::effects

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+
+#include "imaging/effect_groups.hpp"
 
 namespace vistel::effects {
 namespace {
@@ -91,6 +94,23 @@ constexpr std::array kCodeRanges = {
     CodeRange{16018, 16035, Family::kIris, 6},
 };
 
+// Each group is cut into consecutive ranges, in order, with no gap and no
+// overlap, and no range lies outside the groups.
+constexpr bool RangesCoverTheGroupsExactly() {
+  std::size_t next = 0;
+  for (const EffectGroup& group : kEffectGroups) {
+    int expected = group.base;
+    while (next < kCodeRanges.size() && kCodeRanges[next].first == expected) {
+      if (kCodeRanges[next].last < kCodeRanges[next].first) return false;
+      expected = kCodeRanges[next].last + 1;
+      ++next;
+    }
+    if (expected != group.base + group.span + 1) return false;
+  }
+  return next == kCodeRanges.size();
+}
+static_assert(RangesCoverTheGroupsExactly(), "the code ranges must cut the effect groups exactly");
+
 constexpr std::array<std::string_view, kFamilyCount> kFamilyNames = {
     "wipe",         "soft wipe", "blinds", "checkerboard", "strips",
     "random bars",  "dissolve",  "iris",   "barn door",    "clock sweep",
@@ -103,11 +123,11 @@ std::string_view FamilyName(Family family) {
   return kFamilyNames[static_cast<std::size_t>(family)];
 }
 
-std::optional<EffectSpec> DescribeEffect(int code) {
+std::optional<EffectRecipe> DescribeEffect(int code) {
   for (const CodeRange& range : kCodeRanges) {
     if (code >= range.first && code <= range.last) {
       const int offset = code - range.first;
-      return EffectSpec{range.family, offset % range.shapes, offset / range.shapes};
+      return EffectRecipe{range.family, offset % range.shapes, offset / range.shapes};
     }
   }
   return std::nullopt;

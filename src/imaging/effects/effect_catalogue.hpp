@@ -44,14 +44,14 @@ std::string_view FamilyName(Family family);
 // iris form, anchor ...; neighbouring codes always differ in shape) and a
 // level that scales the family's size parameter (band count, block size,
 // softness) as the code runs on through the family's range.
-struct EffectSpec {
+struct EffectRecipe {
   Family family;
   int shape;
   int level;
 };
 
 // Null for codes outside the effect groups, and for the plain repaint.
-std::optional<EffectSpec> DescribeEffect(int code);
+std::optional<EffectRecipe> DescribeEffect(int code);
 
 // How a moment of the effect's time maps onto its progress.
 enum class Easing { kLinear, kSmooth, kAccelerate, kDecelerate };

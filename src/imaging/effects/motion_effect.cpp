@@ -35,9 +35,9 @@ int Scale(int size, std::int64_t progress) {
 
 class MotionAnimation final : public EffectAnimation {
  public:
-  MotionAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
+  MotionAnimation(const EffectRecipe& recipe, const EffectParameters& p, const Image& from,
                   const Image& to)
-      : spec_(recipe), parameters_(p), from_(from), to_(to) {}
+      : recipe_(recipe), parameters_(p), from_(from), to_(to) {}
 
   Milliseconds Duration() const override { return parameters_.duration; }
 
@@ -46,15 +46,15 @@ class MotionAnimation final : public EffectAnimation {
     const std::int32_t progress = ProgressAt(t, parameters_);
     const int w = to_.Width(), h = to_.Height();
     const Clip all{0, 0, w, h};
-    if (spec_.family == Family::kSlide) {
+    if (recipe_.family == Family::kSlide) {
       RenderSlide(progress, frame);
       return;
     }
-    const auto [ux, uy] = kDirections[static_cast<std::size_t>(spec_.shape % 8)];
+    const auto [ux, uy] = kDirections[static_cast<std::size_t>(recipe_.shape % 8)];
     const int ox = ux * Scale(w, progress), oy = uy * Scale(h, progress);
     // The new picture enters from the side opposite its direction of travel.
     const int nx = ox - ux * w, ny = oy - uy * h;
-    switch (spec_.family) {
+    switch (recipe_.family) {
       case Family::kPush:
         // A diagonal push leaves two corners that neither picture covers.
         if (ux != 0 && uy != 0) std::ranges::fill(frame.Pixels(), parameters_.colours[0]);
@@ -77,11 +77,11 @@ class MotionAnimation final : public EffectAnimation {
   // from the other, over the old picture.
   void RenderSlide(std::int32_t progress, Image& frame) const {
     const int w = to_.Width(), h = to_.Height();
-    const bool horizontal = spec_.shape < 2;
-    const int sign = spec_.shape % 2 == 0 ? 1 : -1;
+    const bool horizontal = recipe_.shape < 2;
+    const int sign = recipe_.shape % 2 == 0 ? 1 : -1;
     const int extent = horizontal ? h : w;
     const int slats =
-        std::clamp(2 + 2 * (spec_.level % 8) + parameters_.extra_bands, 1, std::max(1, extent));
+        std::clamp(2 + 2 * (recipe_.level % 8) + parameters_.extra_bands, 1, std::max(1, extent));
     CopyShifted(frame, from_, 0, 0, {0, 0, w, h});
     for (int i = 0; i < slats; ++i) {
       const int begin = static_cast<int>(static_cast<std::int64_t>(i) * extent / slats);
@@ -97,7 +97,7 @@ class MotionAnimation final : public EffectAnimation {
     }
   }
 
-  EffectSpec spec_;
+  EffectRecipe recipe_;
   EffectParameters parameters_;
   const Image& from_;
   const Image& to_;
@@ -107,7 +107,7 @@ class MotionAnimation final : public EffectAnimation {
 // growing from nothing, or the old one shrinking to nothing.
 class ZoomAnimation final : public EffectAnimation {
  public:
-  ZoomAnimation(const EffectSpec& recipe, const EffectParameters& p, const Image& from,
+  ZoomAnimation(const EffectRecipe& recipe, const EffectParameters& p, const Image& from,
                 const Image& to)
       : parameters_(p),
         from_(from),
@@ -161,13 +161,15 @@ class ZoomAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                  const Image& from, const Image& to) {
+std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectRecipe& recipe,
+                                                  const EffectParameters& p, const Image& from,
+                                                  const Image& to) {
   return std::make_unique<MotionAnimation>(recipe, p, from, to);
 }
 
-std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                const Image& from, const Image& to) {
+std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectRecipe& recipe,
+                                                const EffectParameters& p, const Image& from,
+                                                const Image& to) {
   return std::make_unique<ZoomAnimation>(recipe, p, from, to);
 }
 

@@ -9,9 +9,11 @@
 
 namespace vistel::effects {
 
-std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                  const Image& from, const Image& to);
-std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectSpec& recipe, const EffectParameters& p,
-                                                const Image& from, const Image& to);
+std::unique_ptr<EffectAnimation> MakeMotionEffect(const EffectRecipe& recipe,
+                                                  const EffectParameters& p, const Image& from,
+                                                  const Image& to);
+std::unique_ptr<EffectAnimation> MakeZoomEffect(const EffectRecipe& recipe,
+                                                const EffectParameters& p, const Image& from,
+                                                const Image& to);
 
 }  // namespace vistel::effects

@@ -62,7 +62,7 @@ class ThresholdAnimation final : public EffectAnimation {
 
 }  // namespace
 
-std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectSpec& recipe,
+std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectRecipe& recipe,
                                                      const EffectParameters& p, const Image& from,
                                                      const Image& to) {
   return std::make_unique<ThresholdAnimation>(BuildThresholds(recipe, p, to.Width(), to.Height()),

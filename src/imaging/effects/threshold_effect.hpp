@@ -16,13 +16,13 @@ namespace vistel::effects {
 bool IsThresholdFamily(Family family);
 
 // The thresholds of an order family for a picture of w x h, row by row.
-std::vector<std::uint16_t> BuildThresholds(const EffectSpec& recipe, const EffectParameters& p, int w,
-                                           int h);
+std::vector<std::uint16_t> BuildThresholds(const EffectRecipe& recipe, const EffectParameters& p,
+                                           int w, int h);
 
 // Edge softness (0 .. 65536) that the family and settings give.
-std::int32_t SoftnessOf(const EffectSpec& recipe, const EffectParameters& p);
+std::int32_t SoftnessOf(const EffectRecipe& recipe, const EffectParameters& p);
 
-std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectSpec& recipe,
+std::unique_ptr<EffectAnimation> MakeThresholdEffect(const EffectRecipe& recipe,
                                                      const EffectParameters& p, const Image& from,
                                                      const Image& to);
 

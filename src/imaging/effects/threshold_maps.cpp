@@ -45,11 +45,11 @@ BandPosition InBand(double c, int size, int bands) {
   return {band, (c - start) / (end - start)};
 }
 
-int Bands(const EffectSpec& recipe, const EffectParameters& p, int extent, int base) {
+int Bands(const EffectRecipe& recipe, const EffectParameters& p, int extent, int base) {
   return std::clamp(base + 2 * (recipe.level % 8) + p.extra_bands, 1, std::max(1, extent));
 }
 
-Thresholds Wipe(const EffectSpec& recipe, int w, int h) {
+Thresholds Wipe(const EffectRecipe& recipe, int w, int h) {
   const auto [dx, dy] = kDirections[static_cast<std::size_t>(recipe.shape % 8)];
   const int axes = (dx != 0) + (dy != 0);
   return ByPixel(w, h, [&](double x, double y) {
@@ -59,7 +59,7 @@ Thresholds Wipe(const EffectSpec& recipe, int w, int h) {
   });
 }
 
-Thresholds Blinds(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Blinds(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const bool horizontal = recipe.shape < 2;
   const bool reverse = recipe.shape % 2 == 1;
   const int bands = Bands(recipe, p, horizontal ? h : w, 4);
@@ -69,7 +69,7 @@ Thresholds Blinds(const EffectSpec& recipe, const EffectParameters& p, int w, in
   });
 }
 
-Thresholds Checkerboard(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Checkerboard(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const int cells = Bands(recipe, p, std::min(w, h), 4);
   const double edge = static_cast<double>(std::min(w, h)) / cells;
   return ByPixel(w, h, [&](double x, double y) {
@@ -81,7 +81,7 @@ Thresholds Checkerboard(const EffectSpec& recipe, const EffectParameters& p, int
   });
 }
 
-Thresholds Strips(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Strips(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const int strips = Bands(recipe, p, recipe.shape == 1 ? w : h, 4);
   const double diag = static_cast<double>(w + h);
   return ByPixel(w, h, [&](double x, double y) {
@@ -105,7 +105,7 @@ Thresholds Strips(const EffectSpec& recipe, const EffectParameters& p, int w, in
   });
 }
 
-Thresholds RandomBars(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds RandomBars(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const int thickness = 1 << (recipe.level % 4);
   const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(recipe.level) + 1U);
   return ByPixel(w, h, [&](double x, double y) {
@@ -115,11 +115,12 @@ Thresholds RandomBars(const EffectSpec& recipe, const EffectParameters& p, int w
   });
 }
 
-Thresholds Dissolve(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Dissolve(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const std::uint32_t seed = p.seed ^ Mix(static_cast<std::uint32_t>(recipe.level) + 7U);
   // Dissolve blocks are half the size of the block orders' ones: finer grain
   // reads as a dissolve rather than as a pattern.
-  const int edge = recipe.shape == 0 ? 1 : std::max(2, BlockEdge(p, 1 + recipe.level % 3, w, h) / 2);
+  const int edge =
+      recipe.shape == 0 ? 1 : std::max(2, BlockEdge(p, 1 + recipe.level % 3, w, h) / 2);
   return ByPixel(w, h, [&](double x, double y) {
     const auto bx = static_cast<std::uint32_t>(static_cast<int>(x) / edge);
     const auto by = static_cast<std::uint32_t>(static_cast<int>(y) / edge);
@@ -127,7 +128,7 @@ Thresholds Dissolve(const EffectSpec& recipe, const EffectParameters& p, int w, 
   });
 }
 
-Thresholds Iris(const EffectSpec& recipe, int w, int h) {
+Thresholds Iris(const EffectRecipe& recipe, int w, int h) {
   constexpr std::array<std::array<double, 2>, 5> kCentres = {
       {{0.5, 0.5}, {0.25, 0.25}, {0.75, 0.25}, {0.75, 0.75}, {0.25, 0.75}}};
   const auto [ux, uy] = kCentres[static_cast<std::size_t>(recipe.level % 5)];
@@ -153,7 +154,7 @@ Thresholds Iris(const EffectSpec& recipe, int w, int h) {
   });
 }
 
-Thresholds BarnDoor(const EffectSpec& recipe, int w, int h) {
+Thresholds BarnDoor(const EffectRecipe& recipe, int w, int h) {
   return ByPixel(w, h, [&](double x, double y) {
     const double fx = std::abs(x - w / 2.0) / (w / 2.0);
     const double fy = std::abs(y - h / 2.0) / (h / 2.0);
@@ -183,14 +184,13 @@ double FastAtan2(double y, double x) {
   if (longer == 0.0) return 0.0;
   const double z = shorter / longer, z2 = z * z;
   // Odd polynomial of atan on [0, 1].
-  double r =
-      z * (0.99999934255 +
-           z2 * (-0.33329436990 +
-                 z2 * (0.19946796519 +
-                       z2 * (-0.13908534072 +
-                             z2 * (0.09642200015 +
-                                   z2 * (-0.05590408977 +
-                                         z2 * (0.02186124536 + z2 * -0.00405900408)))))));
+  double r = z * (0.99999934255 +
+                  z2 * (-0.33329436990 +
+                        z2 * (0.19946796519 +
+                              z2 * (-0.13908534072 +
+                                    z2 * (0.09642200015 +
+                                          z2 * (-0.05590408977 +
+                                                z2 * (0.02186124536 + z2 * -0.00405900408)))))));
   if (ay > ax) r = std::numbers::pi / 2 - r;
   if (x < 0) r = std::numbers::pi - r;
   return y < 0 ? -r : r;
@@ -206,7 +206,7 @@ double Fraction(double v) {
   return v - std::floor(v);
 }
 
-Thresholds ClockSweep(const EffectSpec& recipe, int w, int h) {
+Thresholds ClockSweep(const EffectRecipe& recipe, int w, int h) {
   const bool clockwise = recipe.shape < 4;
   constexpr std::array kHands = {1, 2, 4};
   const int hands = kHands[static_cast<std::size_t>(recipe.level % 3)];
@@ -220,7 +220,7 @@ Thresholds ClockSweep(const EffectSpec& recipe, int w, int h) {
   });
 }
 
-Thresholds RadialSweep(const EffectSpec& recipe, int w, int h) {
+Thresholds RadialSweep(const EffectRecipe& recipe, int w, int h) {
   struct Pivot {
     double x, y;   // in units of the picture's size
     double start;  // turns, clockwise from up
@@ -260,7 +260,7 @@ Thresholds FromBlockRanks(const std::vector<int>& rank, int cols, int rows, int 
   return t;
 }
 
-Thresholds Spiral(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Spiral(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const int edge = BlockEdge(p, 1 + (recipe.level / 2) % 3, w, h);
   const int cols = (w + edge - 1) / edge, rows = (h + edge - 1) / edge;
   const int corner = recipe.shape % 4;
@@ -296,7 +296,7 @@ Thresholds Spiral(const EffectSpec& recipe, const EffectParameters& p, int w, in
   return FromBlockRanks(rank, cols, rows, edge, w, h);
 }
 
-Thresholds Snake(const EffectSpec& recipe, const EffectParameters& p, int w, int h) {
+Thresholds Snake(const EffectRecipe& recipe, const EffectParameters& p, int w, int h) {
   const int edge = BlockEdge(p, 1 + recipe.level % 3, w, h);
   const int cols = (w + edge - 1) / edge, rows = (h + edge - 1) / edge;
   const bool by_rows = recipe.shape < 4;
@@ -346,15 +346,15 @@ bool IsThresholdFamily(Family family) {
   }
 }
 
-std::int32_t SoftnessOf(const EffectSpec& recipe, const EffectParameters& p) {
+std::int32_t SoftnessOf(const EffectRecipe& recipe, const EffectParameters& p) {
   if (p.softness > 0) return p.softness;
   if (recipe.family != Family::kSoftWipe) return 0;
   constexpr std::array kSoftPercent = {12, 25, 40, 60};
   return kSoftPercent[static_cast<std::size_t>(recipe.level % 4)] * kFullProgress / 100;
 }
 
-std::vector<std::uint16_t> BuildThresholds(const EffectSpec& recipe, const EffectParameters& p, int w,
-                                           int h) {
+std::vector<std::uint16_t> BuildThresholds(const EffectRecipe& recipe, const EffectParameters& p,
+                                           int w, int h) {
   switch (recipe.family) {
     case Family::kWipe:
     case Family::kSoftWipe:

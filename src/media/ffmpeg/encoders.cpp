@@ -14,7 +14,7 @@
 
 #include "media/ffmpeg/ffmpeg_support.hpp"
 #include "media/ffmpeg/picture_decoder.hpp"
-#include "runtime/posix_files.hpp"
+#include "platform/posix/posix_files.hpp"
 
 namespace vistel {
 namespace {

@@ -89,7 +89,7 @@ FreeTypeLibrary::~FreeTypeLibrary() {
 
 std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary> library,
                                                  std::shared_ptr<GlyphCache> cache,
-                                                 const FaceSpec& recipe) {
+                                                 const FaceRecipe& recipe) {
   if (!library || library->Handle() == nullptr || !cache || recipe.file.empty()) return nullptr;
   FT_Face face = nullptr;
   if (FT_New_Face(library->Handle(), recipe.file.c_str(), recipe.index, &face) != 0) return nullptr;
@@ -103,7 +103,8 @@ std::shared_ptr<FreeTypeFace> FreeTypeFace::Open(std::shared_ptr<FreeTypeLibrary
 }
 
 FreeTypeFace::FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library,
-                           std::shared_ptr<GlyphCache> cache, FT_Face face, const FaceSpec& recipe)
+                           std::shared_ptr<GlyphCache> cache, FT_Face face,
+                           const FaceRecipe& recipe)
     : library_(std::move(library)),
       cache_(std::move(cache)),
       cacheId_(cache_->NewFaceId()),

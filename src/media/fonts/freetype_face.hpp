@@ -32,7 +32,7 @@ class FreeTypeLibrary {
 
 enum class Synthesis : std::uint8_t { None = 0, Bold = 1, Oblique = 2, BoldOblique = 3 };
 
-struct FaceSpec {
+struct FaceRecipe {
   std::string file;
   int index = 0;
   int emPixels = 16;
@@ -45,7 +45,7 @@ class FreeTypeFace {
   // go into `cache`, shared with the other faces.
   static std::shared_ptr<FreeTypeFace> Open(std::shared_ptr<FreeTypeLibrary> library,
                                             std::shared_ptr<GlyphCache> cache,
-                                            const FaceSpec& recipe);
+                                            const FaceRecipe& recipe);
   ~FreeTypeFace();
   FreeTypeFace(const FreeTypeFace&) = delete;
   FreeTypeFace& operator=(const FreeTypeFace&) = delete;
@@ -73,7 +73,7 @@ class FreeTypeFace {
   };
 
   FreeTypeFace(std::shared_ptr<FreeTypeLibrary> library, std::shared_ptr<GlyphCache> cache,
-               FT_Face face, const FaceSpec& recipe);
+               FT_Face face, const FaceRecipe& recipe);
   const Metrics& MetricsFor(char32_t codePoint);
   // Loads the glyph's outline into the face's slot with the synthesised
   // style applied; false when it cannot be loaded.

@@ -1,4 +1,4 @@
-#include "runtime/timer_queue.hpp"
+#include "hosts/common/timer_queue.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/json_trace.hpp"
+#include "hosts/common/json_trace.hpp"
 
 namespace vistel {
 namespace {

@@ -1,6 +1,6 @@
 // The Linux folders: overrides first, then the environment, always in the
 // form the folder lookups expect (temp with a trailing "/", system without).
-#include "runtime/linux_folders.hpp"
+#include "platform/posix/linux_folders.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

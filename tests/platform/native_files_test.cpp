@@ -1,5 +1,7 @@
 // The native file system: positioned reads, 64-bit offsets, write modes and
 // the error numbers of failed operations.
+#include "platform/native_files.hpp"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

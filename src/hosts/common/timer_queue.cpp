@@ -1,4 +1,4 @@
-#include "runtime/timer_queue.hpp"
+#include "hosts/common/timer_queue.hpp"
 
 #include <cassert>
 #include <utility>

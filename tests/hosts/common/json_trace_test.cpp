@@ -1,4 +1,4 @@
-#include "runtime/json_trace.hpp"
+#include "hosts/common/json_trace.hpp"
 
 #include <gtest/gtest.h>
 

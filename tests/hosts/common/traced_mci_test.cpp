@@ -1,11 +1,11 @@
-#include "runtime/traced_mci.hpp"
+#include "hosts/common/traced_mci.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "runtime/json_trace.hpp"
+#include "hosts/common/json_trace.hpp"
 
 namespace vistel {
 namespace {

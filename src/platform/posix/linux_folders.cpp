@@ -1,4 +1,4 @@
-#include "runtime/linux_folders.hpp"
+#include "platform/posix/linux_folders.hpp"
 
 #include <stdlib.h>  // mkdtemp
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -79,7 +80,7 @@ std::string FolderUnderTmp() {
 
 }  // namespace
 
-LinuxSystemFolders::LinuxSystemFolders(LinuxFolderOverrides overrides)
+LinuxSystemFolders::LinuxSystemFolders(FolderOverrides overrides)
     : overrides_(std::move(overrides)) {}
 
 std::string LinuxSystemFolders::TempPath() {
@@ -113,6 +114,10 @@ std::string LinuxSystemFolders::SystemDirectory() {
   }
   CreateQuietly(folder);
   return folder;
+}
+
+std::unique_ptr<SystemFolders> MakeSystemFolders(FolderOverrides overrides) {
+  return std::make_unique<LinuxSystemFolders>(std::move(overrides));
 }
 
 }  // namespace vistel

@@ -1,4 +1,4 @@
-#include "runtime/player_options.hpp"
+#include "hosts/common/player_options.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -97,7 +97,7 @@ unexpected<Error> BadValue(std::string_view option, std::string_view expected,
 
 using Apply = Status (*)(PlayerOptions&, std::string_view option, std::string_view value);
 
-struct OptionSpec {
+struct OptionDefinition {
   std::string_view name;
   std::string_view expects;  // empty for a flag without value
   bool repeatable;
@@ -111,7 +111,7 @@ Status SetPath(std::optional<std::string>& target, std::string_view option,
   return {};
 }
 
-const OptionSpec kOptions[] = {
+const OptionDefinition kOptions[] = {
     {"--package", "a path", false,
      [](PlayerOptions& o, std::string_view n, std::string_view v) {
        return SetPath(o.packagePath, n, v);
@@ -249,7 +249,7 @@ const OptionSpec kOptions[] = {
      }},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
+const OptionDefinition* FindOption(std::string_view name) {
   for (const auto& option : kOptions) {
     if (option.name == name) return &option;
   }
@@ -298,7 +298,7 @@ Result<PlayerOptions> ParsePlayerOptions(std::span<const std::string_view> args)
     }
     const auto equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
-    const OptionSpec* option = FindOption(name);
+    const OptionDefinition* option = FindOption(name);
     if (option == nullptr) {
       return Fail(ErrorCode::InvalidProcedureCall, "unknown option " + std::string(name));
     }

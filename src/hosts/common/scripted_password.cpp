@@ -1,10 +1,10 @@
-#include "hosts/headless/password.hpp"
+#include "hosts/common/scripted_password.hpp"
 
 #include <cstdint>
 
 namespace vistel {
 
-bool HeadlessPassword::VerifyScreenSavePwd(WindowHandle parent) {
+bool ScriptedPassword::VerifyScreenSavePwd(WindowHandle parent) {
   verifyParents_.push_back(parent);
   const bool given = nextReply_ < replies_.size() ? replies_[nextReply_++] : true;
   if (trace_.Enabled()) {
@@ -15,7 +15,7 @@ bool HeadlessPassword::VerifyScreenSavePwd(WindowHandle parent) {
   return given;
 }
 
-void HeadlessPassword::PwdChangePassword(WindowHandle parent) {
+void ScriptedPassword::PwdChangePassword(WindowHandle parent) {
   changeParents_.push_back(parent);
   if (trace_.Enabled()) {
     trace_.Write("password",
@@ -23,7 +23,7 @@ void HeadlessPassword::PwdChangePassword(WindowHandle parent) {
   }
 }
 
-void HeadlessPassword::SetScreenSaverRunning(bool running) {
+void ScriptedPassword::SetScreenSaverRunning(bool running) {
   running_ = running;
   runningHistory_.push_back(running);
   if (trace_.Enabled()) {

@@ -1,11 +1,12 @@
-#include "runtime/json_trace.hpp"
+#include "hosts/common/json_trace.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <utility>
 
-#include "runtime/posix_files.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel {
 namespace {
@@ -183,23 +184,17 @@ Result<std::unique_ptr<JsonTrace>> JsonTrace::OpenFile(const Clock& clock,
                                                        const std::string& path) {
   // Streamed while the player runs, so written in place: a link at the name
   // is refused rather than replaced.
-  auto opened = posix::OpenForWriting(path, WriteMode::Truncate);
+  auto opened = OpenStreamingFile(path);
   if (!opened) {
     return Fail(ErrorCode::PathFileAccessError,
                 "cannot create the trace file " + path + ": " + opened.error().description);
   }
-  std::shared_ptr<std::FILE> file(::fdopen(opened->Get(), "wb"), [](std::FILE* f) {
-    if (f != nullptr) std::fclose(f);
-  });
-  if (!file) {
-    return Fail(ErrorCode::PathFileAccessError, "cannot create the trace file " + path);
-  }
-  (void)opened->Release();  // the stream owns it now
+  std::shared_ptr<OutputFile> file = std::move(*opened);
   auto sink = [file](std::string_view line) {
-    // Flushed per line: what was traced survives a crash. A failing write
-    // (disk full) is not the show's concern; the trace just ends there.
-    std::fwrite(line.data(), 1, line.size(), file.get());
-    std::fflush(file.get());
+    // Each line reaches the file at once: what was traced survives a crash. A
+    // failing write (disk full) is not the show's concern; the trace just
+    // ends there.
+    (void)file->Write(std::as_bytes(std::span(line.data(), line.size())));
   };
   return std::make_unique<JsonTrace>(clock, std::move(sink));
 }

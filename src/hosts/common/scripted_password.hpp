@@ -12,9 +12,9 @@
 
 namespace vistel {
 
-class HeadlessPassword final : public PasswordServices {
+class ScriptedPassword final : public PasswordServices {
  public:
-  HeadlessPassword(std::vector<bool> replies, Trace& trace)
+  ScriptedPassword(std::vector<bool> replies, Trace& trace)
       : replies_(std::move(replies)), trace_(trace) {}
 
   bool VerifyScreenSavePwd(WindowHandle parent) override;

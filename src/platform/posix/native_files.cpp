@@ -3,6 +3,8 @@
 // reads larger than its buffer go straight to the system, so streaming a
 // medium costs no extra copy. Writes go through posix_files, which never
 // follows a link at the name written.
+#include "platform/native_files.hpp"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -12,8 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/posix/posix_files.hpp"
 #include "runtime/files.hpp"
-#include "runtime/posix_files.hpp"
 
 namespace vistel {
 namespace {
@@ -93,16 +95,18 @@ constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 16;
 
 class NativeOutputFile final : public OutputFile {
  public:
-  explicit NativeOutputFile(posix::Descriptor file) : file_(std::move(file)) {}
+  // `bufferBytes` 0: every Write goes straight to the system.
+  explicit NativeOutputFile(posix::Descriptor file, std::size_t bufferBytes = kOutputBufferBytes)
+      : file_(std::move(file)), bufferBytes_(bufferBytes) {}
   ~NativeOutputFile() override { (void)Flush(); }
 
   Status Write(std::span<const std::byte> bytes) override {
     if (!file_.IsOpen()) return Fail(ErrorCode::BadFileNameOrNumber);
-    if (buffer_.size() + bytes.size() > kOutputBufferBytes) {
+    if (buffer_.size() + bytes.size() > bufferBytes_) {
       if (auto flushed = Flush(); !flushed) return flushed;
     }
-    if (bytes.size() >= kOutputBufferBytes) return posix::WriteAll(file_.Get(), bytes);
-    if (buffer_.capacity() == 0) buffer_.reserve(kOutputBufferBytes);
+    if (bytes.size() >= bufferBytes_) return posix::WriteAll(file_.Get(), bytes);
+    if (buffer_.capacity() == 0) buffer_.reserve(bufferBytes_);
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     return {};
   }
@@ -123,6 +127,7 @@ class NativeOutputFile final : public OutputFile {
   }
 
   posix::Descriptor file_;
+  std::size_t bufferBytes_;
   std::vector<std::byte> buffer_;
 };
 
@@ -194,6 +199,12 @@ class NativeFileSystem final : public FileSystem {
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem() {
   return std::make_unique<NativeFileSystem>();
+}
+
+Result<std::unique_ptr<OutputFile>> OpenStreamingFile(std::string_view path) {
+  auto file = posix::OpenForWriting(path, WriteMode::Truncate);
+  if (!file) return Fail(file.error());
+  return std::unique_ptr<OutputFile>(std::make_unique<NativeOutputFile>(std::move(*file), 0));
 }
 
 }  // namespace vistel

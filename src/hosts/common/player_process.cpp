@@ -1,15 +1,15 @@
-#include "hosts/headless/process.hpp"
+#include "hosts/common/player_process.hpp"
 
 namespace vistel {
 
-std::string HeadlessProcess::AppFolder() const {
+std::string PlayerProcess::AppFolder() const {
   const auto slash = exePath_.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return exePath_.substr(0, slash);
 }
 
-std::string HeadlessProcess::ExeBaseName() const {
+std::string PlayerProcess::ExeBaseName() const {
   const auto slash = exePath_.rfind('/');
   std::string name = slash == std::string::npos ? exePath_ : exePath_.substr(slash + 1);
   // Only the last extension goes ("My.Saver.scr" is "My.Saver"); a leading
@@ -19,7 +19,7 @@ std::string HeadlessProcess::ExeBaseName() const {
   return name;
 }
 
-void HeadlessProcess::EndProcess(int exitCode) {
+void PlayerProcess::EndProcess(int exitCode) {
   endedWith_ = exitCode;
   throw ProcessEnded{exitCode};
 }

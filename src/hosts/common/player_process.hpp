@@ -10,10 +10,10 @@
 
 namespace vistel {
 
-class HeadlessProcess final : public ProcessInfo, public ProcessControl {
+class PlayerProcess final : public ProcessInfo, public ProcessControl {
  public:
   // `exePath`: the player's own file ("/opt/savers/MySaver.scr").
-  explicit HeadlessProcess(std::string exePath) : exePath_(std::move(exePath)) {}
+  explicit PlayerProcess(std::string exePath) : exePath_(std::move(exePath)) {}
 
   // The folder without a trailing separator, except the root "/" itself.
   std::string AppFolder() const override;

@@ -1,4 +1,4 @@
-#include "runtime/posix_files.hpp"
+#include "platform/posix/posix_files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -12,18 +12,13 @@
 #include <optional>
 #include <string>
 
-#include "runtime/folders.hpp"
+#include "platform/system_folders.hpp"
 
 namespace vistel {
 
-struct LinuxFolderOverrides {
-  std::optional<std::string> temp;    // --temp
-  std::optional<std::string> system;  // --system
-};
-
 class LinuxSystemFolders final : public SystemFolders {
  public:
-  explicit LinuxSystemFolders(LinuxFolderOverrides overrides = {});
+  explicit LinuxSystemFolders(FolderOverrides overrides = {});
 
   // Always with a trailing "/"; the same folder on every call. The override
   // when given (created when missing). Otherwise a private folder: one that
@@ -42,7 +37,7 @@ class LinuxSystemFolders final : public SystemFolders {
   std::string SystemDirectory() override;
 
  private:
-  LinuxFolderOverrides overrides_;
+  FolderOverrides overrides_;
   std::optional<std::string> temp_;  // chosen on first use
 };
 

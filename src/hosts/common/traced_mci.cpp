@@ -1,4 +1,4 @@
-#include "runtime/traced_mci.hpp"
+#include "hosts/common/traced_mci.hpp"
 
 #include <cstdint>
 #include <string>

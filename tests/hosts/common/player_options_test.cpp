@@ -1,4 +1,4 @@
-#include "runtime/player_options.hpp"
+#include "hosts/common/player_options.hpp"
 
 #include <gtest/gtest.h>
 

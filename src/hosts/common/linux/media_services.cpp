@@ -1,0 +1,35 @@
+// The Linux media services: FFmpeg pictures and clips, fontconfig fonts, and
+// the MCI service on FFmpeg and FluidSynth.
+#include "hosts/common/media_services.hpp"
+
+#include "media/ffmpeg/clip_decoder.hpp"
+#include "media/ffmpeg/picture_decoder.hpp"
+#include "media/fonts/fontconfig_font_service.hpp"
+#include "media/mci/mci_service.hpp"
+
+namespace vistel {
+namespace {
+
+class LinuxMediaServices final : public MediaServices {
+ public:
+  explicit LinuxMediaServices(AudioOutput& audio) : mci_(audio) {}
+
+  MciService& Mci() override { return mci_; }
+  PictureDecoder& Pictures() override { return pictures_; }
+  ClipDecoder& Clips() override { return clips_; }
+  FontService& Fonts() override { return fonts_; }
+
+ private:
+  LinuxMciService mci_;
+  FfmpegPictureDecoder pictures_;
+  FfmpegClipDecoder clips_;
+  FontconfigFontService fonts_;
+};
+
+}  // namespace
+
+std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio) {
+  return std::make_unique<LinuxMediaServices>(audio);
+}
+
+}  // namespace vistel

@@ -1,0 +1,27 @@
+// The decoding side of a host: pictures, clips, fonts, and the MCI service
+// that plays music through the host's sound output. One implementation per
+// platform (FFmpeg, fontconfig and the MCI service built on them on Linux),
+// chosen by the build.
+#pragma once
+
+#include <memory>
+
+#include "runtime/mci.hpp"
+#include "runtime/media.hpp"
+
+namespace vistel {
+
+class MediaServices {
+ public:
+  virtual ~MediaServices() = default;
+  // Untraced; SharedServices puts the trace in front.
+  virtual MciService& Mci() = 0;
+  virtual PictureDecoder& Pictures() = 0;
+  virtual ClipDecoder& Clips() = 0;
+  virtual FontService& Fonts() = 0;
+};
+
+// The platform's media services. `audio` must outlive them.
+std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio);
+
+}  // namespace vistel
