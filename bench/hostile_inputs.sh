@@ -22,7 +22,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-$root/build/ci}
+build=$(realpath -m "${1:-$root/build/ci}")  # the runs happen in a scratch folder
 player=${VISTEL_PLAYER:-$build/apps/player/vistel-player}
 pack=${VISTEL_PACK:-$build/apps/pack/vistel-pack}
 [[ -x $player && -x $pack ]] || {
