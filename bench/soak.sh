@@ -78,7 +78,7 @@ fi
 [[ $seed =~ ^-?[0-9]+$ ]] || { echo "soak.sh: --seed takes a whole number" >&2; exit 2; }
 
 # ---- The programs -------------------------------------------------------------
-build=${build:-$root/build/release}
+build=$(realpath -m "${build:-$root/build/release}")  # the show is made in a scratch folder
 VISTEL_PLAYER=${VISTEL_PLAYER:-$build/apps/player/vistel-player}
 VISTEL_PACK=${VISTEL_PACK:-$build/apps/pack/vistel-pack}
 media_tool=$build/bench/vistel_soak_media
