@@ -441,8 +441,9 @@ Result<std::string> FormatRegedit(const MemoryRegistry& registry) {
     if (error) return;
     // A key without values that has sub-keys is implied by their lines (the
     // reader creates every parent), so a deep key is written once, not once
-    // per level.
-    if (key.values.empty() && key.hasSubKeys) return;
+    // per level. A hive's own key is not implied by its sub-keys: it is kept
+    // when it was there.
+    if (key.values.empty() && key.hasSubKeys && !key.path.empty()) return;
     if (HasLineBreak(key.path)) {
       error = Error(ErrorCode::InvalidProcedureCall,
                     "a registry key name holds a line break, which a REGEDIT4 file cannot carry");
@@ -493,7 +494,7 @@ Status LoadRegeditFile(FileSystem& files, std::string_view path, MemoryRegistry&
 Status SaveRegeditFile(FileSystem& files, std::string_view path, const MemoryRegistry& registry) {
   auto text = FormatRegedit(registry);
   if (!text) return Fail(text.error());
-  return ReplaceFile(files, path, [&](OutputFile& file) {
+  return WriteWholeFile(files, path, [&](OutputFile& file) {
     return file.Write(std::as_bytes(std::span<const char>(*text)));
   });
 }
