@@ -14,6 +14,7 @@ packages=(
   libsdl2-dev libx11-dev     # the desktop host
   xvfb xdotool               # playing the desktop host without a screen, with scripted input
   x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
+  g++-mingw-w64-x86-64-posix wine wine64   # the Windows programs, cross-built and tested under Wine
 )
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo bash "$0" "$@"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds vistel and runs every test: the optimised build with warnings as
-# errors, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer.
+# errors, then the same tests under AddressSanitizer + UndefinedBehaviorSanitizer,
+# then the Windows programs and their tests, cross-built and run under Wine
+# (skipped with a note where MinGW-w64 or Wine is missing).
 #
 # The unit tests that need an X display (SdlDisplayTest.*) get a private Xvfb
 # when none is set, so that they run instead of skipping; the desktop tests
@@ -21,3 +23,12 @@ for preset in ci asan; do
     xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset "$preset" -R "$x_tests" --no-tests=error
   fi
 done
+
+echo "== windows: cross-build, test under Wine"
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
+  echo "skipped: MinGW-w64 (posix threads) or Wine is not installed (scripts/setup-debian.sh)"
+  exit 0
+fi
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
+bash scripts/wine-ctest.sh -j "$jobs"

@@ -29,7 +29,7 @@ constexpr AudioFormat kTuneFormat{22050, 1};
 // replaced rather than written through.
 Status WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   const auto files = MakeNativeFileSystem();
-  auto written = ReplaceFile(*files, path, [&bytes](OutputFile& file) {
+  auto written = WriteWholeFile(*files, path, [&bytes](OutputFile& file) {
     return file.Write(std::as_bytes(std::span(bytes)));
   });
   if (!written) {

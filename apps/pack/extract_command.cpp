@@ -96,7 +96,7 @@ int RunExtract(const std::vector<std::string>& args, std::string_view /*selfPath
   const std::string manifestPath = (folder / "manifest.json").string();
   const std::string text = manifest.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   // Like the media, a new file renamed over the name: a link there is replaced.
-  const Status written = ReplaceFile(*files, manifestPath, [&](OutputFile& out) {
+  const Status written = WriteWholeFile(*files, manifestPath, [&](OutputFile& out) {
     return out.Write(std::as_bytes(std::span(text)));
   });
   if (!written) {

@@ -1,10 +1,10 @@
 // vistel-pack: builds packages from a show description and looks into them.
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "commands.hpp"
+#include "platform/program.hpp"
 
 namespace vistel::pack {
 namespace {
@@ -116,15 +116,8 @@ const Command* Find(std::string_view name) {
   return nullptr;
 }
 
-std::string SelfPath(const char* argv0) {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return self.string();
-  return std::filesystem::absolute(argv0, ec).string();
-}
-
-int Main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int Main(const std::vector<std::string>& arguments) {
+  std::vector<std::string> args(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end());
   if (args.empty()) {
     Help(std::cerr);
     return kExitUsage;
@@ -152,7 +145,7 @@ int Main(int argc, char** argv) {
       return kExitOk;
     }
   }
-  return command->run(args, SelfPath(argc > 0 ? argv[0] : "vistel-pack"));
+  return command->run(args, OwnProgramPath(arguments.front()));
 }
 
 }  // namespace
@@ -173,7 +166,7 @@ const std::vector<Command>& Commands() {
 
 int main(int argc, char** argv) {
   try {
-    return vistel::pack::Main(argc, argv);
+    return vistel::pack::Main(vistel::ProgramArguments(argc, argv));
   } catch (const std::exception& e) {
     // Only allocation failures and the like get here; commands report their
     // own problems.

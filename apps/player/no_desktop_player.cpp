@@ -1,4 +1,5 @@
-// Built without SDL2 and X11: there is no desktop host; say so instead of running.
+// Built without a desktop host (no SDL2 and X11 on Linux; the Windows host is
+// not written yet): say so instead of running.
 #include <iostream>
 
 #include "player_program.hpp"
@@ -6,8 +7,7 @@
 namespace vistel {
 
 int RunDesktopPlayer(const PlayerOptions& /*options*/, std::string /*playerPath*/) {
-  std::cerr << "vistel-player: this build has no desktop host (SDL2 and X11 were not found); "
-               "run with --headless\n";
+  std::cerr << "vistel-player: this build has no desktop host; run with --headless\n";
   return kExitUsage;
 }
 

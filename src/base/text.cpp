@@ -176,6 +176,18 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text.size();
+  std::size_t length = maxBytes;
+  // A continuation byte right after the cut means the cut splits a sequence
+  // (at most three continuation bytes follow its lead).
+  for (std::size_t back = 0; back < 3 && length > 0; ++back) {
+    if ((static_cast<unsigned char>(text[length]) & 0xC0U) != 0x80U) break;
+    --length;
+  }
+  return length;
+}
+
 std::string InputExcerpt(std::string_view text) {
   // The limit counts what the message shows: an escaped byte takes four.
   std::string excerpt;
@@ -196,11 +208,7 @@ std::string InputExcerpt(std::string_view text) {
   if (shown == text.size()) return excerpt;
   // Back to the start of a UTF-8 sequence that the cut would split (its
   // bytes are all shown as they are, one for one).
-  for (std::size_t back = 0; back < 3 && shown > 0; ++back) {
-    if ((static_cast<unsigned char>(text[shown]) & 0xC0U) != 0x80U) break;
-    --shown;
-    excerpt.pop_back();
-  }
+  excerpt.resize(excerpt.size() - (shown - Utf8PrefixLength(text, shown)));
   return excerpt + "...";
 }
 

@@ -30,6 +30,10 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // so that a quoted line cannot break or steer the message.
 std::string InputExcerpt(std::string_view text);
 
+// The length of the longest start of `text` of at most `maxBytes` bytes that
+// does not end inside a UTF-8 sequence (for cutting names and quotes).
+std::size_t Utf8PrefixLength(std::string_view text, std::size_t maxBytes);
+
 // Trim blanks (spaces only, as the original's Trim).
 std::string_view TrimBlanks(std::string_view text);
 

@@ -2,8 +2,8 @@
 
 namespace vistel {
 
-Status ReplaceFile(FileSystem& files, std::string_view path,
-                   const std::function<Status(OutputFile&)>& write) {
+Status WriteWholeFile(FileSystem& files, std::string_view path,
+                      const std::function<Status(OutputFile&)>& write) {
   auto fresh = files.CreateFresh(path);
   if (!fresh) return Fail(fresh.error());
   Status done = write(*fresh->file);

@@ -68,8 +68,8 @@ class FileSystem {
 // Writes a whole new file at `path`: `write` fills a fresh file beside it
 // (CreateFresh), which then replaces `path` by Rename. A link at `path` is
 // replaced by the file; on any failure `path` is as it was and the fresh file
-// is removed.
-Status ReplaceFile(FileSystem& files, std::string_view path,
-                   const std::function<Status(OutputFile&)>& write);
+// is removed. (Not named ReplaceFile: windows.h makes that name a macro.)
+Status WriteWholeFile(FileSystem& files, std::string_view path,
+                      const std::function<Status(OutputFile&)>& write);
 
 }  // namespace vistel

@@ -148,5 +148,22 @@ TEST(InputExcerpt, ShowsAtMostTheLimitWhateverTheBytes) {
   EXPECT_EQ(InputExcerpt("key\x01"), "key\\x01");
 }
 
+// Names and quotes cut to a length stay whole UTF-8: a cut inside a sequence
+// makes a name that Windows' conversion refuses.
+TEST(Utf8PrefixLength, NeverEndsInsideASequence) {
+  struct Case {
+    std::string text;
+    std::size_t max;
+    std::size_t expected;
+  };
+  const std::string e2 = "\xC3\xA9";          // é
+  const std::string e4 = "\xF0\x9F\x98\x80";  // an emoji
+  for (const Case& c :
+       {Case{"abc", 10, 3}, Case{"abcdef", 4, 4}, Case{"a" + e2, 2, 1}, Case{"a" + e2, 3, 3},
+        Case{e4 + e4, 7, 4}, Case{e4, 3, 0}, Case{e2 + e2, 3, 2}}) {
+    EXPECT_EQ(Utf8PrefixLength(c.text, c.max), c.expected) << c.text << " / " << c.max;
+  }
+}
+
 }  // namespace
 }  // namespace vistel

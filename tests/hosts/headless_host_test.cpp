@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "headless_test_support.hpp"
-#include "media/ffmpeg/encoders.hpp"
+#include "platform/paths.hpp"
 
 namespace vistel {
 namespace {
@@ -51,10 +51,10 @@ TEST(HeadlessHost, OptionsReachTheirServices) {
   EXPECT_TRUE(host->Password().VerifyScreenSavePwd(0));
   EXPECT_EQ(host->Process().AppFolder(), "/opt/savers");
   EXPECT_EQ(host->Process().ExeBaseName(), "My Show");
-  EXPECT_EQ(host->Process().PathSeparator(), '/');
+  EXPECT_EQ(host->Process().PathSeparator(), kPathSeparator);
 
   // --temp with the separator added; --system without it; both created.
-  EXPECT_EQ(host->Folders().TempPath(), scratch.File("tmp") + "/");
+  EXPECT_EQ(host->Folders().TempPath(), scratch.File("tmp") + kPathSeparator);
   EXPECT_EQ(host->Folders().SystemDirectory(), scratch.File("sys"));
   EXPECT_TRUE(std::filesystem::is_directory(scratch.File("tmp")));
   EXPECT_TRUE(std::filesystem::is_directory(scratch.File("sys")));
@@ -200,7 +200,7 @@ TEST(HeadlessHost, SnapshotIsThePaintersPictureInCreatedFolders) {
 
   const std::string path = scratch.File("deep/er/shot.png");
   ASSERT_TRUE(host->WriteSnapshot(path));
-  auto back = ReadPng(path);
+  auto back = testing::ReadSnapshot(path);
   ASSERT_TRUE(back) << back.error().description;
   EXPECT_EQ(*back, picture) << "PNG is lossless";
 

@@ -12,7 +12,6 @@
 #include <sstream>
 
 #include "headless_test_support.hpp"
-#include "media/ffmpeg/encoders.hpp"
 
 namespace vistel {
 namespace {
@@ -178,7 +177,7 @@ TEST_F(RunFixture, SnapshotsAndInputFallMidTransitionInOrder) {
 
   // The frame ending at 48 is the first pump at or after 40: the third frame.
   for (const char* name : {"shots/a.png", "shots/b.png"}) {
-    auto shot = ReadPng(scratch.File(name));
+    auto shot = testing::ReadSnapshot(scratch.File(name));
     ASSERT_TRUE(shot) << name << ": " << shot.error().description;
     EXPECT_EQ(shot->At(0, 0), MakePixel(30, 0, 0)) << name;
   }

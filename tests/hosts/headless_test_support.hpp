@@ -2,7 +2,12 @@
 // memory, trace files read back, and an input receiver that records calls.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -12,11 +17,26 @@
 #include <system_error>
 #include <vector>
 
+#include "base/image.hpp"
 #include "hosts/common/json_trace.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "runtime/window.hpp"
+#ifdef _WIN32
+#include "media/windows/gdiplus_pictures.hpp"
+#else
+#include "media/ffmpeg/encoders.hpp"
+#endif
 
 namespace vistel::testing {
+
+// A snapshot the host wrote, read back with the platform's decoder.
+inline Result<Image> ReadSnapshot(std::string_view path) {
+#ifdef _WIN32
+  return GdiplusPictureDecoder().DecodePicture(path, 0);
+#else
+  return ReadPng(path);
+#endif
+}
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class HostScratch {

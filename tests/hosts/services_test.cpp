@@ -12,6 +12,7 @@
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "hosts/headless/message_boxes.hpp"
+#include "platform/paths.hpp"
 #include "system/win_os.hpp"
 
 namespace vistel {
@@ -131,7 +132,7 @@ TEST(PlayerProcess, FolderAndBaseNameOfThePlayersFile) {
   PlayerProcess process("/opt/savers/My.Show.scr");
   EXPECT_EQ(process.AppFolder(), "/opt/savers");
   EXPECT_EQ(process.ExeBaseName(), "My.Show");
-  EXPECT_EQ(process.PathSeparator(), '/');
+  EXPECT_EQ(process.PathSeparator(), kPathSeparator);
   EXPECT_EQ(PlayerProcess("/vistel-player").AppFolder(), "/");
   EXPECT_EQ(PlayerProcess("/bin/.hidden").ExeBaseName(), ".hidden");
   EXPECT_EQ(PlayerProcess("/bin/saver").ExeBaseName(), "saver");

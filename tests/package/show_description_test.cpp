@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <variant>
 
@@ -96,7 +97,7 @@ TEST(ShowDescription, MediaAreResolvedAndDecideTheKinds) {
                           const char* label) {
     EXPECT_EQ(plan.media[i].slot, slot) << i;
     EXPECT_EQ(plan.media[i].index, index) << i;
-    EXPECT_EQ(plan.media[i].path, path) << i;
+    EXPECT_EQ(std::filesystem::path(plan.media[i].path).generic_string(), path) << i;
     EXPECT_EQ(plan.media[i].label, label) << i;
   };
   expect(0, MediumSlot::Background, 0, "/shows/demo/bg.jpg", "screens[0].background");

@@ -15,6 +15,7 @@
 #include "platform/native_files.hpp"
 #include "system/system_fakes.hpp"
 #include "tools/heap_in_use.hpp"
+#include "tools/planted_link.hpp"
 
 namespace vistel {
 namespace {
@@ -427,7 +428,7 @@ TEST_P(RegeditWriteBackLinkTest, NeverWritesThroughALink) {
   fs::create_directories(folder / "elsewhere");
   const fs::path victim = folder / "elsewhere" / "victim";
   if (GetParam().live) std::ofstream(victim, std::ios::binary) << "precious";
-  fs::create_symlink(victim, folder / GetParam().at);
+  VISTEL_PLANT_LINK_OR_SKIP(victim, folder / GetParam().at);
   const std::string path = (folder / "registry.reg").string();
   auto files = MakeNativeFileSystem();
 
@@ -441,8 +442,10 @@ TEST_P(RegeditWriteBackLinkTest, NeverWritesThroughALink) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(victim))) << "created at the link's target";
   }
   EXPECT_FALSE(fs::is_symlink(path));
-  std::ifstream saved(path, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), Format(registry));
+  {
+    std::ifstream saved(path, std::ios::binary);  // closed before the folder goes
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), Format(registry));
+  }
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());

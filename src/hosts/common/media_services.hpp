@@ -5,7 +5,10 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
+#include "base/error.hpp"
+#include "base/image.hpp"
 #include "runtime/mci.hpp"
 #include "runtime/media.hpp"
 
@@ -23,5 +26,9 @@ class MediaServices {
 
 // The platform's media services. `audio` must outlive them.
 std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio);
+
+// Writes a picture of the screen as a PNG file (the headless snapshots),
+// replacing the file at `path` whole; a link there is replaced, not followed.
+Status WriteSnapshot(const Image& image, std::string_view path);
 
 }  // namespace vistel

@@ -3,14 +3,14 @@
 namespace vistel {
 
 std::string PlayerProcess::AppFolder() const {
-  const auto slash = exePath_.rfind('/');
+  const auto slash = exePath_.find_last_of(kPathSeparators);
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return exePath_.substr(0, slash);
 }
 
 std::string PlayerProcess::ExeBaseName() const {
-  const auto slash = exePath_.rfind('/');
+  const auto slash = exePath_.find_last_of(kPathSeparators);
   std::string name = slash == std::string::npos ? exePath_ : exePath_.substr(slash + 1);
   // Only the last extension goes ("My.Saver.scr" is "My.Saver"); a leading
   // dot starts a name, not an extension.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/paths.hpp"
 #include "runtime/process.hpp"
 
 namespace vistel {
@@ -18,7 +19,7 @@ class PlayerProcess final : public ProcessInfo, public ProcessControl {
   // The folder without a trailing separator, except the root "/" itself.
   std::string AppFolder() const override;
   std::string ExeBaseName() const override;
-  char PathSeparator() const override { return '/'; }
+  char PathSeparator() const override { return kPathSeparator; }
 
   // Throws ProcessEnded with the code; the caller's main writes `exit`.
   [[noreturn]] void EndProcess(int exitCode) override;

@@ -4,6 +4,7 @@
 
 #include "hosts/common/json_trace.hpp"
 #include "platform/native_files.hpp"
+#include "platform/paths.hpp"
 #include "platform/system_folders.hpp"
 #include "system/regedit_file.hpp"
 
@@ -18,7 +19,7 @@ Result<std::unique_ptr<Trace>> OpenTrace(const Clock& clock,
 }
 
 std::string ParentFolder(const std::string& path) {
-  const auto slash = path.rfind('/');
+  const auto slash = path.find_last_of(kPathSeparators);
   if (slash == std::string::npos || slash == 0) return "";
   return path.substr(0, slash);
 }

@@ -4,7 +4,7 @@
 #include <utility>
 #include <variant>
 
-#include "media/ffmpeg/encoders.hpp"
+#include "hosts/common/media_services.hpp"
 
 namespace vistel {
 namespace {
@@ -36,7 +36,7 @@ Status HeadlessHost::WriteSnapshot(const std::string& path) {
   if (const std::string folder = ParentFolder(path); !folder.empty()) {
     if (auto made = Files().CreateDirectories(folder); !made) return made;
   }
-  return WritePng(showWindow_.Compose(), path);
+  return vistel::WriteSnapshot(showWindow_.Compose(), path);
 }
 
 bool HeadlessHost::DeliverInput(const InputEvent& event) {

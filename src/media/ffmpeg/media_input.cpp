@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/input_limits.hpp"
-#include "media/ffmpeg/png_chunks.hpp"
+#include "media/probe/png_chunks.hpp"
 
 namespace vistel::ffmpeg {
 namespace {

@@ -8,7 +8,7 @@
 // other files), only the decoders of that kind open, and no picture decoder
 // runs before ours, which refuses frames over the picture limits before it
 // allocates them. PNG's compressed text and colour-profile chunks, which
-// FFmpeg would inflate without limit, never reach it (png_chunks.hpp).
+// FFmpeg would inflate without limit, never reach it (media/probe/png_chunks.hpp).
 //
 // What each kind accepts:
 //   Picture  JPEG, PNG (its first image), BMP, GIF (its first frame), TIFF.

@@ -1,10 +1,10 @@
-#include "media/ffmpeg/png_chunks.hpp"
+#include "media/probe/png_chunks.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-namespace vistel::ffmpeg {
+namespace vistel {
 namespace {
 
 constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -21,25 +21,44 @@ std::uint32_t BigEndian(const std::uint8_t* p) {
          p[3];
 }
 
-}  // namespace
-
-std::vector<std::int64_t> FindInflatingPngChunks(std::FILE* file) {
+// `read(at, head)` fills the eight bytes at file offset `at`, or says it cannot.
+template <class Read>
+std::vector<std::int64_t> WalkChunks(Read read) {
   std::vector<std::int64_t> found;
   std::array<std::uint8_t, 8> head{};
-  if (std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head.data(), 1, 8, file) != 8 ||
-      head != kSignature) {
-    return found;
-  }
+  if (!read(0, head) || head != kSignature) return found;
   // Each step moves at least twelve bytes on, so the walk ends with the file.
   std::int64_t at = 8;
-  while (std::fread(head.data(), 1, 8, file) == 8) {
+  while (read(at, head)) {
     const std::uint32_t length = BigEndian(head.data());
     if (Inflates(head.data() + 4)) found.push_back(at + 4);
     if (std::memcmp(head.data() + 4, "IEND", 4) == 0) break;
     at += std::int64_t{12} + length;
-    if (fseeko(file, at, SEEK_SET) != 0) break;
   }
   return found;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> FindInflatingPngChunks(std::FILE* file) {
+  return WalkChunks([file](std::int64_t at, std::array<std::uint8_t, 8>& head) {
+#ifdef _WIN32
+    return _fseeki64(file, at, SEEK_SET) == 0 && std::fread(head.data(), 1, 8, file) == 8;
+#else
+    return fseeko(file, at, SEEK_SET) == 0 && std::fread(head.data(), 1, 8, file) == 8;
+#endif
+  });
+}
+
+std::vector<std::int64_t> FindInflatingPngChunks(std::span<const std::byte> file) {
+  return WalkChunks([file](std::int64_t at, std::array<std::uint8_t, 8>& head) {
+    if (at < 0 || static_cast<std::uint64_t>(at) > file.size() ||
+        file.size() - static_cast<std::size_t>(at) < head.size()) {
+      return false;
+    }
+    std::memcpy(head.data(), file.data() + at, head.size());
+    return true;
+  });
 }
 
 void HidePngChunks(std::span<const std::int64_t> typeOffsets, std::int64_t offset,
@@ -57,4 +76,4 @@ void HidePngChunks(std::span<const std::int64_t> typeOffsets, std::int64_t offse
   }
 }
 
-}  // namespace vistel::ffmpeg
+}  // namespace vistel

@@ -8,6 +8,8 @@
 #include <random>
 #include <utility>
 
+#include "base/text.hpp"
+
 namespace vistel::posix {
 namespace {
 
@@ -133,7 +135,8 @@ Result<FreshFile> CreateFreshBeside(std::string_view path) {
   struct stat old {};
   const bool keepMode = ::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   std::random_device entropy;
-  const std::string prefix = folder + "." + name.substr(0, kKeptNameBytes) + ".";
+  const std::string prefix =
+      folder + "." + name.substr(0, Utf8PrefixLength(name, kKeptNameBytes)) + ".";
   for (int attempt = 0; attempt < kFreshNameAttempts; ++attempt) {
     FreshFile fresh{prefix + RandomLetters(entropy, 8), Descriptor()};
     fresh.descriptor = Descriptor(OpenRetrying(

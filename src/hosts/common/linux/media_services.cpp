@@ -3,6 +3,7 @@
 #include "hosts/common/media_services.hpp"
 
 #include "media/ffmpeg/clip_decoder.hpp"
+#include "media/ffmpeg/encoders.hpp"
 #include "media/ffmpeg/picture_decoder.hpp"
 #include "media/fonts/fontconfig_font_service.hpp"
 #include "media/mci/mci_service.hpp"
@@ -30,6 +31,10 @@ class LinuxMediaServices final : public MediaServices {
 
 std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio) {
   return std::make_unique<LinuxMediaServices>(audio);
+}
+
+Status WriteSnapshot(const Image& image, std::string_view path) {
+  return WritePng(image, path);
 }
 
 }  // namespace vistel

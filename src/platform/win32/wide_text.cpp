@@ -1,0 +1,34 @@
+#include "platform/win32/wide_text.hpp"
+
+#include <windows.h>
+
+#include <limits>
+
+namespace vistel::win32 {
+
+std::optional<std::wstring> WideFromUtf8(std::string_view text) {
+  if (text.empty()) return std::wstring();
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return std::nullopt;
+  const int bytes = static_cast<int>(text.size());
+  const int units =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), bytes, nullptr, 0);
+  if (units <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), bytes, wide.data(), units);
+  return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 3)) {
+    return {};
+  }
+  const int units = static_cast<int>(text.size());
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), units, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
+}  // namespace vistel::win32
