@@ -1,6 +1,8 @@
 #include "hosts/common/timer_queue.hpp"
 
+#include <algorithm>
 #include <cassert>
+#include <limits>
 #include <utility>
 
 namespace vistel {
@@ -134,6 +136,15 @@ int TimerQueue::Pump() {
   int ticks = 0;
   while (FireNextDue(start)) ++ticks;
   return ticks;
+}
+
+int WaitTimeoutMs(Milliseconds nowMs, std::optional<Milliseconds> nextDeadlineMs,
+                  std::optional<Milliseconds> untilMs, Milliseconds maxWaitMs) {
+  Milliseconds wait = std::max<Milliseconds>(maxWaitMs, 0);
+  if (nextDeadlineMs) wait = std::min(wait, *nextDeadlineMs - nowMs);
+  if (untilMs) wait = std::min(wait, *untilMs - nowMs);
+  wait = std::clamp<Milliseconds>(wait, 0, std::numeric_limits<int>::max());
+  return static_cast<int>(wait);
 }
 
 }  // namespace vistel

@@ -99,4 +99,10 @@ class TimerQueue {
   Id nextId_ = 1;
 };
 
+// How long the loop may sleep at `nowMs`: until the earliest of the next
+// timer deadline and `untilMs` (each when there is one), at most `maxWaitMs`,
+// never negative.
+int WaitTimeoutMs(Milliseconds nowMs, std::optional<Milliseconds> nextDeadlineMs,
+                  std::optional<Milliseconds> untilMs, Milliseconds maxWaitMs);
+
 }  // namespace vistel

@@ -8,15 +8,6 @@
 
 namespace vistel {
 
-int WaitTimeoutMs(Milliseconds nowMs, std::optional<Milliseconds> nextDeadlineMs,
-                  std::optional<Milliseconds> untilMs, Milliseconds maxWaitMs) {
-  Milliseconds wait = std::max<Milliseconds>(maxWaitMs, 0);
-  if (nextDeadlineMs) wait = std::min(wait, *nextDeadlineMs - nowMs);
-  if (untilMs) wait = std::min(wait, *untilMs - nowMs);
-  wait = std::clamp<Milliseconds>(wait, 0, std::numeric_limits<int>::max());
-  return static_cast<int>(wait);
-}
-
 std::uint32_t WindowIdOf(const SDL_Event& event) {
   switch (event.type) {
     case SDL_WINDOWEVENT:

@@ -19,7 +19,6 @@
 
 #include <SDL.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -28,31 +27,12 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/steady_clock.hpp"
 #include "hosts/common/timer_queue.hpp"
 #include "runtime/events.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {
-
-// Milliseconds of a steady clock since the host started.
-class SteadyClock final : public Clock {
- public:
-  SteadyClock() : start_(std::chrono::steady_clock::now()) {}
-  Milliseconds NowMs() const override {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start_)
-        .count();
-  }
-
- private:
-  std::chrono::steady_clock::time_point start_;
-};
-
-// How long the loop may sleep at `nowMs`: until the earliest of the next
-// timer deadline and `untilMs` (each when there is one), at most `maxWaitMs`,
-// never negative.
-int WaitTimeoutMs(Milliseconds nowMs, std::optional<Milliseconds> nextDeadlineMs,
-                  std::optional<Milliseconds> untilMs, Milliseconds maxWaitMs);
 
 // The SDL window an event concerns (0 when none: quit, audio, ...).
 std::uint32_t WindowIdOf(const SDL_Event& event);

@@ -1,0 +1,62 @@
+// The show window on Windows: a real window of the class and caption the
+// previous-instance test looks for ("ThunderRT6FormDC", set by SetCaption),
+// WS_POPUP so that nothing frames the show. The core's Win32 calls on it
+// (style, owner, parent, position, topmost, visibility) are the system's own
+// calls, so /p embeds the window in the Screen Saver settings' preview area
+// exactly as asked.
+//
+// The picture is composed by the core's painter and drawn in WM_PAINT from
+// a 32-bit top-down DIB; Invalidate marks the window for it, and each
+// animation frame (AwaitNextFrame) draws at once and then waits out the
+// frame period pumping messages. Mouse, keys, size and close reach the
+// core's input. A window destroyed from outside (the preview area closing)
+// ends the message loop.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "hosts/win32/win32_event_loop.hpp"
+#include "hosts/win32/windows_api.hpp"
+#include "runtime/window.hpp"
+
+namespace vistel {
+
+class Win32ShowWindow final : public ShowWindowHost {
+ public:
+  Win32ShowWindow(Win32EventLoop& loop, Milliseconds framePeriodMs);
+  ~Win32ShowWindow() override;
+  Win32ShowWindow(const Win32ShowWindow&) = delete;
+  Win32ShowWindow& operator=(const Win32ShowWindow&) = delete;
+
+  WindowHandle Handle() const override;
+  void SetCaption(std::string_view title) override;
+  std::int64_t GetWindowLong(int index) override;
+  std::int64_t SetWindowLong(int index, std::int64_t value) override;
+  void SetParent(WindowHandle parent) override;
+  bool SetWindowPos(InsertAfter insertAfter, int x, int y, int cx, int cy,
+                    std::uint32_t flags) override;
+  void SetVisible(bool visible) override;
+  bool Visible() const override;
+  IntRect RectPixels() const override;
+  bool Topmost() const override;
+  void SetInput(WindowInput* input) override { input_ = input; }
+  void SetPainter(std::function<const Image&()> painter) override { painter_ = std::move(painter); }
+  void Invalidate() override;
+  void AwaitNextFrame() override;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT OnMessage(UINT message, WPARAM w, LPARAM l);
+  void Paint();
+
+  Win32EventLoop& loop_;
+  Milliseconds framePeriodMs_;
+  HWND window_ = nullptr;
+  bool destroying_ = false;
+  WindowInput* input_ = nullptr;
+  std::function<const Image&()> painter_;
+  Milliseconds lastFrameMs_ = 0;
+};
+
+}  // namespace vistel
