@@ -32,3 +32,7 @@ fi
 cmake --preset windows
 cmake --build --preset windows -j "$jobs"
 bash scripts/wine-ctest.sh -j "$jobs"
+echo "== windows: the player under Wine beside the Linux player (headless and on Xvfb)"
+code=0
+bash tests/wine/play_under_wine.sh build/ci build/windows || code=$?
+if [[ $code == 77 ]]; then echo "skipped"; elif [[ $code != 0 ]]; then exit "$code"; fi

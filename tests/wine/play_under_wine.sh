@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Windows player under Wine, beside the Linux player on the same show:
+#
+#   tests/wine/play_under_wine.sh LINUX_BUILD WINDOWS_BUILD
+#
+# 1. Headless: a show of pictures (JPEG, PNG with transparency, BMP) and
+#    captions, every sizing mode, paint effects and a cross-fade, played by
+#    both players with the same seed: the traces must tell the same show,
+#    event for event and millisecond for millisecond. Two things may differ
+#    and are set aside: where the media were extracted (each system's
+#    folders) and a caption's measured size (GDI's fonts on Windows,
+#    FreeType's metric twins of them on Linux).
+# 2. Desktop: /s in a real window on an Xvfb screen; a screenshot of the
+#    screen must match the headless snapshot of the same moment within a
+#    small tolerance (fonts differ a little; the picture must not).
+#
+# Exits 0 when both hold, 1 when one does not, 77 (skipped) without Wine or
+# (for part 2 only) Xvfb.
+set -euo pipefail
+linux=$(realpath "${1:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
+windows=$(realpath "${2:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
+pack=$linux/apps/pack/vistel-pack
+linux_player=$linux/apps/player/vistel-player
+windows_player=$windows/apps/player/vistel-player.exe
+for program in "$pack" "$linux_player" "$windows_player"; do
+  [[ -x $program || -f $program ]] || { echo "missing: $program" >&2; exit 2; }
+done
+wine=$(command -v /usr/lib/wine/wine64 || command -v wine64 || command -v wine || true)
+[[ -n $wine ]] || { echo "SKIP: no Wine"; exit 77; }
+export WINEPREFIX=$windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+scratch=$windows/wine-play
+rm -rf "$scratch" && mkdir -p "$scratch" && cd "$scratch"
+cleanup() { wineserver -k 2>/dev/null || true; }
+trap cleanup EXIT
+wineserver -p </dev/null >/dev/null 2>&1
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+"$pack" demo -o unused.scr --player "$linux_player" --media-dir media >/dev/null
+cat >show.json <<'JSON'
+{
+  "SaverTitle": "Under Wine",
+  "screens": [
+    {"BackgroundColor": "#203040", "image": "media/checker.png", "ImagePlacement": 0,
+     "DisplaySeconds": 3, "EffectCode": 1000, "CaptionText": "Centred\nin two lines"},
+    {"background": "media/backdrop.jpg", "image": "media/badge.png", "ImageSizing": 1,
+     "DisplaySeconds": 3, "EffectCode": 6000, "CaptionText": "Over a picture"},
+    {"background": "media/landscape.jpg", "image": "media/shapes.bmp", "ImageSizing": 2,
+     "DisplaySeconds": 3, "EffectCode": -100, "CrossFadeParam": 20},
+    {"BackgroundColor": "#000000", "image": "media/small-scene.jpg", "ImageSizing": 3,
+     "DisplaySeconds": 3, "EffectCode": 4006, "CaptionText": "The end"}
+  ]
+}
+JSON
+"$pack" build show.json -o linux.scr --player "$linux_player" >/dev/null
+"$pack" build show.json -o windows.scr --player "$windows_player" >/dev/null
+
+status=0
+echo "== headless: the same show on both players"
+common=(--headless --run-for 14 --seed 7 --screen 640x480 --snapshot 5:shot.png)
+"$linux_player" "${common[@]}" --package linux.scr --trace linux.jsonl --temp lt --system ls /s
+"$wine" "$windows_player" "${common[@]}" --package windows.scr --trace windows.jsonl \
+  --temp wt --system ws /s >wine.out 2>&1 || { cat wine.out; exit 1; }
+mv shot.png snapshot.png 2>/dev/null || true
+python3 - linux.jsonl windows.jsonl <<'PY' || status=1
+import json, sys
+def course(path):
+    events = []
+    for line in open(path, encoding="utf-8"):
+        event = json.loads(line)
+        if event["ev"] in ("extract", "package"):
+            continue  # each system's folders
+        if event["ev"] == "caption":
+            event = {k: v for k, v in event.items() if k not in ("left", "top", "width", "height")}
+        events.append(json.dumps(event, sort_keys=True))
+    return events
+linux, windows = course(sys.argv[1]), course(sys.argv[2])
+if linux == windows:
+    print(f"same course: {len(linux)} events")
+    sys.exit(0)
+for i, (a, b) in enumerate(zip(linux, windows)):
+    if a != b:
+        print(f"FAIL: event {i} differs\n  linux:   {a}\n  windows: {b}")
+        break
+else:
+    print(f"FAIL: {len(linux)} events on Linux, {len(windows)} under Wine")
+sys.exit(1)
+PY
+
+echo "== desktop: /s in a window on an Xvfb screen"
+if ! command -v xvfb-run >/dev/null || ! command -v import >/dev/null; then
+  echo "SKIP: no Xvfb or ImageMagick"
+  exit $status
+fi
+"$linux_player" --headless --run-for 6 --seed 7 --screen 800x600 --snapshot 5:headless.png \
+  --package linux.scr --temp lt --system ls /s
+# Wine's desktop takes the screen it starts on: the server started without a
+# display must go first, or the window gets a screen of Wine's default size.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+cat >desktop.sh <<SH
+#!/usr/bin/env bash
+export WINEPREFIX=$WINEPREFIX WINEDEBUG=-all
+wineserver -p </dev/null >/dev/null 2>&1
+"$wine" "$windows_player" --package windows.scr --run-for 8 --seed 7 --trace desktop.jsonl \
+  --temp dt --system ds /s >desktop.out 2>&1 &
+player=\$!
+# The screenshot is taken 5 s into the show on the show's own clock: the
+# trace's timer lines say when the show started.
+for _ in \$(seq 100); do grep -q '"ev":"screen"' desktop.jsonl 2>/dev/null && break; sleep 0.1; done
+sleep 5
+import -window root desktop.png
+wait \$player
+SH
+chmod +x desktop.sh
+xvfb-run -a -s "-screen 0 800x600x24" ./desktop.sh
+# compare exits 1 when the pictures differ at all; the figure is what counts.
+difference=$(compare -metric RMSE headless.png desktop.png null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
+echo "screenshot against the headless snapshot: RMSE $difference (of 1)"
+python3 -c "import sys; sys.exit(0 if float('$difference') < 0.06 else 1)" ||
+  { echo "FAIL: the window shows something else than the headless snapshot"; status=1; }
+grep -q '"reason":"run-for"' desktop.jsonl || { echo "FAIL: /s did not run to its end"; status=1; }
+exit $status
