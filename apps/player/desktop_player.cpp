@@ -8,9 +8,9 @@
 #include <optional>
 #include <string_view>
 
+#include "hosts/common/desktop_run.hpp"
 #include "hosts/sdl/hack_target.hpp"
 #include "hosts/sdl/sdl_host.hpp"
-#include "hosts/sdl/sdl_run.hpp"
 #include "player_program.hpp"
 #include "startup/player.hpp"
 
@@ -51,15 +51,17 @@ int RunDesktopPlayer(const PlayerOptions& givenOptions, std::string playerPath) 
     std::cerr << "vistel-player: " << host.error().description << '\n';
     return kExitUsage;
   }
-  PlayerSettings settings;
-  settings.packagePath = options.packagePath;
-  if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
   int code = 0;
   {
     // Declared after the host, so destroyed before it.
-    Player player(**host, std::move(settings));
+    Player player(**host, SettingsOf(options));
     code = RunDesktop(
-        **host, [&player, &options] { player.Main(options.commandLine); }, std::cerr);
+        **host,
+        [&] {
+          player.Main(options.commandLine);
+          (*host)->Loop().Run();
+        },
+        std::cerr);
   }
   host->reset();
   return code;

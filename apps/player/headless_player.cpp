@@ -21,12 +21,8 @@ int RunHeadlessPlayer(const PlayerOptions& options, std::string playerPath) {
     std::cerr << "vistel-player: " << host.error().description << '\n';
     return kExitUsage;
   }
-  PlayerSettings settings;
-  settings.packagePath = options.packagePath;
-  // A negative seed is as good a seed as any: its bits are kept.
-  if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
   // Declared after the host, so destroyed before it.
-  Player player(**host, std::move(settings));
+  Player player(**host, SettingsOf(options));
   return RunHeadless(
       **host, *plan, [&player, &options] { player.Main(options.commandLine); }, std::cerr);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <iostream>
 
+#include "hosts/common/desktop_run.hpp"
 #include "hosts/win32/win32_host.hpp"
 #include "player_program.hpp"
 #include "startup/player.hpp"
@@ -15,15 +16,17 @@ int RunDesktopPlayer(const PlayerOptions& options, std::string playerPath) {
     std::cerr << "vistel-player: " << host.error().description << '\n';
     return kExitUsage;
   }
-  PlayerSettings settings;
-  settings.packagePath = options.packagePath;
-  if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
   int code = 0;
   {
     // Declared after the host, so destroyed before it.
-    Player player(**host, std::move(settings));
-    code = RunWin32Desktop(
-        **host, [&player, &options] { player.Main(options.commandLine); }, std::cerr);
+    Player player(**host, SettingsOf(options));
+    code = RunDesktop(
+        **host,
+        [&] {
+          player.Main(options.commandLine);
+          (*host)->Loop().Run();
+        },
+        std::cerr);
   }
   host->reset();
   return code;

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.hpp"
 
@@ -34,6 +35,31 @@ class OutputFile {
   // Flushes and closes; a failure here (disk full) is reported, unlike in the
   // destructor, which closes silently.
   virtual Status Close() = 0;
+};
+
+// An OutputFile that gathers small writes into one buffer and hands the
+// system large ones; a write of at least the buffer's size goes straight
+// through. A platform gives the two calls to its system. Its destructor must
+// call Flush: the base cannot reach the platform's calls once that is gone.
+class BufferedOutputFile : public OutputFile {
+ public:
+  static constexpr std::size_t kDefaultBufferBytes = std::size_t{1} << 16;
+  // `bufferBytes` 0: every Write goes straight to the system (a trace file).
+  explicit BufferedOutputFile(std::size_t bufferBytes) : bufferBytes_(bufferBytes) {}
+
+  Status Write(std::span<const std::byte> bytes) final;
+  Status Close() final;
+
+ protected:
+  virtual bool IsOpen() const = 0;
+  // All of `bytes`, or the error.
+  virtual Status WriteThrough(std::span<const std::byte> bytes) = 0;
+  virtual Status CloseThrough() = 0;
+  Status Flush();
+
+ private:
+  std::size_t bufferBytes_;
+  std::vector<std::byte> buffer_;
 };
 
 enum class WriteMode { Truncate, Append };

@@ -8,15 +8,9 @@
 // handler and can deadlock there.
 #pragma once
 
-#include <string>
+#include "hosts/common/desktop_run.hpp"
 
 namespace vistel {
-
-// Thrown by the event loop when the process is asked to end from outside;
-// unwinds everything it runs, however deeply pumps are nested.
-struct Terminated {
-  std::string reason;  // "signal", "window-lost"
-};
 
 // Installs the SIGTERM / SIGINT handlers (without SA_RESTART, so a wait in
 // select or poll returns at once). Safe to call more than once.

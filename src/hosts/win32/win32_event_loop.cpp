@@ -20,8 +20,8 @@ std::unique_ptr<Timer> Win32EventLoop::CreateTimer(std::string name, std::functi
 }
 
 void Win32EventLoop::CheckEnd() const {
-  if (quit_) throw Win32Ended{"quit"};
-  if (endMs_ && clock_.NowMs() >= *endMs_) throw Win32Ended{"run-for"};
+  if (quit_) throw Terminated{"quit"};
+  if (endMs_ && clock_.NowMs() >= *endMs_) throw Terminated{"run-for"};
 }
 
 void Win32EventLoop::DoEvents() {

@@ -7,7 +7,7 @@
 // message pump: it dispatches every pending message to its window
 // procedure, then runs the timers due. Before each wait the idle tasks run
 // (presenting invalidated windows). Ends only by unwinding: ProcessEnded
-// from the core, Win32Ended from here (WM_QUIT, the end of --run-for).
+// from the core, Terminated from here (WM_QUIT, the end of --run-for).
 #pragma once
 
 #include <functional>
@@ -16,15 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "hosts/common/desktop_run.hpp"
 #include "hosts/common/timer_queue.hpp"
 #include "runtime/events.hpp"
 #include "runtime/trace.hpp"
 
 namespace vistel {
-
-struct Win32Ended {
-  std::string reason;  // "quit", "run-for"
-};
 
 class Win32EventLoop final : public EventLoop {
  public:

@@ -1,8 +1,7 @@
 #include "hosts/win32/win32_host.hpp"
 
-#include <optional>
+#include <algorithm>
 
-#include "hosts/common/player_process.hpp"
 #include "hosts/win32/windows_api.hpp"
 
 namespace vistel {
@@ -45,33 +44,6 @@ Result<std::unique_ptr<Win32Host>> Win32Host::Create(const PlayerOptions& option
   if (auto started = host->services_.Start(); !started) return Fail(started.error());
   if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
   return host;
-}
-
-int RunWin32Desktop(Win32Host& host, const std::function<void()>& start, std::ostream& errors) {
-  int code = 0;
-  std::optional<std::string> reason;
-  try {
-    start();
-    host.Loop().Run();
-  } catch (const ProcessEnded& ended) {
-    code = ended.exitCode;
-  } catch (const Win32Ended& ended) {
-    reason = ended.reason;
-  }
-  if (auto saved = host.WriteBackRegistry(); !saved) {
-    errors << "vistel-player: the registry was not written back: " << saved.error().description
-           << '\n';
-    if (code == 0) code = 1;
-  }
-  Trace& trace = host.Tracer();
-  if (trace.Enabled()) {
-    if (reason) {
-      trace.Write("exit", {{"code", std::int64_t{code}}, {"reason", *reason}});
-    } else {
-      trace.Write("exit", {{"code", std::int64_t{code}}});
-    }
-  }
-  return code;
 }
 
 }  // namespace vistel

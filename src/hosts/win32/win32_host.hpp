@@ -64,8 +64,4 @@ class Win32Host final : public SharedHost {
   Win32AboutWindow aboutWindow_;
 };
 
-// Runs the player on the host until it ends; writes the registry back and
-// traces the exit. The exit code of the process.
-int RunWin32Desktop(Win32Host& host, const std::function<void()>& start, std::ostream& errors);
-
 }  // namespace vistel

@@ -90,45 +90,20 @@ class NativeInputFile final : public InputFile {
   bool positioned_ = false;
 };
 
-// Writes collect in a buffer of this size; larger ones go straight through.
-constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 16;
-
-class NativeOutputFile final : public OutputFile {
+class NativeOutputFile final : public BufferedOutputFile {
  public:
-  // `bufferBytes` 0: every Write goes straight to the system.
-  explicit NativeOutputFile(posix::Descriptor file, std::size_t bufferBytes = kOutputBufferBytes)
-      : file_(std::move(file)), bufferBytes_(bufferBytes) {}
+  explicit NativeOutputFile(posix::Descriptor file, std::size_t bufferBytes = kDefaultBufferBytes)
+      : BufferedOutputFile(bufferBytes), file_(std::move(file)) {}
   ~NativeOutputFile() override { (void)Flush(); }
 
-  Status Write(std::span<const std::byte> bytes) override {
-    if (!file_.IsOpen()) return Fail(ErrorCode::BadFileNameOrNumber);
-    if (buffer_.size() + bytes.size() > bufferBytes_) {
-      if (auto flushed = Flush(); !flushed) return flushed;
-    }
-    if (bytes.size() >= bufferBytes_) return posix::WriteAll(file_.Get(), bytes);
-    if (buffer_.capacity() == 0) buffer_.reserve(bufferBytes_);
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    return {};
-  }
-
-  Status Close() override {
-    if (!file_.IsOpen()) return {};
-    Status flushed = Flush();
-    Status closed = file_.Close();
-    return flushed ? closed : flushed;
-  }
-
  private:
-  Status Flush() {
-    if (buffer_.empty() || !file_.IsOpen()) return {};
-    Status written = posix::WriteAll(file_.Get(), buffer_);
-    buffer_.clear();
-    return written;
+  bool IsOpen() const override { return file_.IsOpen(); }
+  Status WriteThrough(std::span<const std::byte> bytes) override {
+    return posix::WriteAll(file_.Get(), bytes);
   }
+  Status CloseThrough() override { return file_.Close(); }
 
   posix::Descriptor file_;
-  std::size_t bufferBytes_;
-  std::vector<std::byte> buffer_;
 };
 
 class NativeFileSystem final : public FileSystem {

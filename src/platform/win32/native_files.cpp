@@ -137,44 +137,23 @@ class NativeInputFile final : public InputFile {
   std::uint64_t size_;
 };
 
-constexpr std::size_t kOutputBufferBytes = std::size_t{1} << 16;
-
-class NativeOutputFile final : public OutputFile {
+class NativeOutputFile final : public BufferedOutputFile {
  public:
-  // `bufferBytes` 0: every Write goes straight to the system.
-  explicit NativeOutputFile(Handle file, std::size_t bufferBytes = kOutputBufferBytes)
-      : file_(std::move(file)), bufferBytes_(bufferBytes) {}
+  explicit NativeOutputFile(Handle file, std::size_t bufferBytes = kDefaultBufferBytes)
+      : BufferedOutputFile(bufferBytes), file_(std::move(file)) {}
   ~NativeOutputFile() override { (void)Flush(); }
 
-  Status Write(std::span<const std::byte> bytes) override {
-    if (!file_.IsOpen()) return Fail(ErrorCode::BadFileNameOrNumber);
-    if (buffer_.size() + bytes.size() > bufferBytes_) {
-      if (auto flushed = Flush(); !flushed) return flushed;
-    }
-    if (bytes.size() >= bufferBytes_) return WriteAll(file_.Get(), bytes);
-    if (buffer_.capacity() == 0) buffer_.reserve(bufferBytes_);
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+ private:
+  bool IsOpen() const override { return file_.IsOpen(); }
+  Status WriteThrough(std::span<const std::byte> bytes) override {
+    return WriteAll(file_.Get(), bytes);
+  }
+  Status CloseThrough() override {
+    if (!file_.Close()) return Fail(LastError(ErrorCode::DeviceIoError));
     return {};
   }
 
-  Status Close() override {
-    if (!file_.IsOpen()) return {};
-    Status flushed = Flush();
-    if (!file_.Close() && flushed) return Fail(LastError(ErrorCode::DeviceIoError));
-    return flushed;
-  }
-
- private:
-  Status Flush() {
-    if (buffer_.empty() || !file_.IsOpen()) return {};
-    Status written = WriteAll(file_.Get(), buffer_);
-    buffer_.clear();
-    return written;
-  }
-
   Handle file_;
-  std::size_t bufferBytes_;
-  std::vector<std::byte> buffer_;
 };
 
 // Opens (creating when missing) the file at `path` for writing, refusing a

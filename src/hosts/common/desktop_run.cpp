@@ -1,18 +1,16 @@
-#include "hosts/sdl/sdl_run.hpp"
+#include "hosts/common/desktop_run.hpp"
 
 #include <optional>
-#include <string>
 
-#include "hosts/sdl/termination.hpp"
+#include "hosts/common/player_process.hpp"
 
 namespace vistel {
 
-int RunDesktop(SdlHost& host, const std::function<void()>& start, std::ostream& errors) {
+int RunDesktop(SharedHost& host, const std::function<void()>& run, std::ostream& errors) {
   int code = 0;
   std::optional<std::string> reason;
   try {
-    start();
-    host.Loop().Run();
+    run();
   } catch (const ProcessEnded& ended) {
     code = ended.exitCode;
   } catch (const Terminated& terminated) {
