@@ -14,8 +14,11 @@
 #    screen must match the headless snapshot of the same moment within a
 #    small tolerance (fonts differ a little; the picture must not).
 #
-# Exits 0 when both hold, 1 when one does not, 77 (skipped) without Wine or
-# (for part 2 only) Xvfb.
+# 3. /i: the uninstall entry in the system's registry (read back with
+#    `wine reg query`: its four values) and the list file in the system folder.
+#
+# Exits 0 when all hold, 1 when one does not, 77 (skipped) without Wine;
+# parts 2 and 3 are skipped without Xvfb and ImageMagick.
 set -euo pipefail
 linux=$(realpath "${1:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
 windows=$(realpath "${2:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
@@ -120,4 +123,27 @@ echo "screenshot against the headless snapshot: RMSE $difference (of 1)"
 python3 -c "import sys; sys.exit(0 if float('$difference') < 0.06 else 1)" ||
   { echo "FAIL: the window shows something else than the headless snapshot"; status=1; }
 grep -q '"reason":"run-for"' desktop.jsonl || { echo "FAIL: /s did not run to its end"; status=1; }
+
+echo "== /i: the uninstall entry in Wine's registry"
+rm -f "$WINEPREFIX/drive_c/windows/system32/vistelss.lst"
+cat >install.sh <<SH
+#!/usr/bin/env bash
+export WINEPREFIX=$WINEPREFIX WINEDEBUG=-all
+wineserver -p </dev/null >/dev/null 2>&1
+"$wine" reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VISTEL-windows' /f \
+  >/dev/null 2>&1
+"$wine" "$windows_player" --package windows.scr /i >install.out 2>&1
+"$wine" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VISTEL-windows' \
+  >entry.txt 2>&1
+SH
+chmod +x install.sh
+xvfb-run -a ./install.sh
+tr -d '\r' <entry.txt | grep REG_SZ | sed 's/^ *//' | tee values.txt
+for value in DisplayName UninstallString DisplayIcon Publisher; do
+  grep -q "^$value " values.txt || { echo "FAIL: /i wrote no $value"; status=1; }
+done
+grep -q "^DisplayName *REG_SZ *Screen Saver: windows (remove only)$" values.txt ||
+  { echo "FAIL: the entry's name is not the show's"; status=1; }
+[[ -f $WINEPREFIX/drive_c/windows/system32/vistelss.lst ]] ||
+  { echo "FAIL: /i made no list file in the system folder"; status=1; }
 exit $status

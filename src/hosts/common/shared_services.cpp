@@ -6,6 +6,7 @@
 #include "platform/native_files.hpp"
 #include "platform/paths.hpp"
 #include "platform/system_folders.hpp"
+#include "platform/system_registry.hpp"
 #include "system/regedit_file.hpp"
 
 namespace vistel {
@@ -39,14 +40,16 @@ std::unique_ptr<Trace> TraceOrNull(const Clock& clock, const std::optional<std::
 }  // namespace
 
 SharedServices::SharedServices(const PlayerOptions& options, const Clock& clock, AudioOutput& audio,
-                               std::string playerPath, std::optional<std::string> registryPath)
+                               std::string playerPath, RegistryPlace registry)
     : trace_(TraceOrNull(clock, options.tracePath, traceError_)),
       files_(MakeNativeFileSystem()),
       process_(std::move(playerPath)),
       password_(options.passwordReplies, *trace_),
       os_(VersionRecordOf(options.os)),
-      tracedRegistry_(registry_, *trace_),
-      registryPath_(std::move(registryPath)),
+      systemRegistry_(registry.system && !registry.file ? MakeSystemRegistry() : nullptr),
+      tracedRegistry_(systemRegistry_ ? *systemRegistry_ : static_cast<RegistryApi&>(registry_),
+                      *trace_),
+      registryPath_(std::move(registry.file)),
       folders_(MakeSystemFolders(FolderOverrides{options.tempDir, options.systemDir})),
       media_(MakeMediaServices(audio)),
       tracedMci_(media_->Mci(), *trace_) {}

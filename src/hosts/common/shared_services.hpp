@@ -49,10 +49,16 @@ std::string ParentFolder(const std::string& path);
 
 class SharedServices {
  public:
-  // `registryPath`: the registry file to load now and write back at the end,
-  // if any (the host decides its default).
+  // Where the registry lives (the host decides its default).
+  struct RegistryPlace {
+    // The registry file to load now and write back at the end, if any.
+    std::optional<std::string> file;
+    // Without a file, the system's own registry where it has one (the
+    // Windows desktop), instead of one in memory for the run.
+    bool system = false;
+  };
   SharedServices(const PlayerOptions& options, const Clock& clock, AudioOutput& audio,
-                 std::string playerPath, std::optional<std::string> registryPath);
+                 std::string playerPath, RegistryPlace registry);
   SharedServices(const SharedServices&) = delete;
   SharedServices& operator=(const SharedServices&) = delete;
 
@@ -69,7 +75,8 @@ class SharedServices {
   PlayerProcess& Process() { return process_; }
   ScriptedPassword& Password() { return password_; }
   FixedOsVersion& OsVersion() { return os_; }
-  // The registry as the core sees it (traced), and the store behind it.
+  // The registry as the core sees it (traced), and the store behind it
+  // unless the system's registry serves.
   RegistryApi& Registry() { return tracedRegistry_; }
   MemoryRegistry& RegistryStore() { return registry_; }
   SystemFolders& Folders() { return *folders_; }
@@ -86,6 +93,7 @@ class SharedServices {
   ScriptedPassword password_;
   FixedOsVersion os_;
   MemoryRegistry registry_;
+  std::unique_ptr<RegistryApi> systemRegistry_;  // null unless it serves
   TracedRegistry tracedRegistry_;
   std::optional<std::string> registryPath_;
   std::unique_ptr<SystemFolders> folders_;

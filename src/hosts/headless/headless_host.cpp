@@ -16,7 +16,7 @@ inline constexpr bool kAlwaysFalse = false;
 
 HeadlessHost::HeadlessHost(const PlayerOptions& options, std::string playerPath)
     : audio_(clock_),
-      services_(options, clock_, audio_, std::move(playerPath), options.registryPath),
+      services_(options, clock_, audio_, std::move(playerPath), {options.registryPath}),
       loop_(clock_, services_.Tracer()),
       display_(options.screenSizePx, options.windows),
       messages_(services_.Tracer()),

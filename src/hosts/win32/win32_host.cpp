@@ -32,7 +32,7 @@ void BecomeDpiAware() {
 
 Win32Host::Win32Host(const PlayerOptions& options, std::string playerPath)
     : audio_(clock_),
-      services_(options, clock_, audio_, std::move(playerPath), options.registryPath),
+      services_(options, clock_, audio_, std::move(playerPath), {options.registryPath, true}),
       loop_(clock_, services_.Tracer()),
       messages_(services_.Tracer(), std::cerr),
       showWindow_(loop_, FramePeriodMs()) {}

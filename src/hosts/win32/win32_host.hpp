@@ -11,8 +11,8 @@
 //   message boxes    MessageBoxW, also on stderr
 //   sound output     none yet: the music and clips' sound are not played
 //                    on Windows yet
-//   registry file    --registry when given; otherwise the registry lives in
-//                    memory for the run
+//   registry         the system's (advapi32); the file --registry names
+//                    instead when given
 //
 // Members are declared in dependency order, so each outlives its users.
 #pragma once
