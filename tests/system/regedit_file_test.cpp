@@ -99,6 +99,9 @@ MemoryRegistry EveryKindOfValue() {
   registry.PutValue(kHkeyCurrentUser, key, {"", kRegSz, Sz("default")});
   registry.PutKey(kHkeyLocalMachine, "Software\\Empty Key");
   registry.PutValue(kHkeyUsers, "", {"at root", kRegSz, Sz("r")});
+  // A hive's own key without values, keys below it: not implied by them.
+  registry.PutKey(kHkeyClassesRoot, "");
+  registry.PutKey(kHkeyClassesRoot, "Sub\\Deeper");
   return registry;
 }
 
