@@ -8,11 +8,9 @@
 #include <optional>
 #include <string_view>
 
-#include "hosts/common/desktop_run.hpp"
 #include "hosts/sdl/hack_target.hpp"
 #include "hosts/sdl/sdl_host.hpp"
 #include "player_program.hpp"
-#include "startup/player.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Sanitizer builds: D-Bus, which SDL opens at start, keeps one-time
@@ -46,25 +44,7 @@ int RunDesktopPlayer(const PlayerOptions& givenOptions, std::string playerPath) 
     std::cerr << "vistel-player: " << session.error().description << '\n';
     return kExitUsage;
   }
-  auto host = SdlHost::Create(options, std::move(playerPath), hack);
-  if (!host) {
-    std::cerr << "vistel-player: " << host.error().description << '\n';
-    return kExitUsage;
-  }
-  int code = 0;
-  {
-    // Declared after the host, so destroyed before it.
-    Player player(**host, SettingsOf(options));
-    code = RunDesktop(
-        **host,
-        [&] {
-          player.Main(options.commandLine);
-          (*host)->Loop().Run();
-        },
-        std::cerr);
-  }
-  host->reset();
-  return code;
+  return PlayOnDesktop(SdlHost::Create(options, std::move(playerPath), hack), options);
 }
 
 }  // namespace vistel

@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <iostream>
+#include <memory>
 #include <string>
 
+#include "base/error.hpp"
+#include "hosts/common/desktop_run.hpp"
 #include "hosts/common/player_options.hpp"
 #include "startup/player.hpp"
 
@@ -21,6 +25,30 @@ inline PlayerSettings SettingsOf(const PlayerOptions& options) {
   // A negative seed is as good a seed as any: its bits are kept.
   if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
   return settings;
+}
+
+// Plays on a desktop host, once made: the player's Main, then the host's
+// loop, until the run ends; the host is gone when this returns.
+template <class DesktopHost>
+int PlayOnDesktop(Result<std::unique_ptr<DesktopHost>> host, const PlayerOptions& options) {
+  if (!host) {
+    std::cerr << "vistel-player: " << host.error().description << '\n';
+    return kExitUsage;
+  }
+  int code = 0;
+  {
+    // Declared after the host, so destroyed before it.
+    Player player(**host, SettingsOf(options));
+    code = RunDesktop(
+        **host,
+        [&] {
+          player.Main(options.commandLine);
+          (*host)->Loop().Run();
+        },
+        std::cerr);
+  }
+  host->reset();
+  return code;
 }
 
 // --headless: the simulation on a virtual clock.

@@ -2,7 +2,9 @@
 
 #include <optional>
 
+#include "base/text.hpp"
 #include "hosts/common/player_process.hpp"
+#include "runtime/message_box.hpp"
 
 namespace vistel {
 
@@ -30,6 +32,19 @@ int RunDesktop(SharedHost& host, const std::function<void()>& run, std::ostream&
     }
   }
   return code;
+}
+
+void ReportMessageBox(Trace& trace, std::ostream& errors, std::string_view text,
+                      std::uint32_t style, std::string_view title) {
+  const std::string textUtf8 = Windows1252ToUtf8(text);
+  const std::string titleUtf8 = Windows1252ToUtf8(title.empty() ? kApplicationTitle : title);
+  if (trace.Enabled()) {
+    trace.Write(
+        "msgbox",
+        {{"text", textUtf8}, {"style", static_cast<std::int64_t>(style)}, {"title", titleUtf8}});
+  }
+  errors << titleUtf8 << ": " << textUtf8 << '\n';
+  errors.flush();
 }
 
 }  // namespace vistel

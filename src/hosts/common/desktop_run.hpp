@@ -9,9 +9,11 @@
 // written turns a 0 into 1, as headless.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "hosts/common/shared_host.hpp"
 
@@ -24,5 +26,12 @@ struct Terminated {
 };
 
 int RunDesktop(SharedHost& host, const std::function<void()>& run, std::ostream& errors);
+
+// What a desktop host does with a message box before it shows it: the
+// "msgbox" trace event and the message on `errors` (a dialog may be hidden
+// behind the show, or not shown at all). Texts are Windows-1252, as the
+// core gives them; an empty title is the application's.
+void ReportMessageBox(Trace& trace, std::ostream& errors, std::string_view text,
+                      std::uint32_t style, std::string_view title);
 
 }  // namespace vistel

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "hosts/common/desktop_run.hpp"
 
 namespace vistel {
 
@@ -20,18 +21,11 @@ std::uint32_t MessageBoxFlagsOf(std::uint32_t style) {
 }
 
 int SdlMessageBoxes::Show(std::string_view text, std::uint32_t style, std::string_view title) {
-  const std::string titleUtf8 = Windows1252ToUtf8(title.empty() ? kApplicationTitle : title);
-  const std::string textUtf8 = Windows1252ToUtf8(text);
-  if (trace_.Enabled()) {
-    trace_.Write(
-        "msgbox",
-        {{"text", textUtf8}, {"style", static_cast<std::int64_t>(style)}, {"title", titleUtf8}});
-  }
-  errors_ << titleUtf8 << ": " << textUtf8 << '\n';
-  errors_.flush();
+  ReportMessageBox(trace_, errors_, text, style, title);
   if (use_ == DialogUse::Show) {
-    (void)SDL_ShowSimpleMessageBox(MessageBoxFlagsOf(style), titleUtf8.c_str(), textUtf8.c_str(),
-                                   nullptr);
+    const std::string titleUtf8 = Windows1252ToUtf8(title.empty() ? kApplicationTitle : title);
+    (void)SDL_ShowSimpleMessageBox(MessageBoxFlagsOf(style), titleUtf8.c_str(),
+                                   Windows1252ToUtf8(text).c_str(), nullptr);
   }
   return kIdOk;
 }

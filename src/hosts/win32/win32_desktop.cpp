@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/text.hpp"
+#include "hosts/common/desktop_run.hpp"
 #include "hosts/win32/windows_api.hpp"
 #include "platform/win32/wide_text.hpp"
 
@@ -64,16 +65,8 @@ std::optional<WindowHandle> Win32Display::FindWindow(std::string_view className,
 }
 
 int Win32MessageBoxes::Show(std::string_view text, std::uint32_t style, std::string_view title) {
+  ReportMessageBox(trace_, errors_, text, style, title);
   const std::string_view caption = title.empty() ? kApplicationTitle : title;
-  const std::string textUtf8 = Windows1252ToUtf8(text);
-  const std::string titleUtf8 = Windows1252ToUtf8(caption);
-  if (trace_.Enabled()) {
-    trace_.Write(
-        "msgbox",
-        {{"text", textUtf8}, {"style", static_cast<std::int64_t>(style)}, {"title", titleUtf8}});
-  }
-  errors_ << titleUtf8 << ": " << textUtf8 << '\n';
-  errors_.flush();
   return ::MessageBoxW(nullptr, WideOf(text).c_str(), WideOf(caption).c_str(), style);
 }
 
