@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "media/midi/midi_decoder.hpp"
-#include "media/midi/midi_timing.hpp"
+#include "media/sound/midi_timing.hpp"
 #include "scratch_file.hpp"
 
 using namespace vistel;

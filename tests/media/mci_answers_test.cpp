@@ -12,6 +12,7 @@
 #include "hosts/headless/event_loop.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/mci/mci_service.hpp"
+#include "media/midi/decoded_sound_files.hpp"
 #include "media_test_support.hpp"
 
 namespace vistel {
@@ -179,7 +180,8 @@ TEST(MciAnswersTest, CommandSequencesAnswerAsWinmm) {
       EncodeAudioFile(testing::Sine(440, 0.5, 44100, 2.0), {44100, 2}, AudioFileType::Wav, wav));
   VirtualClock clock;
   NullAudioOutput output(clock);
-  LinuxMciService mci(output);
+  DecodedSoundFiles sounds;
+  MciStringService mci(output, sounds);
 
   int matching = 0;
   for (const Row& row : kRows) {

@@ -12,6 +12,7 @@
 #include "hosts/headless/event_loop.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/mci/mci_service.hpp"
+#include "media/midi/decoded_sound_files.hpp"
 #include "media/midi/midi_decoder.hpp"
 #include "media_test_support.hpp"
 #include "midi_test_file.hpp"
@@ -47,7 +48,8 @@ class MciTest : public ::testing::Test {
   std::string quotedWav_;
   VirtualClock clock_;
   NullAudioOutput output_{clock_};
-  LinuxMciService mci_{output_};
+  DecodedSoundFiles sounds_;
+  MciStringService mci_{output_, sounds_};
 };
 
 TEST_F(MciTest, PlaysPausesResumesStopsAndEndsOnTheClock) {
@@ -299,7 +301,7 @@ TEST(MciVolumeTest, TheSourceScalesSamplesByTheVolume) {
 }
 
 // Length within one codec frame; playing to the end on the clock.
-void ExpectLengthAndEnd(LinuxMciService& mci, const std::string& device, Milliseconds expected,
+void ExpectLengthAndEnd(MciStringService& mci, const std::string& device, Milliseconds expected,
                         Milliseconds tolerance, const std::function<void(Milliseconds)>& advance) {
   ASSERT_EQ(mci.SendString("open " + device, 0).rc, 0U) << device;
   const auto length = std::atoll(mci.SendString("status " + device + " length", 128).reply.c_str());

@@ -13,7 +13,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 #include "base/input_limits.hpp"
 #include "media/midi/midi_decoder.hpp"
-#include "media/midi/midi_timing.hpp"
+#include "media/sound/midi_timing.hpp"
 #include "media_test_support.hpp"
 #include "midi_test_file.hpp"
 

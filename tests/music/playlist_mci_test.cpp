@@ -15,6 +15,7 @@
 #include "hosts/headless/event_loop.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/mci/mci_service.hpp"
+#include "media/midi/decoded_sound_files.hpp"
 #include "music/audio_playlist.hpp"
 #include "music_test_support.hpp"
 #include "platform/native_files.hpp"
@@ -74,7 +75,8 @@ TEST(PlaylistOverMciTest, WavTracksPlayToTheirEndsOnTheVirtualClock) {
   NullTrace trace;
   HeadlessEventLoop loop(clock, trace);
   NullAudioOutput output(clock);
-  LinuxMciService service(output);
+  DecodedSoundFiles sounds;
+  MciStringService service(output, sounds);
   TimedMci mci(service, clock);
   RecordingMessages messages;
   auto files = MakeNativeFileSystem();
@@ -116,7 +118,8 @@ TEST(PlaylistOverMciTest, AClosedTrackDoesNotEndAgainWhileItsFileRemains) {
   NullTrace trace;
   HeadlessEventLoop loop(clock, trace);
   NullAudioOutput output(clock);
-  LinuxMciService mci(output);
+  DecodedSoundFiles sounds;
+  MciStringService mci(output, sounds);
   RecordingMessages messages;
   auto files = MakeNativeFileSystem();
   MusicModule player(

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "media/ffmpeg/audio_file.hpp"
+#include "media/sound/sound_decoder.hpp"
 #include "runtime/media.hpp"
 
 namespace vistel {

@@ -1,13 +1,10 @@
 #include "media/mci/mci_service.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "base/text.hpp"
-#include "media/ffmpeg/audio_file.hpp"
 #include "media/mci/mci_verbs.hpp"
-#include "media/midi/midi_decoder.hpp"
 
 namespace vistel {
 namespace {
@@ -25,9 +22,14 @@ std::optional<MciDeviceType> TypeByName(std::string_view name) {
 }
 
 // The device type the extension names; nothing for an extension that names
-// none (FFmpeg then gets to try an existing file as mpegvideo).
+// none (the decoder then gets to try an existing file as mpegvideo).
 std::optional<MciDeviceType> TypeByExtension(std::string_view path) {
-  const std::string ext = AsciiLower(std::filesystem::path(path).extension().string());
+  const std::size_t name = path.find_last_of("/\\");
+  const std::string_view file = name == std::string_view::npos ? path : path.substr(name + 1);
+  const std::size_t dot = file.rfind('.');
+  // A name that is all extension (".wav") has none, as a path's stem goes first.
+  if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+  const std::string ext = AsciiLower(file.substr(dot));
   if (ext == ".wav") return MciDeviceType::WaveAudio;
   if (ext == ".mid" || ext == ".midi" || ext == ".rmi") return MciDeviceType::Sequencer;
   if (ext == ".mp3" || ext == ".mp2" || ext == ".mpa" || ext == ".mpg" || ext == ".mpeg" ||
@@ -60,11 +62,12 @@ Element SplitElement(std::string_view element) {
 
 }  // namespace
 
-LinuxMciService::LinuxMciService(AudioOutput& output) : output_(output) {}
+MciStringService::MciStringService(AudioOutput& output, SoundFiles& sounds)
+    : output_(output), sounds_(sounds) {}
 
-LinuxMciService::~LinuxMciService() = default;
+MciStringService::~MciStringService() = default;
 
-MciReply LinuxMciService::SendString(std::string_view command, std::uint32_t replySize) {
+MciReply MciStringService::SendString(std::string_view command, std::uint32_t replySize) {
   MciReply result;
   std::string reply;
   result.rc = Execute(command, reply);
@@ -77,14 +80,14 @@ MciReply LinuxMciService::SendString(std::string_view command, std::uint32_t rep
   return result;
 }
 
-std::optional<std::size_t> LinuxMciService::Find(std::string_view name) const {
+std::optional<std::size_t> MciStringService::Find(std::string_view name) const {
   for (std::size_t i = 0; i < devices_.size(); ++i) {
     if (SameName(devices_[i].device->Name(), name)) return i;
   }
   return std::nullopt;
 }
 
-std::uint32_t LinuxMciService::FreeId() const {
+std::uint32_t MciStringService::FreeId() const {
   std::uint32_t id = 1;
   while (std::any_of(devices_.begin(), devices_.end(),
                      [id](const OpenDevice& d) { return d.id == id; })) {
@@ -93,12 +96,12 @@ std::uint32_t LinuxMciService::FreeId() const {
   return id;
 }
 
-void LinuxMciService::CloseStoppedAutoOpened() {
+void MciStringService::CloseStoppedAutoOpened() {
   std::erase_if(devices_,
                 [](OpenDevice& d) { return d.autoOpened && d.device->Mode() == MciMode::Stopped; });
 }
 
-std::uint32_t LinuxMciService::Execute(std::string_view command, std::string& reply) {
+std::uint32_t MciStringService::Execute(std::string_view command, std::string& reply) {
   MciCommandText text;
   if (const auto rc = SplitMciCommand(command, text); rc != 0) return rc;
   // A device opened on the fly for a play is closed once it has played.
@@ -135,7 +138,7 @@ std::uint32_t LinuxMciService::Execute(std::string_view command, std::string& re
   return rc;
 }
 
-std::uint32_t LinuxMciService::ForAll(const MciCommandText& text, const MciGrammar* grammar) {
+std::uint32_t MciStringService::ForAll(const MciCommandText& text, const MciGrammar* grammar) {
   if (grammar == nullptr) return mcierr::kUnrecognizedCommand;
   MciArguments args;
   if (const auto rc = ParseMciArguments(text.rest, *grammar, args); rc != 0) return rc;
@@ -144,8 +147,8 @@ std::uint32_t LinuxMciService::ForAll(const MciCommandText& text, const MciGramm
   return 0;
 }
 
-std::uint32_t LinuxMciService::AutoOpen(const MciCommandText& text, const MciGrammar& grammar,
-                                        std::size_t& index) {
+std::uint32_t MciStringService::AutoOpen(const MciCommandText& text, const MciGrammar& grammar,
+                                         std::size_t& index) {
   // Asked before the file is opened: a device opened on the fly cannot notify.
   MciArguments args;
   if (ParseMciArguments(text.rest, grammar, args) == 0 && args.notify) {
@@ -160,7 +163,7 @@ std::uint32_t LinuxMciService::AutoOpen(const MciCommandText& text, const MciGra
   return OpenElement(text.device, MciArguments{}, /*autoOpen=*/true, index);
 }
 
-std::uint32_t LinuxMciService::Open(const MciCommandText& text, std::string& reply) {
+std::uint32_t MciStringService::Open(const MciCommandText& text, std::string& reply) {
   if (SameName(text.device, "all")) return mcierr::kCannotUseAll;
   MciArguments args;
   if (const auto rc = ParseMciArguments(text.rest, *FindMciGrammar("open", std::nullopt), args);
@@ -179,8 +182,8 @@ std::uint32_t LinuxMciService::Open(const MciCommandText& text, std::string& rep
   return 0;
 }
 
-std::uint32_t LinuxMciService::OpenElement(std::string_view element, const MciArguments& args,
-                                           bool autoOpen, std::size_t& index) {
+std::uint32_t MciStringService::OpenElement(std::string_view element, const MciArguments& args,
+                                            bool autoOpen, std::size_t& index) {
   const Element parts = SplitElement(element);
   if (!parts.valid) return mcierr::kInvalidDeviceName;
   std::optional<MciDeviceType> type = parts.type;
@@ -200,18 +203,17 @@ std::uint32_t LinuxMciService::OpenElement(std::string_view element, const MciAr
   if (!type) type = byExtension.value_or(MciDeviceType::MpegVideo);
   // "buffer" is a keyword of waveaudio alone.
   if (args.buffer && *type != MciDeviceType::WaveAudio) return mcierr::kUnrecognizedKeyword;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) {
+  if (!sounds_.IsFile(path)) {
     // Without a type there is no driver to look for the file.
     return typeKnown ? mcierr::kFileNotFound : mcierr::kExtensionNotFound;
   }
 
   Result<std::unique_ptr<AudioFileDecoder>> decoder = Fail(ErrorCode::InvalidProcedureCall);
   if (*type == MciDeviceType::Sequencer) {
-    if (!FindGeneralMidiSoundfont()) return mcierr::kSeqNoMidiPresent;
-    decoder = OpenMidiFile(path);
+    if (!sounds_.PlaysMidi()) return mcierr::kSeqNoMidiPresent;
+    decoder = sounds_.OpenMidi(path);
   } else {
-    decoder = OpenAudioFile(path);
+    decoder = sounds_.OpenSound(path);
   }
   if (!decoder) return typeKnown ? mcierr::kInvalidFile : mcierr::kExtensionNotFound;
   const std::string name = args.alias ? *args.alias : path;

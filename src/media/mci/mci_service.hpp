@@ -1,9 +1,10 @@
-// The MCI command-string service on Linux (and the headless host): command
-// texts as the music module sends them, answered the way winmm answers them.
+// The MCI command-string service of the hosts that do not use the system's
+// own (Linux, and the headless host everywhere): command texts as the music
+// module sends them, answered the way winmm answers them.
 //
 // Devices are opened from files: waveaudio (.wav), sequencer (.mid, .midi,
-// .rmi, rendered by FluidSynth) and mpegvideo (.mp3, .mp2, .mpg, .mpeg and
-// whatever else FFmpeg decodes), or the type given with "type" or as
+// .rmi) and mpegvideo (.mp3, .mp2, .mpg, .mpeg and whatever else the sound
+// decoder reads), their sound from SoundFiles; or the type given with "type" or as
 // "type!file". A device is named by its alias, or else by the file name as the
 // open command gave it, without quotes: "path" and path name one device.
 // Names compare without regard to case, as winmm compares them. Each open
@@ -40,18 +41,19 @@
 
 #include "media/mci/mci_command.hpp"
 #include "media/mci/mci_device.hpp"
+#include "media/sound/sound_files.hpp"
 #include "runtime/mci.hpp"
 #include "runtime/media.hpp"
 
 namespace vistel {
 
-class LinuxMciService final : public MciService {
+class MciStringService final : public MciService {
  public:
-  // The output must outlive the service.
-  explicit LinuxMciService(AudioOutput& output);
-  ~LinuxMciService() override;
-  LinuxMciService(const LinuxMciService&) = delete;
-  LinuxMciService& operator=(const LinuxMciService&) = delete;
+  // The output and the sound files must outlive the service.
+  MciStringService(AudioOutput& output, SoundFiles& sounds);
+  ~MciStringService() override;
+  MciStringService(const MciStringService&) = delete;
+  MciStringService& operator=(const MciStringService&) = delete;
 
   MciReply SendString(std::string_view command, std::uint32_t replySize) override;
 
@@ -74,6 +76,7 @@ class LinuxMciService final : public MciService {
   std::uint32_t FreeId() const;
 
   AudioOutput& output_;
+  SoundFiles& sounds_;
   std::vector<OpenDevice> devices_;
 };
 

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "base/input_limits.hpp"
-#include "media/midi/midi_timing.hpp"
+#include "media/sound/midi_timing.hpp"
 
 namespace vistel {
 namespace {
 
-constexpr int kSampleRate = 44100;
+constexpr int kSampleRate = MidiTiming::kRenderRate;
 constexpr int kChannels = 2;
 constexpr int kPrimeFrames = 64;  // the synthesiser's block
 
@@ -55,7 +55,7 @@ std::int64_t MsToFrames(double ms) {
 class FluidMidiDecoder final : public AudioFileDecoder {
  public:
   FluidMidiDecoder(std::vector<char> bytes, MidiTiming timing)
-      : bytes_(std::move(bytes)), timing_(timing), lengthFrames_(MsToFrames(timing.LengthMs())) {}
+      : bytes_(std::move(bytes)), timing_(timing), lengthFrames_(timing.RenderedFrames()) {}
 
   ~FluidMidiDecoder() override {
     if (player_ != nullptr) delete_fluid_player(player_);
@@ -83,9 +83,7 @@ class FluidMidiDecoder final : public AudioFileDecoder {
   }
 
   AudioFormat Format() const override { return {kSampleRate, kChannels}; }
-  Milliseconds LengthMs() const override {
-    return static_cast<Milliseconds>(std::llround(timing_.LengthMs()));
-  }
+  Milliseconds LengthMs() const override { return timing_.RenderedLengthMs(); }
 
   std::size_t Pull(std::span<std::int16_t> samples) override {
     std::lock_guard lock(mutex_);

@@ -7,13 +7,14 @@
 #include "media/ffmpeg/picture_decoder.hpp"
 #include "media/fonts/fontconfig_font_service.hpp"
 #include "media/mci/mci_service.hpp"
+#include "media/midi/decoded_sound_files.hpp"
 
 namespace vistel {
 namespace {
 
 class LinuxMediaServices final : public MediaServices {
  public:
-  explicit LinuxMediaServices(AudioOutput& audio) : mci_(audio) {}
+  explicit LinuxMediaServices(AudioOutput& audio) : mci_(audio, sounds_) {}
 
   MciService& Mci() override { return mci_; }
   PictureDecoder& Pictures() override { return pictures_; }
@@ -21,7 +22,8 @@ class LinuxMediaServices final : public MediaServices {
   FontService& Fonts() override { return fonts_; }
 
  private:
-  LinuxMciService mci_;
+  DecodedSoundFiles sounds_;
+  MciStringService mci_;
   FfmpegPictureDecoder pictures_;
   FfmpegClipDecoder clips_;
   FontconfigFontService fonts_;

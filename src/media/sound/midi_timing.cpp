@@ -1,4 +1,4 @@
-#include "media/midi/midi_timing.hpp"
+#include "media/sound/midi_timing.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -195,6 +195,14 @@ std::int64_t MidiTiming::MsToTicks(double ms) const {
   const auto ticks =
       c.tick + static_cast<std::int64_t>(std::floor((ms - c.msAtTick) / c.msPerTick + 1e-6));
   return std::min(ticks, lengthTicks_);
+}
+
+std::int64_t MidiTiming::RenderedFrames() const {
+  return static_cast<std::int64_t>(std::llround(LengthMs() * kRenderRate / 1000.0));
+}
+
+Milliseconds MidiTiming::RenderedLengthMs() const {
+  return static_cast<Milliseconds>(std::llround(LengthMs()));
 }
 
 }  // namespace vistel

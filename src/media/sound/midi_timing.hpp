@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error.hpp"
+#include "runtime/events.hpp"
 
 namespace vistel {
 
@@ -24,6 +25,12 @@ class MidiTiming {
   std::int64_t MsToTicks(double ms) const;
   std::int64_t LengthTicks() const { return lengthTicks_; }
   double LengthMs() const { return TicksToMs(lengthTicks_); }
+
+  // How the sequencer renders the file: at kRenderRate, to the frame nearest
+  // its exact length, which it reports to the nearest millisecond.
+  static constexpr int kRenderRate = 44100;
+  std::int64_t RenderedFrames() const;
+  Milliseconds RenderedLengthMs() const;
 
  private:
   Result<MidiTiming> WithinADay() const;
