@@ -1,7 +1,7 @@
 // The decoding side of a host: pictures, clips, fonts, and the MCI service
-// that plays music through the host's sound output. One implementation per
-// platform (FFmpeg, fontconfig and the MCI service built on them on Linux),
-// chosen by the build.
+// that plays music. One implementation per platform (FFmpeg, fontconfig and
+// the MCI service built on them on Linux; GDI+, GDI and winmm or the timed
+// MCI service on Windows), chosen by the build.
 #pragma once
 
 #include <memory>
@@ -9,6 +9,7 @@
 
 #include "base/error.hpp"
 #include "base/image.hpp"
+#include "runtime/files.hpp"
 #include "runtime/mci.hpp"
 #include "runtime/media.hpp"
 
@@ -24,8 +25,14 @@ class MediaServices {
   virtual FontService& Fonts() = 0;
 };
 
-// The platform's media services. `audio` must outlive them.
-std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio);
+// Who answers the MCI command strings: the player's own service, its sound
+// through the host's output, or the system's (Windows' winmm on the Windows
+// desktop; elsewhere the player's own serves for both).
+enum class MciChoice { Own, System };
+
+// The platform's media services. `audio` and `files` must outlive them.
+std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio, FileSystem& files,
+                                                 MciChoice mci);
 
 // Writes a picture of the screen as a PNG file (the headless snapshots),
 // replacing the file at `path` whole; a link there is replaced, not followed.

@@ -31,7 +31,9 @@ class LinuxMediaServices final : public MediaServices {
 
 }  // namespace
 
-std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio) {
+// Linux has no MCI of its own: the player's serves, with the decoders.
+std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio, FileSystem& /*files*/,
+                                                 MciChoice /*mci*/) {
   return std::make_unique<LinuxMediaServices>(audio);
 }
 

@@ -1,25 +1,22 @@
-// The Windows media services as far as they are built: pictures through
-// GDI+, caption text through GDI. Clips and music are not played in this
-// build yet; each says so as a failure the show reports and passes over.
+// The Windows media services: pictures through GDI+, caption text through
+// GDI, and music through winmm's MCI on the desktop, or through the player's
+// own MCI service on the headless host, where each sound file is timed from
+// its headers and plays as silence (the same answers as the decoders give on
+// Linux, so both hosts trace the same show alike). Clips are not played in
+// this build yet; each says so as a failure the show reports and passes over.
 #include "hosts/common/media_services.hpp"
 
 #include "imaging/png_encoder.hpp"
+#include "media/mci/end_position.hpp"
+#include "media/mci/mci_service.hpp"
+#include "media/sound/timed_sound_files.hpp"
 #include "media/windows/gdi_fonts.hpp"
 #include "media/windows/gdiplus_pictures.hpp"
+#include "media/windows/winmm_mci.hpp"
 #include "platform/native_files.hpp"
 
 namespace vistel {
 namespace {
-
-// winmm's MCIERR_DEVICE_NOT_INSTALLED: what it answers when no device serves.
-constexpr std::uint32_t kDeviceNotInstalled = 306;
-
-class NoMci final : public MciService {
- public:
-  MciReply SendString(std::string_view /*command*/, std::uint32_t /*replySize*/) override {
-    return {kDeviceNotInstalled, ""};
-  }
-};
 
 class NoClips final : public ClipDecoder {
  public:
@@ -28,15 +25,48 @@ class NoClips final : public ClipDecoder {
   }
 };
 
+// The player's own MCI service over timed silence.
+class TimedMci final : public MciService {
+ public:
+  TimedMci(AudioOutput& audio, FileSystem& files) : sounds_(files), service_(audio, sounds_) {}
+  MciReply SendString(std::string_view command, std::uint32_t replySize) override {
+    return service_.SendString(command, replySize);
+  }
+
+ private:
+  TimedSoundFiles sounds_;
+  MciStringService service_;
+};
+
+// winmm, with the position of a track that stopped short of its end corrected.
+class SystemMci final : public MciService {
+ public:
+  MciReply SendString(std::string_view command, std::uint32_t replySize) override {
+    return corrected_.SendString(command, replySize);
+  }
+
+ private:
+  WinmmMciService winmm_;
+  EndPositionCorrection corrected_{winmm_};
+};
+
+std::unique_ptr<MciService> MakeMci(AudioOutput& audio, FileSystem& files, MciChoice choice) {
+  if (choice == MciChoice::System) return std::make_unique<SystemMci>();
+  return std::make_unique<TimedMci>(audio, files);
+}
+
 class WindowsMediaServices final : public MediaServices {
  public:
-  MciService& Mci() override { return mci_; }
+  WindowsMediaServices(AudioOutput& audio, FileSystem& files, MciChoice mci)
+      : mci_(MakeMci(audio, files, mci)) {}
+
+  MciService& Mci() override { return *mci_; }
   PictureDecoder& Pictures() override { return pictures_; }
   ClipDecoder& Clips() override { return clips_; }
   FontService& Fonts() override { return fonts_; }
 
  private:
-  NoMci mci_;
+  std::unique_ptr<MciService> mci_;
   GdiplusPictureDecoder pictures_;
   NoClips clips_;
   GdiFontService fonts_;
@@ -44,8 +74,9 @@ class WindowsMediaServices final : public MediaServices {
 
 }  // namespace
 
-std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& /*audio*/) {
-  return std::make_unique<WindowsMediaServices>();
+std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio, FileSystem& files,
+                                                 MciChoice mci) {
+  return std::make_unique<WindowsMediaServices>(audio, files, mci);
 }
 
 Status WriteSnapshot(const Image& image, std::string_view path) {
