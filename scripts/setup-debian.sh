@@ -15,6 +15,7 @@ packages=(
   xvfb xdotool               # playing the desktop host without a screen, with scripted input
   x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
   g++-mingw-w64-x86-64-posix wine wine64   # the Windows programs, cross-built and tested under Wine
+  pulseaudio                               # a sound server that plays nowhere, for music under Wine
 )
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo bash "$0" "$@"

@@ -8,7 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
-trap 'wineserver -k 2>/dev/null || true' EXIT
+source tests/wine/null_sound.bash
+trap 'wineserver -k 2>/dev/null || true; stop_null_sound' EXIT
+start_null_sound "$PWD/build/windows/sound"
 # Neither may hold this script's output open: a caller reading it would wait.
 wineserver -p </dev/null >/dev/null 2>&1
 # The first start in a new prefix sets it up (and may report the 32-bit part

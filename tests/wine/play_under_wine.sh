@@ -4,12 +4,13 @@
 #   tests/wine/play_under_wine.sh LINUX_BUILD WINDOWS_BUILD
 #
 # 1. Headless: a show of pictures (JPEG, PNG with transparency, BMP) and
-#    captions, every sizing mode, paint effects and a cross-fade, played by
-#    both players with the same seed: the traces must tell the same show,
-#    event for event and millisecond for millisecond. Two things may differ
-#    and are set aside: where the media were extracted (each system's
-#    folders) and a caption's measured size (GDI's fonts on Windows,
-#    FreeType's metric twins of them on Linux). The Linux package repacked
+#    captions, every sizing mode, paint effects and a cross-fade, with music
+#    (a WAV and a MIDI track, repeated), played by both players with the same
+#    seed: the traces must tell the same show, event for event and
+#    millisecond for millisecond, every MCI reply included. Two things may
+#    differ and are set aside: where the media were extracted (each system's
+#    folders, also in the MCI commands) and a caption's measured size (GDI's
+#    fonts on Windows, FreeType's metric twins of them on Linux). The Linux package repacked
 #    with the Windows player plays the same course too.
 # 2. Desktop: /s in a real window on an Xvfb screen; a screenshot of the
 #    screen must match the headless snapshot of the same moment within a
@@ -23,6 +24,7 @@
 set -euo pipefail
 linux=$(realpath "${1:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
 windows=$(realpath "${2:?usage: play_under_wine.sh LINUX_BUILD WINDOWS_BUILD}")
+tools=$(realpath "$(dirname "$0")/../tools")
 pack=$linux/apps/pack/vistel-pack
 linux_player=$linux/apps/player/vistel-player
 windows_player=$windows/apps/player/vistel-player.exe
@@ -35,8 +37,10 @@ export WINEPREFIX=$windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=
 mkdir -p "$WINEPREFIX"
 scratch=$windows/wine-play
 rm -rf "$scratch" && mkdir -p "$scratch" && cd "$scratch"
-cleanup() { wineserver -k 2>/dev/null || true; }
+source "$tools/../wine/null_sound.bash"
+cleanup() { wineserver -k 2>/dev/null || true; stop_null_sound; }
 trap cleanup EXIT
+start_null_sound "$windows/sound"
 wineserver -p </dev/null >/dev/null 2>&1
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
@@ -44,6 +48,8 @@ wineserver -p </dev/null >/dev/null 2>&1
 cat >show.json <<'JSON'
 {
   "SaverTitle": "Under Wine",
+  "RepeatAudio": true,
+  "tracks": [{"file": "media/tune.wav"}, {"file": "media/tune.mid"}],
   "screens": [
     {"BackgroundColor": "#203040", "image": "media/checker.png", "ImagePlacement": 0,
      "DisplaySeconds": 3, "EffectCode": 1000, "CaptionText": "Centred\nin two lines"},
@@ -69,15 +75,25 @@ common=(--headless --run-for 14 --seed 7 --screen 640x480)
 "$pack" repack linux.scr -o repacked.scr --player "$windows_player" >/dev/null
 "$wine" "$windows_player" "${common[@]}" --package repacked.scr --trace repacked.jsonl \
   --temp rt --system rs /s >>wine.out 2>&1 || { cat wine.out; exit 1; }
-for windows_trace in windows.jsonl repacked.jsonl; do
-python3 - linux.jsonl "$windows_trace" <<'PY' || status=1
-import json, sys
+# An old package (laid out as the original authoring tool wrote them, with
+# a clip and two tracks), repacked for each player, plays the same course.
+python3 "$tools/make_old_package.py"
+"$pack" repack old.scr -o old-linux.scr --player "$linux_player" >/dev/null
+"$pack" repack old.scr -o old-windows.scr --player "$windows_player" >/dev/null
+"$linux_player" "${common[@]}" --package old-linux.scr --trace old-linux.jsonl --temp olt \
+  --system ols /s
+"$wine" "$windows_player" "${common[@]}" --package old-windows.scr --trace old-windows.jsonl \
+  --temp owt --system ows /s >>wine.out 2>&1 || { cat wine.out; exit 1; }
+cat >same_course.py <<'PY'
+import json, re, sys
 def course(path):
     events = []
     for line in open(path, encoding="utf-8"):
         event = json.loads(line)
         if event["ev"] in ("extract", "package"):
             continue  # each system's folders
+        if event["ev"] == "mci":
+            event["command"] = re.sub(r'[^ "]*[\\/]', '', event["command"])
         if event["ev"] == "caption":
             event = {k: v for k, v in event.items() if k not in ("left", "top", "width", "height")}
         events.append(json.dumps(event, sort_keys=True))
@@ -94,7 +110,9 @@ else:
     print(f"FAIL: {len(linux)} events on Linux, {len(windows)} under Wine")
 sys.exit(1)
 PY
-done
+python3 same_course.py linux.jsonl windows.jsonl || status=1
+python3 same_course.py linux.jsonl repacked.jsonl || status=1
+python3 same_course.py old-linux.jsonl old-windows.jsonl || status=1
 
 echo "== desktop: /s in a window on an Xvfb screen"
 if ! command -v xvfb-run >/dev/null || ! command -v import >/dev/null; then
@@ -129,6 +147,31 @@ echo "screenshot against the headless snapshot: RMSE $difference (of 1)"
 python3 -c "import sys; sys.exit(0 if float('$difference') < 0.06 else 1)" ||
   { echo "FAIL: the window shows something else than the headless snapshot"; status=1; }
 grep -q '"reason":"run-for"' desktop.jsonl || { echo "FAIL: /s did not run to its end"; status=1; }
+
+echo "== desktop: an old package, repacked, plays /s with its music through winmm"
+cat >old-desktop.sh <<SH
+#!/usr/bin/env bash
+export WINEPREFIX=$WINEPREFIX WINEDEBUG=-all
+wineserver -p </dev/null >/dev/null 2>&1
+"$wine" "$windows_player" --package old-windows.scr --run-for 6 --seed 7 \
+  --trace old-desktop.jsonl --temp odt --system ods /s >old-desktop.out 2>&1
+SH
+chmod +x old-desktop.sh
+xvfb-run -a -s "-screen 0 800x600x24" ./old-desktop.sh
+grep -q '"reason":"run-for"' old-desktop.jsonl ||
+  { echo "FAIL: the old package's /s did not run to its end"; status=1; }
+if command -v pulseaudio >/dev/null; then
+  python3 - old-desktop.jsonl <<'PY' || status=1
+import json, sys
+events = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+positions = [int(e["reply"] or 0) for e in events
+             if e["ev"] == "mci" and e["command"].endswith(" position") and e["rc"] == 0]
+if not positions or max(positions) < 1000:
+    print(f"FAIL: the music did not move through winmm (positions {positions[:8]})")
+    sys.exit(1)
+print(f"music through winmm: {len(positions)} position queries, up to {max(positions)} ms")
+PY
+fi
 
 echo "== /i: the uninstall entry in Wine's registry"
 rm -f "$WINEPREFIX/drive_c/windows/system32/vistelss.lst"

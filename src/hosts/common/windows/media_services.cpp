@@ -9,7 +9,7 @@
 #include "imaging/png_encoder.hpp"
 #include "media/mci/end_position.hpp"
 #include "media/mci/mci_service.hpp"
-#include "media/sound/timed_sound_files.hpp"
+#include "media/timed/timed_sound_files.hpp"
 #include "media/windows/gdi_fonts.hpp"
 #include "media/windows/gdiplus_pictures.hpp"
 #include "media/windows/winmm_mci.hpp"

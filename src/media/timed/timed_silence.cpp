@@ -1,11 +1,11 @@
-#include "media/sound/timed_silence.hpp"
+#include "media/timed/timed_silence.hpp"
 
 #include <algorithm>
 
 namespace vistel {
 
 TimedSilence::TimedSilence(int sampleRate, Milliseconds lengthMs, std::int64_t frames)
-    : sampleRate_(sampleRate),
+    : sampleRate_(sampleRate > 0 ? sampleRate : 44100),
       lengthMs_(std::max<Milliseconds>(lengthMs, 0)),
       frames_(std::max<std::int64_t>(frames, 0)) {}
 

@@ -1,10 +1,11 @@
-#include "media/sound/timed_sound_files.hpp"
+#include "media/timed/timed_sound_files.hpp"
 
 #include <vector>
 
 #include "base/input_limits.hpp"
+#include "media/probe/sound_probe.hpp"
 #include "media/sound/midi_timing.hpp"
-#include "media/sound/timed_silence.hpp"
+#include "media/timed/timed_silence.hpp"
 
 namespace vistel {
 
@@ -34,7 +35,10 @@ Result<std::unique_ptr<AudioFileDecoder>> TimedSoundFiles::OpenMidi(std::string_
 Result<std::unique_ptr<AudioFileDecoder>> TimedSoundFiles::OpenSound(std::string_view path) {
   auto file = files_.OpenRead(path);
   if (!file) return Fail(file.error());
-  return Fail(ErrorCode::InvalidPropertyValue, "this build cannot time sound files yet");
+  auto timing = ProbeSoundTiming(**file);
+  if (!timing) return Fail(timing.error());
+  return std::unique_ptr<AudioFileDecoder>(
+      std::make_unique<TimedSilence>(timing->sampleRate, timing->lengthMs, timing->frames));
 }
 
 }  // namespace vistel

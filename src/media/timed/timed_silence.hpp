@@ -12,7 +12,7 @@ namespace vistel {
 
 class TimedSilence final : public AudioFileDecoder {
  public:
-  // `sampleRate` must be positive; negative counts are taken as 0.
+  // A rate that is not positive is taken as 44100; negative counts as 0.
   TimedSilence(int sampleRate, Milliseconds lengthMs, std::int64_t frames);
 
   AudioFormat Format() const override { return {sampleRate_, kChannels}; }
