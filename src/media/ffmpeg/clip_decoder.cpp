@@ -218,8 +218,15 @@ Result<std::unique_ptr<MediaClip>> FfmpegClipDecoder::OpenClip(std::string_view 
   if (video < 0 && !sound) {
     return Fail(ErrorCode::InvalidProcedureCall, "Cannot decode the sound of " + std::string(path));
   }
-  return std::unique_ptr<MediaClip>(
+  std::unique_ptr<MediaClip> clip(
       new FfmpegClip(std::move(*input), std::move(codec), video, std::move(sound)));
+  // Pictures of no size are pictures the decoder refused (over the limits)
+  // or could not decode at all: no clip to show.
+  if (clip->HasVideo() && (clip->FrameSize().width <= 0 || clip->FrameSize().height <= 0)) {
+    return Fail(ErrorCode::InvalidProcedureCall,
+                "Cannot decode the pictures of the clip " + std::string(path));
+  }
+  return clip;
 }
 
 }  // namespace vistel
