@@ -117,6 +117,44 @@ TEST_F(ClipDecoderTest, GoesBackBySeeking) {
   }
 }
 
+// Frames with texture below the numbered band: each takes more than one
+// packet of the system stream, so the first picture's decoding time is
+// stamped before the clip's first time, as in real clips.
+void DrawTexturedFrame(int index, Image& frame) {
+  DrawNumberedFrame(index, frame);
+  for (int y = 48; y < frame.Height(); ++y) {
+    for (int x = 0; x < frame.Width(); ++x) {
+      frame.At(x, y) = MakePixel(static_cast<unsigned>(x * 3 + index * 7) & 255U,
+                                 static_cast<unsigned>(y * 5 + index) & 255U,
+                                 static_cast<unsigned>(x * y + index * 40) & 255U);
+    }
+  }
+}
+
+// A clip of one group of pictures (one sequence header) and one of two: all
+// frames from the first, at their times, with the size known before the
+// first frame is asked for, and again after going back to the start.
+TEST(ClipDecoderFirstPicturesTest, ShowsEveryFrameFromTheFirst) {
+  ScratchFolder folder("clip-first");
+  for (int frames : {1, 5, 20}) {
+    SCOPED_TRACE(::testing::Message() << frames << " frames");
+    const std::string path = folder.File("textured" + std::to_string(frames));
+    ASSERT_TRUE(EncodeMpeg1Clip({kSize, kFps, frames, 2}, DrawTexturedFrame, nullptr, path));
+    auto clip = FfmpegClipDecoder().OpenClip(path);
+    ASSERT_TRUE(clip) << clip.error().description;
+    EXPECT_EQ((*clip)->FrameSize(), kSize);
+    Image frame;
+    for (int pass = 0; pass < 2; ++pass) {
+      for (int n = 0; n < frames; ++n) {
+        const Milliseconds t = n * 1000 / kFps;
+        auto shown = (*clip)->FrameAt(t, frame);
+        ASSERT_TRUE(shown && *shown) << "no frame at " << t << " ms, pass " << pass;
+        EXPECT_EQ(FrameNumber(frame), n) << "at " << t << " ms, pass " << pass;
+      }
+    }
+  }
+}
+
 TEST_F(ClipDecoderTest, PlaysItsSound) {
   auto clip = Open("clip");
   ASSERT_TRUE(clip);

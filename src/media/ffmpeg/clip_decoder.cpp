@@ -39,6 +39,15 @@ class FfmpegClip final : public MediaClip {
         frameMs_ = std::max<Milliseconds>(1, 1000 * rate.den / rate.num);
     }
     duration_ = MeasureDuration();
+    // A stream whose size the stream probe left open (one sequence header
+    // only: the probe may not run the picture decoder) has it from its first
+    // decoded frame.
+    if (stream_ >= 0 && (size_.width <= 0 || size_.height <= 0)) {
+      if (auto got = DecodeNext(); got && *got) {
+        haveNext_ = true;
+        size_ = {next_->width, next_->height};
+      }
+    }
   }
 
   IntSize FrameSize() const override { return size_; }
@@ -106,7 +115,9 @@ class FfmpegClip final : public MediaClip {
   Status SeekTo(Milliseconds t) {
     const std::int64_t ts =
         start_ + av_rescale_q(std::max<Milliseconds>(t, 0), {1, 1000}, timeBase_);
-    if (av_seek_frame(input_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
+    if (t <= firstMs_) {
+      Rewind(*input_, stream_);  // the first picture, whatever its decoding time
+    } else if (av_seek_frame(input_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0) {
       // Some streams only rewind: start over from the first byte.
       if (std::int64_t rc = avio_seek(input_->pb, 0, SEEK_SET); rc < 0) {
         return Fail(MediaError("Cannot seek in the clip", static_cast<int>(rc)));
@@ -207,8 +218,15 @@ Result<std::unique_ptr<MediaClip>> FfmpegClipDecoder::OpenClip(std::string_view 
   if (video < 0 && !sound) {
     return Fail(ErrorCode::InvalidProcedureCall, "Cannot decode the sound of " + std::string(path));
   }
-  return std::unique_ptr<MediaClip>(
+  std::unique_ptr<MediaClip> clip(
       new FfmpegClip(std::move(*input), std::move(codec), video, std::move(sound)));
+  // Pictures of no size are pictures the decoder refused (over the limits)
+  // or could not decode at all: no clip to show.
+  if (clip->HasVideo() && (clip->FrameSize().width <= 0 || clip->FrameSize().height <= 0)) {
+    return Fail(ErrorCode::InvalidProcedureCall,
+                "Cannot decode the pictures of the clip " + std::string(path));
+  }
+  return clip;
 }
 
 }  // namespace vistel

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 #include "base/input_limits.hpp"
 
@@ -48,6 +49,16 @@ PacketPtr NewPacket() {
 }
 
 void Rewind(AVFormatContext& input, int stream) {
+  // An MPEG stream has no header to keep, so its start is its first byte. A
+  // seek to its first time would land past its first picture, whose decoding
+  // time comes before that time: the decoder would wait for the next
+  // sequence header and lose the first group of pictures.
+  const std::string_view format = input.iformat->name;
+  if (format == "mpeg" || format == "mpegvideo") {
+    avio_seek(input.pb, 0, SEEK_SET);
+    avformat_flush(&input);
+    return;
+  }
   const AVStream* s = input.streams[stream];
   const std::int64_t start = s->start_time == AV_NOPTS_VALUE ? 0 : s->start_time;
   if (av_seek_frame(&input, stream, start, AVSEEK_FLAG_BACKWARD) < 0) {

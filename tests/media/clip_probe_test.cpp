@@ -1,0 +1,393 @@
+#include "media/probe/clip_probe.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "crafted_media.hpp"
+#include "media/ffmpeg/clip_decoder.hpp"
+#include "media/ffmpeg/encoders.hpp"
+#include "media_test_support.hpp"
+#include "platform/native_files.hpp"
+
+namespace vistel {
+namespace {
+
+using testing::ScratchFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+// A numbered band over texture: pictures large enough to span packets, so
+// that packet and picture boundaries fall everywhere.
+void DrawFrame(int index, Image& frame) {
+  const unsigned level = static_cast<unsigned>(index * 5 % 250);
+  for (int y = 0; y < frame.Height(); ++y) {
+    for (int x = 0; x < frame.Width(); ++x) {
+      frame.At(x, y) = y < frame.Height() / 2
+                           ? MakePixel(level, level, level)
+                           : MakePixel(static_cast<unsigned>(x * 3 + index * 7) & 255U,
+                                       static_cast<unsigned>(y * 5 + index) & 255U,
+                                       static_cast<unsigned>(x * y + index * 40) & 255U);
+    }
+  }
+}
+
+Bytes ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteAll(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Packet {
+  std::size_t at = 0;       // its start code
+  std::size_t payload = 0;  // first byte after its header
+  std::size_t end = 0;
+  int id = 0;
+};
+
+// The PES packets of a stream as the muxer wrote them (MPEG-1 headers).
+std::vector<Packet> PacketsOf(const Bytes& b) {
+  std::vector<Packet> out;
+  std::size_t i = 0;
+  while (i + 6 <= b.size()) {
+    if (b[i] != 0 || b[i + 1] != 0 || b[i + 2] != 1) {
+      ++i;
+      continue;
+    }
+    const int id = b[i + 3];
+    if (id == 0xBA) {
+      i += 12;
+      continue;
+    }
+    if (id < 0xBB) {
+      i += 4;
+      continue;
+    }
+    const std::size_t end = i + 6 + (std::size_t{b[i + 4]} << 8 | b[i + 5]);
+    std::size_t p = i + 6;
+    while (p < end && b[p] == 0xFF) ++p;
+    if (p < end && (b[p] & 0xC0) == 0x40) p += 2;
+    p += (b[p] & 0xF0) == 0x20 ? 5U : (b[p] & 0xF0) == 0x30 ? 10U : 1U;
+    out.push_back({i, p, end, id});
+    i = end;
+  }
+  return out;
+}
+
+enum class Craft {
+  None,
+  JunkBefore,      // bytes before the first pack
+  PaddingPackets,  // padding packets between the packets
+  TruncatedLast,   // the file ends inside its last packet of pictures
+  CutInTheMiddle,  // the file ends halfway, inside some packet
+};
+
+Bytes Apply(Craft craft, Bytes b) {
+  switch (craft) {
+    case Craft::None:
+      break;
+    case Craft::JunkBefore: {
+      Bytes junk(700);
+      for (std::size_t i = 0; i < junk.size(); ++i)
+        junk[i] = static_cast<std::uint8_t>(0x20 + i % 90);
+      b.insert(b.begin(), junk.begin(), junk.end());
+      break;
+    }
+    case Craft::PaddingPackets: {
+      const auto packets = PacketsOf(b);
+      for (std::size_t k = packets.size(); k-- > 0;) {
+        if (k % 3 != 1) continue;
+        Bytes pad = {0, 0, 1, 0xBE, 0, 40};
+        pad.resize(pad.size() + 40, 0xFF);
+        b.insert(b.begin() + static_cast<std::ptrdiff_t>(packets[k].at), pad.begin(), pad.end());
+      }
+      break;
+    }
+    case Craft::TruncatedLast: {
+      const auto packets = PacketsOf(b);
+      for (std::size_t k = packets.size(); k-- > 0;) {
+        if (packets[k].id != 0xE0) continue;
+        b.resize(packets[k].payload + (packets[k].end - packets[k].payload) / 2);
+        break;
+      }
+      break;
+    }
+    case Craft::CutInTheMiddle:
+      b.resize(b.size() / 2 + 7);
+      break;
+  }
+  return b;
+}
+
+struct ClipCase {
+  const char* name;
+  IntSize size;
+  int fps;
+  int frames;
+  double soundSeconds;  // 0: no sound
+  int rate;
+  int channels;
+  Craft craft;
+};
+
+std::ostream& operator<<(std::ostream& out, const ClipCase& c) {
+  return out << c.name;
+}
+
+// What a host learns of a clip through MediaClip, or the probe.
+struct Observed {
+  IntSize size;
+  Milliseconds duration = 0;
+  bool video = false;
+  bool audio = false;
+  Milliseconds firstFalse = 0;
+  AudioFormat format;
+  std::int64_t soundFrames = 0;
+  friend bool operator==(const Observed&, const Observed&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Observed& o) {
+  return out << o.size.width << "x" << o.size.height << " duration " << o.duration << " video "
+             << o.video << " audio " << o.audio << " no frame from " << o.firstFalse << " sound "
+             << o.format.sampleRate << "/" << o.format.channels << " " << o.soundFrames
+             << " frames";
+}
+
+Observed ThroughDecoder(MediaClip& clip) {
+  Observed o;
+  o.size = clip.FrameSize();
+  o.duration = clip.Duration();
+  o.video = clip.HasVideo();
+  o.audio = clip.HasAudio();
+  Image frame;
+  Milliseconds t = 0;
+  for (; t < o.duration + 10000; ++t) {
+    auto shown = clip.FrameAt(t, frame);
+    EXPECT_TRUE(shown) << "at " << t << ": " << (shown ? "" : shown.error().description);
+    if (!shown || !*shown) break;
+  }
+  o.firstFalse = t;
+  if (o.audio) {
+    o.format = clip.SoundFormat();
+    std::vector<std::int16_t> chunk(8192);
+    while (std::size_t n = clip.Sound()->Pull(chunk)) {
+      o.soundFrames += static_cast<std::int64_t>(n) / 2;
+    }
+  }
+  return o;
+}
+
+Observed ThroughProbe(const ClipTiming& t) {
+  Observed o;
+  o.size = t.frameSize;
+  o.duration = t.duration;
+  o.video = t.hasVideo;
+  o.audio = t.hasAudio;
+  o.firstFalse = t.videoEndMs;
+  if (t.hasAudio) {
+    o.format = t.soundFormat;
+    o.soundFrames = t.soundFrames;
+  }
+  return o;
+}
+
+Result<ClipTiming> Probe(const std::string& path) {
+  auto files = MakeNativeFileSystem();
+  auto file = files->OpenRead(path);
+  if (!file) return Fail(file.error());
+  return ProbeClip(**file);
+}
+
+class ClipProbeParityTest : public ::testing::TestWithParam<ClipCase> {};
+
+TEST_P(ClipProbeParityTest, ReportsWhatTheDecoderReports) {
+  const ClipCase& c = GetParam();
+  ScratchFolder folder(std::string("clipprobe-") + c.name);
+  const std::string made = folder.File("made");
+  std::vector<std::int16_t> samples;
+  ClipSound sound;
+  if (c.soundSeconds > 0) {
+    samples = testing::Sine(330, 0.4, c.rate, c.soundSeconds);
+    if (c.channels == 1) {  // the left channel alone
+      for (std::size_t i = 0; i < samples.size() / 2; ++i) samples[i] = samples[2 * i];
+      samples.resize(samples.size() / 2);
+    }
+    sound = {{c.rate, c.channels}, samples};
+  }
+  ASSERT_TRUE(EncodeMpeg1Clip({c.size, c.fps, c.frames, 3}, DrawFrame,
+                              c.soundSeconds > 0 ? &sound : nullptr, made));
+  const std::string path = folder.File("clip");
+  WriteAll(path, Apply(c.craft, ReadAll(made)));
+
+  auto clip = FfmpegClipDecoder().OpenClip(path);
+  ASSERT_TRUE(clip) << clip.error().description;
+  const Observed decoded = ThroughDecoder(**clip);
+  auto probed = Probe(path);
+  ASSERT_TRUE(probed) << probed.error().description;
+  EXPECT_EQ(ThroughProbe(*probed), decoded);
+  EXPECT_EQ(probed->soundMs <= probed->duration, true);
+}
+
+constexpr IntSize kSmall{64, 48};
+constexpr IntSize kSif{352, 240};
+constexpr IntSize kQcif{176, 144};
+constexpr IntSize kOdd{98, 66};
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, ClipProbeParityTest,
+    ::testing::Values(
+        ClipCase{"OneFrame", kSmall, 25, 1, 0, 0, 0, Craft::None},
+        ClipCase{"TwoFramesWithSound", kSmall, 25, 2, 0.5, 44100, 2, Craft::None},
+        ClipCase{"OddCount24", kQcif, 24, 37, 0, 0, 0, Craft::None},
+        ClipCase{"OddCount30", kOdd, 30, 29, 0, 0, 0, Craft::None},
+        ClipCase{"OneGroup25", kSif, 25, 11, 0, 0, 0, Craft::None},
+        ClipCase{"SoundLonger", kQcif, 25, 20, 2.3, 48000, 1, Craft::None},
+        ClipCase{"SoundShorter", kSif, 30, 61, 0.7, 32000, 2, Craft::None},
+        ClipCase{"SoundAsLong24", kQcif, 24, 48, 2.0, 44100, 2, Craft::None},
+        ClipCase{"LongerClip", kSmall, 25, 151, 6.0, 44100, 2, Craft::None},
+        ClipCase{"JunkBeforeFirstPack", kQcif, 25, 14, 0.6, 44100, 2, Craft::JunkBefore},
+        ClipCase{"PaddingPackets", kQcif, 24, 19, 0.9, 48000, 2, Craft::PaddingPackets},
+        ClipCase{"TruncatedLastPacket", kSif, 25, 9, 0, 0, 0, Craft::TruncatedLast},
+        ClipCase{"TruncatedWithSound", kQcif, 30, 23, 0.8, 44100, 2, Craft::TruncatedLast},
+        ClipCase{"CutInTheMiddle", kQcif, 25, 40, 1.6, 44100, 2, Craft::CutInTheMiddle}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+// ---- Hostile input ----------------------------------------------------------
+
+Bytes Pack() {
+  return {0, 0, 1, 0xBA, 0x21, 0x00, 0x01, 0x00, 0x01, 0x80, 0x00, 0x01};
+}
+
+// A PES packet of MPEG-1 syntax with a presentation stamp.
+Bytes Pes(int id, std::int64_t pts, const Bytes& payload) {
+  Bytes out = {0, 0, 1, static_cast<std::uint8_t>(id)};
+  testing::PutBig(out, static_cast<std::uint32_t>(payload.size() + 5), 2);
+  out.push_back(static_cast<std::uint8_t>(0x21 | ((pts >> 29) & 0x0E)));
+  out.push_back(static_cast<std::uint8_t>(pts >> 22));
+  out.push_back(static_cast<std::uint8_t>(((pts >> 14) & 0xFE) | 1));
+  out.push_back(static_cast<std::uint8_t>(pts >> 7));
+  out.push_back(static_cast<std::uint8_t>(((pts << 1) & 0xFE) | 1));
+  out.insert(out.end(), payload.begin(), payload.end());
+  return out;
+}
+
+// A group of one intra picture whose sequence header says width x height
+// (12 bits each), with a sequence extension giving the high bits when
+// `extension` is set; the slice is a few bytes of nothing.
+Bytes Group(int width, int height, int highWidth, int highHeight, bool extension, int type = 1) {
+  Bytes es = {0,
+              0,
+              1,
+              0xB3,
+              static_cast<std::uint8_t>(width >> 4),
+              static_cast<std::uint8_t>(((width & 15) << 4) | (height >> 8)),
+              static_cast<std::uint8_t>(height & 255),
+              0x13,
+              0xFF,
+              0xFF,
+              0xE0,
+              0x18};
+  if (extension) {
+    es.insert(es.end(), {0, 0, 1, 0xB5, 0x14, static_cast<std::uint8_t>(0x82 | (highWidth >> 1)),
+                         static_cast<std::uint8_t>(((highWidth & 1) << 7) | (highHeight << 5) | 1),
+                         0x00, 0x01, 0x00});
+  }
+  es.insert(es.end(), {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00});
+  es.insert(es.end(), {0, 0, 1, 0x00, 0x00, static_cast<std::uint8_t>(type << 3), 0xFF, 0xF8});
+  es.insert(es.end(), {0, 0, 1, 0x01, 0x0A, 0x80, 0x00, 0x00, 0x00});
+  return es;
+}
+
+Bytes System(std::initializer_list<Bytes> packets) {
+  Bytes out;
+  for (const Bytes& p : packets) {
+    const Bytes pack = Pack();
+    out.insert(out.end(), pack.begin(), pack.end());
+    out.insert(out.end(), p.begin(), p.end());
+  }
+  out.insert(out.end(), {0, 0, 1, 0xB9});
+  return out;
+}
+
+struct Hostile {
+  const char* name;
+  Bytes bytes;
+  const char* reason;  // part of the refusal; null: timed after all
+};
+
+TEST(ClipProbeHostileTest, RefusesWhatItCannotTimeWithItsReason) {
+  ScratchFolder folder("clipprobe-hostile");
+  Bytes garbage(300000);
+  for (std::size_t i = 0; i < garbage.size(); ++i) {
+    garbage[i] = static_cast<std::uint8_t>((i * 2654435761U) >> 13);
+  }
+  const Bytes picture = Pes(0xE0, 45000, Group(64, 48, 0, 0, false));
+  Bytes longGap = System({picture});
+  longGap.insert(longGap.end() - 4, 120000, 0x55);
+  Bytes cutShort = System({picture});
+  cutShort.resize(cutShort.size() - 4);  // no end code: the packet runs to the end
+  cutShort[16] = 0xFF;                   // and claims 64 KiB the file does not have
+  cutShort[17] = 0xFF;
+  const Hostile cases[] = {
+      {"empty", {}, "no MPEG-1 system stream"},
+      {"garbage", garbage, "Cannot time the clip"},
+      {"MPEG-2 pack",
+       {0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 1, 0x89, 0xC3, 0xF8},
+       "no MPEG-1 system stream"},
+      {"over the limits",
+       System({Pes(0xE0, 45000, Group(0xF40, 0xF40, 1, 1, true)),
+               Pes(0xE0, 48600, Group(0xF40, 0xF40, 1, 1, true))}),
+       "8000x8000"},
+      {"B-picture", System({Pes(0xE0, 45000, Group(64, 48, 0, 0, false, 3))}), "B-pictures"},
+      {"two video streams", System({picture, Pes(0xE1, 45000, Group(64, 48, 0, 0, false))}),
+       "more than one stream"},
+      {"near the wrap", System({Pes(0xE0, std::int64_t{1} << 32, Group(64, 48, 0, 0, false))}),
+       "wrap"},
+      {"sound of no layer II", System({Pes(0xC0, 45000, Bytes(100, 0x33))}), "layer II"},
+      {"long gap", longGap, "no packet"},
+      {"no time stamp", System({Bytes{0, 0, 1, 0xE0, 0, 42, 0x0F}}), nullptr},
+      {"packet cut short", cutShort, nullptr},
+  };
+  for (const Hostile& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder.File("case");
+    Bytes bytes = c.bytes;
+    if (std::string_view(c.name) == "no time stamp") {  // a picture in a packet without stamps
+      const Bytes group = Group(64, 48, 0, 0, false);
+      bytes = System({Bytes{0, 0, 1, 0xE0, 0, static_cast<std::uint8_t>(group.size() + 1), 0x0F}});
+      bytes.insert(bytes.end() - 4, group.begin(), group.end());
+    }
+    WriteAll(path, bytes);
+    auto probed = Probe(path);
+    if (c.reason == nullptr && std::string_view(c.name) == "packet cut short") {
+      // A packet cut by the end of the file is what there is of it.
+      ASSERT_TRUE(probed) << probed.error().description;
+      EXPECT_EQ(probed->frameSize, (IntSize{64, 48}));
+      EXPECT_EQ(probed->frameCount, 1);
+      continue;
+    }
+    if (c.reason == nullptr) {
+      ASSERT_FALSE(probed);
+      EXPECT_NE(probed.error().description.find("no time stamp"), std::string::npos)
+          << probed.error().description;
+      continue;
+    }
+    ASSERT_FALSE(probed) << "timed";
+    EXPECT_NE(probed.error().description.find(c.reason), std::string::npos)
+        << probed.error().description;
+    if (std::string_view(c.name) == "over the limits") {
+      EXPECT_FALSE(FfmpegClipDecoder().OpenClip(path)) << "the decoder refuses it as well";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vistel
