@@ -25,14 +25,15 @@ class MediaServices {
   virtual FontService& Fonts() = 0;
 };
 
-// Who answers the MCI command strings: the player's own service, its sound
-// through the host's output, or the system's (Windows' winmm on the Windows
-// desktop; elsewhere the player's own serves for both).
-enum class MciChoice { Own, System };
+// Whose media services a host uses: the player's own (on Windows, where it
+// decodes no sound and no clips, they keep the files' time, as the headless
+// host needs), or the system's own where it has them (winmm's MCI on the
+// Windows desktop). Linux has only the player's own, with its decoders.
+enum class MediaChoice { Own, System };
 
 // The platform's media services. `audio` and `files` must outlive them.
 std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio, FileSystem& files,
-                                                 MciChoice mci);
+                                                 MediaChoice choice);
 
 // Writes a picture of the screen as a PNG file (the headless snapshots),
 // replacing the file at `path` whole; a link there is replaced, not followed.

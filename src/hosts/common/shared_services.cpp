@@ -51,8 +51,8 @@ SharedServices::SharedServices(const PlayerOptions& options, const Clock& clock,
                       *trace_),
       registryPath_(std::move(registry.file)),
       folders_(MakeSystemFolders(FolderOverrides{options.tempDir, options.systemDir})),
-      media_(
-          MakeMediaServices(audio, *files_, registry.system ? MciChoice::System : MciChoice::Own)),
+      media_(MakeMediaServices(audio, *files_,
+                               registry.system ? MediaChoice::System : MediaChoice::Own)),
       tracedMci_(media_->Mci(), *trace_) {}
 
 Status SharedServices::Start() {

@@ -33,7 +33,7 @@ class LinuxMediaServices final : public MediaServices {
 
 // Linux has no MCI of its own: the player's serves, with the decoders.
 std::unique_ptr<MediaServices> MakeMediaServices(AudioOutput& audio, FileSystem& /*files*/,
-                                                 MciChoice /*mci*/) {
+                                                 MediaChoice /*choice*/) {
   return std::make_unique<LinuxMediaServices>(audio);
 }
 
