@@ -353,6 +353,22 @@ TEST(ClipProbeHostileTest, RefusesWhatItCannotTimeWithItsReason) {
        "wrap"},
       {"sound of no layer II", System({Pes(0xC0, 45000, Bytes(100, 0x33))}), "layer II"},
       {"long gap", longGap, "no packet"},
+      {"another container's tag",
+       [&] {
+         Bytes b = {'S', 'o', 'f', 'd', 'e', 'c'};
+         const Bytes rest = System({picture});
+         b.insert(b.end(), rest.begin(), rest.end());
+         return b;
+       }(),
+       "no MPEG-1 system stream"},
+      {"sound-like junk first",
+       [&] {
+         Bytes b(64, 0xFF);
+         const Bytes rest = System({picture});
+         b.insert(b.end(), rest.begin(), rest.end());
+         return b;
+       }(),
+       "look like sound"},
       {"no time stamp", System({Bytes{0, 0, 1, 0xE0, 0, 42, 0x0F}}), nullptr},
       {"packet cut short", cutShort, nullptr},
   };

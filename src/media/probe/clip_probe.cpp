@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/input_limits.hpp"
@@ -305,7 +306,7 @@ class VideoStream {
   Status Finish() {
     if (!stamps_) return {};
     if (frameBytes_ > 0 || redispatch_) {
-      if (auto s = FrameOut(); !s) return s;
+      if (auto s = FrameOut(true); !s) return s;
     }
     pictures_->Finish();
     return {};
@@ -426,8 +427,9 @@ class VideoStream {
     return {};
   }
 
-  // The parser hands out the frame gathered so far.
-  Status FrameOut() {
+  // The parser hands out the frame gathered so far; `last` at the end of
+  // the file.
+  Status FrameOut(bool last = false) {
     if (!times_) {
       if (width_ <= 0 || height_ <= 0) {
         return Fail(Refused("the video does not start with a sequence header"));
@@ -442,13 +444,14 @@ class VideoStream {
       times_.emplace(frameTicks_);
       pictures_.emplace(start_, frameMs_);
     }
-    if (framePictures_ != 1 || !frameHasSlice_) {
-      return Fail(Refused("a frame of the video is not one whole picture"));
-    }
+    // The end of a cut file may leave a last packet with headers but no
+    // slice: it is timed like any packet, but no picture comes of it.
+    const bool picture = framePictures_ == 1 && frameHasSlice_;
+    if (!picture && !last) return Fail(Refused("a frame of the video is not one whole picture"));
     std::int64_t pts = stamps_->Pts();
     std::int64_t dts = stamps_->Dts();
     if (!times_->Complete(pts, dts)) return Fail(Refused("the video's time stamps run backwards"));
-    pictures_->Packet(pts, dts);
+    if (picture) pictures_->Packet(pts, dts);
     framePictures_ = 0;
     frameHasSlice_ = false;
     return {};
@@ -665,17 +668,20 @@ class SystemStream {
 
  private:
   Status Start() {
+    // Files that begin with these tags are read as another kind of stream.
+    for (std::string_view tag : {std::string_view("IMKH"), std::string_view("Sofdec")}) {
+      bool same = true;
+      for (std::size_t i = 0; i < tag.size() && same; ++i) {
+        same = in_.At(i) == static_cast<unsigned char>(tag[i]);
+      }
+      if (same) return Fail(Refused("the clip is no MPEG-1 system stream"));
+    }
     // The first start code must open an MPEG-1 pack, after at most a little
-    // junk that no detection mistakes for anything.
+    // junk that no format detection mistakes for anything.
     std::uint32_t state = 0xFFFFFFFFU;
     for (std::uint64_t pos = 0; pos < kMaxLeadingJunk + 4; ++pos) {
       const int byte = in_.At(pos);
       if (byte < 0) break;
-      if (pos < 4 && byte == "IMKH"[pos])
-        return Fail(Refused("the clip is no MPEG-1 system stream"));
-      if (pos < 6 && byte == "Sofdec"[pos]) {
-        return Fail(Refused("the clip is no MPEG-1 system stream"));
-      }
       state = (state << 8) | static_cast<std::uint32_t>(byte);
       if (byte == 0xFF) return Fail(Refused("the bytes before the first pack look like sound"));
       if ((state & 0xFFFFFF00U) != 0x100U) continue;
@@ -773,7 +779,9 @@ class SystemStream {
                               "x" + std::to_string(size.height) +
                               " pixels, more than a show may hold"));
       }
-      if (video_.FrameTicks() == 0) return Fail(Refused("the video has no whole picture"));
+      if (video_.FrameTicks() == 0 || video_.Pictures().Count() == 0) {
+        return Fail(Refused("the video has no whole picture"));
+      }
       t.frameSize = size;
       t.frameMs = video_.FrameMs();
       t.frameCount = video_.Pictures().Count();
