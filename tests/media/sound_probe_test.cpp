@@ -456,6 +456,10 @@ struct ParityCase {
   bool mp3 = false;  // needs the MP3 encoder
 };
 
+void PrintTo(const ParityCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class SoundProbeParity : public ::testing::TestWithParam<ParityCase> {};
 
 TEST_P(SoundProbeParity, ReportsWhatTheDecoderDoes) {
