@@ -155,6 +155,39 @@ Bytes Wav(const WavFormat& f, std::uint32_t frames) {
   return Riff({Fmt(f), Chunk("data", Pcm(frames, f.channels * ((f.bits + 7) / 8)))});
 }
 
+// ADPCM blocks of noise whose headers are in range, but for the blocks
+// listed in `broken`.
+Bytes AdpcmBlocks(bool ima, std::uint32_t channels, std::uint32_t blockAlign, int count,
+                  std::initializer_list<int> broken = {}) {
+  Bytes out;
+  for (int i = 0; i < count; ++i) {
+    Bytes block = Noise(blockAlign, static_cast<std::uint32_t>(i) + 17);
+    const bool bad = std::find(broken.begin(), broken.end(), i) != broken.end();
+    for (std::uint32_t c = 0; c < channels; ++c) {
+      if (ima) {  // step index, 0 to 88
+        block[4 * c + 2] =
+            static_cast<std::uint8_t>(bad ? 100U : (7U * static_cast<unsigned>(i) + c) % 89U);
+        block[4 * c + 3] = 0;
+      } else {  // predictor, 0 to 6
+        block[c] = static_cast<std::uint8_t>(bad ? 9U : (static_cast<unsigned>(i) + c) % 7U);
+      }
+    }
+    out.insert(out.end(), block.begin(), block.end());
+  }
+  return out;
+}
+
+WavFormat Adpcm(bool ima, std::uint32_t channels, std::uint32_t blockAlign) {
+  return WavFormat()
+      .Tag(ima ? 0x11 : 2)
+      .Channels(channels)
+      .Rate(ima ? 22050 : 11025)
+      .Bits(4)
+      .BlockAlign(static_cast<int>(blockAlign))
+      .Size(20)
+      .Extra(Bytes(2));
+}
+
 // A WAV whose data chunk claims `claimed` bytes but holds `held`.
 Bytes WavClaiming(std::uint32_t claimed, const Bytes& held, std::initializer_list<Bytes> before) {
   Bytes out = Riff(before);
@@ -543,6 +576,36 @@ std::vector<ParityCase> WavCases() {
   });
   add("three_bytes_of_data", [] { return Riff({Fmt({}), Chunk("data", {1, 2, 3})}); });
   add("no_data", [] { return Riff({Fmt({}), Chunk("data", {})}); });
+
+  // ADPCM: the decoder takes one block a call and drops a packet whose first
+  // block header is out of range, but stops for good at a later one.
+  for (const bool ima : {true, false}) {
+    const std::string codec = ima ? "ima_" : "ms_";
+    for (const std::uint32_t ch : {1U, 2U}) {
+      for (const std::uint32_t align : {36U, 256U, 1024U, 2048U}) {
+        add(codec + std::to_string(ch) + "ch_" + std::to_string(align), [ima, ch, align] {
+          const Bytes blocks = AdpcmBlocks(ima, ch, align, 21);
+          return Riff(
+              {Fmt(Adpcm(ima, ch, align)), Chunk("data", Cat({blocks, Noise(align / 3, 2)}))});
+        });
+      }
+      add(codec + std::to_string(ch) + "ch_fact", [ima, ch] {
+        return Riff({Fmt(Adpcm(ima, ch, 512)), Chunk("fact", Le32(12345)),
+                     Chunk("data", AdpcmBlocks(ima, ch, 512, 10))});
+      });
+      add(codec + std::to_string(ch) + "ch_fact_too_small", [ima, ch] {
+        return Riff({Fmt(Adpcm(ima, ch, 512)), Chunk("fact", Le32(10)),
+                     Chunk("data", AdpcmBlocks(ima, ch, 512, 10))});
+      });
+      add(codec + std::to_string(ch) + "ch_broken_blocks", [ima, ch] {
+        return Riff(
+            {Fmt(Adpcm(ima, ch, 512)), Chunk("data", AdpcmBlocks(ima, ch, 512, 30, {0, 7, 13}))});
+      });
+      add(codec + std::to_string(ch) + "ch_block_align_301", [ima, ch] {
+        return Riff({Fmt(Adpcm(ima, ch, 301)), Chunk("data", AdpcmBlocks(ima, ch, 301, 20))});
+      });
+    }
+  }
   return cases;
 }
 
@@ -743,7 +806,13 @@ TEST(SoundProbe, RefusesWhatItCannotTimeExactly) {
       {"rate 0", Wav(WavFormat().Rate(0), 100), "not positive"},
       {"no channels", Wav(WavFormat().Channels(0), 100), "0 channels"},
       {"9 channels", Wav(WavFormat().Channels(9), 100), "9 channels"},
-      {"IMA ADPCM", Wav(WavFormat().Tag(0x11).Bits(4).BlockAlign(1024), 100), "codec 0x0011"},
+      {"GSM", Wav(WavFormat().Tag(0x31).BlockAlign(65), 100), "codec 0x0031"},
+      {"3-bit IMA ADPCM", Wav(WavFormat().Tag(0x11).Bits(3).BlockAlign(1024), 100), "4-bit"},
+      {"ADPCM of 3 channels", Riff({Fmt(Adpcm(false, 3, 512)), Chunk("data", Pcm(10, 512))}),
+       "more than 2 channels"},
+      {"ADPCM without a sample count",
+       WavClaiming(100000000, AdpcmBlocks(true, 2, 512, 10), {Fmt(Adpcm(true, 2, 512))}),
+       "no sample count"},
       {"64-bit integers", Wav(WavFormat().Bits(64), 100), "64-bit samples"},
       {"24 bits in 32, read as floats",
        Wav(WavFormat().Tag(0xFFFE).Bits(32).Size(40).Extra(Extensible(24, 3, 1)), 100), "floats"},
