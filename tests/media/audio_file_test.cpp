@@ -106,6 +106,33 @@ INSTANTIATE_TEST_SUITE_P(Types, CompressedAudio,
                                            CompressedCase{AudioFileType::Mp3, "mp3"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+// MP2 has no 8 kHz; MPEG-2's half rates take at most 160 kbit/s. A rate the
+// encoder cannot open once crashed the writer instead of failing.
+TEST(AudioFile, WritesMp2AtItsRatesAndFailsCleanlyAtOthers) {
+  if (!CanEncodeAudio(AudioFileType::Mp2)) GTEST_SKIP() << "no mp2 encoder in this FFmpeg";
+  ScratchFolder folder("mp2-rates");
+  struct Case {
+    int rate;
+    bool writes;
+  };
+  for (const Case c : {Case{48000, true}, Case{22050, true}, Case{16000, true}, Case{8000, false},
+                       Case{11025, false}}) {
+    const std::string path = folder.File(std::to_string(c.rate));
+    const auto written = EncodeAudioFile(testing::Sine(440, 0.5, c.rate, 0.3), {c.rate, 2},
+                                         AudioFileType::Mp2, path);
+    ASSERT_EQ(static_cast<bool>(written), c.writes) << c.rate;
+    if (!c.writes) {
+      EXPECT_NE(written.error().description.find("mp2"), std::string::npos)
+          << written.error().description;
+      continue;
+    }
+    auto file = OpenAudioFile(path);
+    ASSERT_TRUE(file) << file.error().description;
+    EXPECT_EQ((*file)->Format().sampleRate, c.rate);
+    EXPECT_NEAR(static_cast<double>(PullAll(**file).size() / 2), 0.3 * c.rate, 1152 * 2);
+  }
+}
+
 TEST(AudioFile, RefusesFilesWithoutSound) {
   ScratchFolder folder("no-sound");
   ASSERT_TRUE(EncodePicture(testing::TestPattern(16, 16), PictureFormat::Png, folder.File("img")));

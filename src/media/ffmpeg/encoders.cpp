@@ -180,8 +180,10 @@ class Muxer {
     if ((output_->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
       codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
+    // A failed open clears codec.codec.
+    const std::string name = codec.codec->name;
     if (int rc = avcodec_open2(&codec, codec.codec, nullptr); rc < 0) {
-      return Fail(MediaError(std::string("Cannot open the ") + codec.codec->name + " encoder", rc));
+      return Fail(MediaError("Cannot open the " + name + " encoder", rc));
     }
     AVStream* stream = avformat_new_stream(output_.get(), nullptr);
     if (stream == nullptr) throw std::bad_alloc();
@@ -547,7 +549,11 @@ Status EncodeAudioFile(std::span<const std::int16_t> samples, AudioFormat format
   const char* container = type == AudioFileType::Wav   ? "wav"
                           : type == AudioFileType::Mp3 ? "mp3"
                                                        : "mp2";
-  auto codec = SoundEncoder(id, nullptr, format, type == AudioFileType::Wav ? 0 : 192000);
+  // MPEG-2's half rates (16 to 24 kHz) allow MP2 at most 160 kbit/s.
+  const int bitRate = type == AudioFileType::Wav                                ? 0
+                      : type == AudioFileType::Mp2 && format.sampleRate < 32000 ? 160000
+                                                                                : 192000;
+  auto codec = SoundEncoder(id, nullptr, format, bitRate);
   if (!codec) return Fail(codec.error());
   Muxer muxer;
   if (auto s = muxer.Open(container, path); !s) return s;

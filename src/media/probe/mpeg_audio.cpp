@@ -176,6 +176,9 @@ Error Refusal(const std::string& why) {
   return Error(ErrorCode::InvalidProcedureCall, "Cannot time the MPEG audio exactly: " + why);
 }
 
+constexpr const char* kNotSurelyMpeg =
+    "it is too short to be surely recognised as MPEG audio, and holds more than frames";
+
 // Where the demuxer starts reading packets: the first of two frames in a row
 // within kJunkSearchBytes, else `from` itself. nullopt where the demuxer
 // gives up because the file ends during the search.
@@ -223,6 +226,7 @@ class PacketTally {
         return Fail(Refusal("its frames change rate, version or layer"));
       }
     }
+    onlyFrames_ = onlyFrames_ && header == begin;
     const std::int64_t index = packets_++;
     const bool plays = frame && Plays(begin, end, *header, *frame);
     if (!streamFrame_) {
@@ -236,11 +240,8 @@ class PacketTally {
       discard = std::min(first + duration - firstDiscard_, duration);
     }
     const std::int64_t skip = index == 0 ? startSkip_ : 0;
-    const bool trims = skip != 0 || discard != 0;
-    if (trims) {
-      if (!plays) return Fail(Refusal("a damaged frame carries the encoder delay or padding"));
-      pendingSkip_ = skip;
-    }
+    // A packet that trims (sets) what is still to skip, played or not.
+    if (skip != 0 || discard != 0) pendingSkip_ = skip;
     if (!plays) return {};
     std::int64_t n = duration;
     if (pendingSkip_ > 0) {
@@ -257,6 +258,8 @@ class PacketTally {
   }
 
   std::int64_t Packets() const { return packets_; }
+  // Whether every packet so far was a frame and nothing before it.
+  bool OnlyFrames() const { return onlyFrames_; }
   std::int64_t Frames() const { return frames_; }
   const std::optional<MpegFrameHeader>& StreamFrame() const { return streamFrame_; }
 
@@ -281,6 +284,7 @@ class PacketTally {
   std::int64_t pendingSkip_ = 0;
   std::int64_t packets_ = 0;
   std::int64_t frames_ = 0;
+  bool onlyFrames_ = true;
 };
 
 }  // namespace
@@ -381,11 +385,12 @@ int Mp3ProbeScore(std::span<const std::uint8_t> buffer, bool countsCutFrame) {
   return 0;
 }
 
-Result<SoundTiming> TimeMpegAudio(ProbeReader& reader, std::uint64_t start) {
+Result<SoundTiming> TimeMpegAudio(ProbeReader& reader, std::uint64_t start, bool onlyFrames) {
   const std::uint64_t size = reader.Size();
   const VbrHeader vbr = ReadVbrHeader(reader, start);
   const auto first = FindFirstFrame(reader, vbr.audioStart);
   if (!first) return Fail(Refusal("the file ends before two frames in a row"));
+  if (onlyFrames && *first != vbr.audioStart) return Fail(Refusal(kNotSurelyMpeg));
 
   PacketTally tally(reader, vbr);
   std::uint64_t packetStart = *first;
@@ -424,6 +429,7 @@ Result<SoundTiming> TimeMpegAudio(ProbeReader& reader, std::uint64_t start) {
     }
   }
   if (reader.Failure()) return Fail(*reader.Failure());
+  if (onlyFrames && !tally.OnlyFrames()) return Fail(Refusal(kNotSurelyMpeg));
 
   const auto& stream = tally.StreamFrame();
   if (!stream || tally.Frames() == 0) return Fail(Refusal("no frame of it plays"));

@@ -35,7 +35,9 @@ std::optional<MpegFrameHeader> DecodeMpegHeader(std::uint32_t header);
 int Mp3ProbeScore(std::span<const std::uint8_t> buffer, bool countsCutFrame);
 
 // Times MPEG audio whose first frame (or junk before it) starts at `start`,
-// past any ID3v2 tags.
-Result<SoundTiming> TimeMpegAudio(ProbeReader& reader, std::uint64_t start);
+// past any ID3v2 tags. With `onlyFrames`, anything but frames from `start`
+// on (and a tag at the end) is refused: a file that FFmpeg recognised only
+// by a weak score could otherwise be some other format to it.
+Result<SoundTiming> TimeMpegAudio(ProbeReader& reader, std::uint64_t start, bool onlyFrames);
 
 }  // namespace vistel::probe

@@ -8,7 +8,7 @@ ProbeReader::ProbeReader(InputFile& file) : file_(file), size_(file.Size()) {}
 
 void ProbeReader::Load(std::uint64_t start) {
   windowStart_ = start;
-  window_.resize(kWindowBytes);
+  window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, size_ - start)));
   std::size_t filled = 0;
   while (filled < window_.size() && !failure_) {
     auto got =

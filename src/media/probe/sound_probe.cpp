@@ -3,8 +3,9 @@
 // the threshold (25, and above nothing at the end of the file or at 1 MiB).
 // Of the containers a sound may be, WAV scores 99 on its RIFF header and MP3
 // scores 51 on seven frames in a row. Weaker MP3 scores (short files, junk in
-// front) leave room for other containers this does not know, so such files
-// are refused rather than guessed.
+// front) leave room for other containers this does not know; such a file is
+// taken only when it holds nothing but frames, which no other container's
+// probe has been seen to score.
 #include "media/probe/sound_probe.hpp"
 
 #include <algorithm>
@@ -130,19 +131,16 @@ Result<SoundTiming> ProbeSoundTiming(InputFile& file) {
       return Fail(Refusal("it is neither a WAV nor an MPEG audio file"));
     case Container::Other:
       return Fail(Refusal("it is recognised as another format than WAV"));
-    case Container::WeakMp3:
-      return Fail(
-          Refusal("it is too short, or starts with too much junk, to be surely "
-                  "recognised as MPEG audio"));
     case Container::Wav:
     case Container::Mp3:
+    case Container::WeakMp3:
       break;
   }
   // Every demuxer starts after the ID3v2 tags in front.
   const auto start = probe::SkipId3v2Tags(reader, 0);
   if (!start) return Fail(Refusal("an ID3v2 tag has both an extended header and a footer"));
   if (container == Container::Wav) return probe::TimeWav(reader, *start);
-  return probe::TimeMpegAudio(reader, *start);
+  return probe::TimeMpegAudio(reader, *start, container == Container::WeakMp3);
 }
 
 std::string_view SoundFileKindName(SoundFileKind kind) {

@@ -5,7 +5,8 @@
 // ... length", the position where a sound runs out) come out the same.
 //
 // Recognised by content, not by name: WAV (integer PCM of 8, 16, 24 and 32
-// bits, 32- and 64-bit float, A-law, mu-law; 1 to 8 channels) and MPEG audio
+// bits, 32- and 64-bit float, A-law, mu-law, 1 to 8 channels; IMA and MS
+// ADPCM, 1 or 2 channels) and MPEG audio
 // (layers 1 to 3, MPEG-1, 2 and 2.5, with or without a Xing/Info/LAME or VBRI
 // header, ID3v2 tags in front, ID3v1 and APE tags or junk behind). A file the
 // decoder would take in some way this cannot tell exactly (rates it would

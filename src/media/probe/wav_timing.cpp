@@ -28,7 +28,22 @@ constexpr std::int64_t kPacketBytes = 4096;
 constexpr std::uint64_t kBurstSearchBytes = 1 << 16;
 constexpr int kSniffedPackets = 32;
 
-enum class Codec { None, Unsupported, U8, S16, S24, S32, S64, F32, F64, ALaw, MuLaw };
+enum class Codec {
+  None,
+  Unsupported,
+  U8,
+  S16,
+  S24,
+  S32,
+  S64,
+  F32,
+  F64,
+  ALaw,
+  MuLaw,
+  MsAdpcm,
+  ImaAdpcm,
+  OtherImaAdpcm  // 2, 3 or 5 bits, or the 8-bit variant
+};
 
 struct Format {
   std::uint32_t tag = 0;  // after WAVE_FORMAT_EXTENSIBLE's sub-format
@@ -82,6 +97,10 @@ Codec CodecOf(std::uint32_t tag, int bits) {
       return Codec::ALaw;
     case 7:
       return Codec::MuLaw;
+    case 2:
+      return Codec::MsAdpcm;
+    case 0x11:
+      return bits == 4 ? Codec::ImaAdpcm : Codec::OtherImaAdpcm;
     default:
       return Codec::Unsupported;
   }
@@ -105,9 +124,63 @@ int SampleBytes(Codec codec) {
       return 8;
     case Codec::None:
     case Codec::Unsupported:
+    case Codec::MsAdpcm:
+    case Codec::ImaAdpcm:
+    case Codec::OtherImaAdpcm:
       break;
   }
   return 0;
+}
+
+bool IsAdpcm(Codec codec) {
+  return codec == Codec::MsAdpcm || codec == Codec::ImaAdpcm;
+}
+
+// The sound the ADPCM decoder makes of `bytes` of blocks from `at`, read in
+// packets of `packet` bytes. Each call of the decoder takes one block (at
+// most block_align bytes) from what is left of a packet, and fails on a
+// block header out of range: at the start of a packet that loses the
+// packet, later in it the decoder stops for good.
+std::int64_t AdpcmFrames(ProbeReader& reader, std::uint64_t at, std::int64_t bytes,
+                         std::int64_t packet, const Format& f) {
+  const std::int64_t ch = f.channels;
+  std::int64_t frames = 0;
+  for (std::int64_t start = 0; start < bytes; start += packet) {
+    const std::int64_t size = std::min(packet, bytes - start);
+    for (std::int64_t used = 0; used < size;) {
+      const std::int64_t left = size - used;
+      const std::int64_t block =
+          f.blockAlign > 0 ? std::min<std::int64_t>(left, f.blockAlign) : left;
+      const std::uint64_t p = at + static_cast<std::uint64_t>(start + used);
+      std::int64_t samples = 0;
+      std::int64_t taken = 0;
+      bool valid = true;
+      if (f.codec == Codec::ImaAdpcm) {
+        valid = block >= 4 * ch;
+        if (valid) {
+          samples = 1 + (block - 4 * ch) / (4 * ch) * 8;
+          taken = 4 * ch + (samples - 1) / 8 * 4 * ch;
+          for (std::int64_t i = 0; i < ch && valid; ++i) {
+            const auto step = static_cast<std::int16_t>(
+                reader.Little16(p + 4 * static_cast<std::uint64_t>(i) + 2));
+            valid = step >= 0 && step <= 88;
+          }
+        }
+      } else {
+        samples = (block - 6 * ch) * 2 / ch;
+        valid = samples > 0 && reader.At(p) <= 6 && (ch == 1 || reader.At(p + 1) <= 6);
+        taken =
+            std::min(7 * ch + std::max<std::int64_t>((samples - 2) >> (ch == 2 ? 0 : 1), 0), left);
+      }
+      if (!valid) {
+        if (used == 0) break;  // the packet is lost
+        return frames;         // the decoder gives up
+      }
+      frames += samples;
+      used += taken;
+    }
+  }
+  return frames;
 }
 
 // The 'fmt ' chunk whose data starts at `at`; `size` as the decoder takes
@@ -300,13 +373,23 @@ Result<SoundTiming> TimeWav(ProbeReader& reader, std::uint64_t start) {
     samples = 0;  // a count the data cannot hold
   }
   const int sampleBytes = SampleBytes(f.codec);
-  if (channels != 0 && c.dataSize != 0 && sampleBytes != 0 &&
-      c.dataEnd <= static_cast<std::int64_t>(size)) {
-    samples = (c.dataSize << 3) / (channels * sampleBytes * 8);
+  // PCM counts its samples from the data; ADPCM guesses from it (4 bits a
+  // sample) when nothing else says.
+  const int sampleBits = IsAdpcm(f.codec) ? 4 : 8 * sampleBytes;
+  if (channels != 0 && c.dataSize != 0 && sampleBits != 0 &&
+      c.dataEnd <= static_cast<std::int64_t>(size) && (sampleBytes != 0 || samples == 0)) {
+    samples = (c.dataSize << 3) / (channels * sampleBits);
   }
 
-  if (f.codec == Codec::Unsupported)
-    return Fail(Refusal("its codec " + Hex(f.tag) + " is not PCM"));
+  if (f.codec == Codec::Unsupported) {
+    return Fail(Refusal("its codec " + Hex(f.tag) + " is neither PCM nor IMA or MS ADPCM"));
+  }
+  if (f.codec == Codec::OtherImaAdpcm) {
+    return Fail(Refusal("only 4-bit IMA ADPCM is read here"));
+  }
+  if (IsAdpcm(f.codec) && channels > 2) {
+    return Fail(Refusal("ADPCM of more than 2 channels is not read here"));
+  }
   if (f.codec == Codec::None || f.codec == Codec::S64) {
     return Fail(Refusal(std::to_string(f.codedBits) + "-bit samples of codec " + Hex(f.tag) +
                         " are not played"));
@@ -380,7 +463,15 @@ Result<SoundTiming> TimeWav(ProbeReader& reader, std::uint64_t start) {
   timing.kind = SoundFileKind::Wav;
   timing.sampleRate = static_cast<int>(f.rate);
   const std::int64_t frameBytes = channels * sampleBytes;
-  timing.frames = DecodedFrames(bytes, packet, frameBytes);
+  if (IsAdpcm(f.codec)) {
+    // Without a sample count the length would be the packets' durations,
+    // which the seek back to the start can change.
+    if (samples <= 0) return Fail(Refusal("its ADPCM data has no sample count"));
+    timing.frames = AdpcmFrames(reader, dataStart, bytes, packet, f);
+    if (reader.Failure()) return Fail(*reader.Failure());
+  } else {
+    timing.frames = DecodedFrames(bytes, packet, frameBytes);
+  }
   if (samples > 0) {
     timing.lengthMs = Rescale(samples, 1000, f.rate);
   } else if (const std::int64_t counted = CountedFrames(bytes, packet, frameBytes); counted > 0) {

@@ -1,0 +1,49 @@
+// Fuzzes the sound probe (the timing of WAV and MPEG audio files without a
+// decoder) on files held in memory: whatever the bytes, it must end, read
+// within the file, and either refuse with a reason or give a rate the player
+// plays at, a length within the limits and a frame count that is not
+// negative.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+
+#include "base/input_limits.hpp"
+#include "media/probe/sound_probe.hpp"
+#include "scratch_file.hpp"
+
+namespace {
+
+using namespace vistel;
+using fuzz::Require;
+
+class BytesFile final : public InputFile {
+ public:
+  explicit BytesFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
+    Require(offset < bytes_.size());  // nothing is read past the end
+    const std::size_t count = std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
+    std::memcpy(buffer.data(), bytes_.data() + offset, count);
+    return count;
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  BytesFile file(std::span(data, size));
+  const auto timing = ProbeSoundTiming(file);
+  if (!timing) {
+    Require(!timing.error().description.empty());
+    return 0;
+  }
+  Require(timing->sampleRate >= 8000 && timing->sampleRate <= 192000);
+  Require(timing->lengthMs >= 0 && timing->lengthMs <= limits::kMaxMediaMs);
+  Require(timing->frames >= 0);
+  return 0;
+}
