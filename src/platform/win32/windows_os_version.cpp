@@ -2,15 +2,15 @@
 // player's callers expect. Windows 8.1 and later answer 6.2 to a program
 // without a compatibility manifest: that is fine here, the player only ever
 // tells the Windows 9x family (platform 1) from the NT family (platform 2).
+// clang-format off
 #include <windows.h>
+// windows.h names GetVersionExA or GetVersionExW by this macro; the
+// interface's method of the same name is meant, before its header is read.
+#undef GetVersionEx
+#include "platform/system_os_version.hpp"
+// clang-format on
 
 #include <cstring>
-
-#include "platform/system_os_version.hpp"
-
-// windows.h names GetVersionExA or GetVersionExW by this macro; the
-// interface's method of the same name is meant.
-#undef GetVersionEx
 
 namespace vistel {
 namespace {
