@@ -36,3 +36,7 @@ echo "== windows: the player under Wine beside the Linux player (headless and on
 code=0
 bash tests/wine/play_under_wine.sh build/ci build/windows || code=$?
 if [[ $code == 77 ]]; then echo "skipped"; elif [[ $code != 0 ]]; then exit "$code"; fi
+echo "== windows: the player on a Wine that says it is Windows 98 (password services)"
+code=0
+bash tests/wine/win98_under_wine.sh build/ci build/windows || code=$?
+if [[ $code == 77 ]]; then echo "skipped"; elif [[ $code != 0 ]]; then exit "$code"; fi

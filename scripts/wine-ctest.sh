@@ -4,7 +4,14 @@
 # background services are started first and stopped after: started by the
 # first test instead, they would hold CTest's output pipes open and CTest
 # would wait for them for ever.
+#
+# The tests of windows need a display: without one the script runs itself
+# again on a private Xvfb where there is one (they skip where there is not).
 set -euo pipefail
+if [[ -z ${DISPLAY:-} && -z ${VISTEL_WINE_XVFB:-} ]] && command -v xvfb-run >/dev/null; then
+  export VISTEL_WINE_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"

@@ -9,6 +9,7 @@
 #include "hosts/common/player_options.hpp"
 #include "hosts/common/player_process.hpp"
 #include "hosts/common/scripted_password.hpp"
+#include "hosts/common/traced_password.hpp"
 #include "hosts/headless/display.hpp"
 #include "hosts/headless/event_loop.hpp"
 #include "hosts/headless/message_boxes.hpp"
@@ -100,20 +101,15 @@ TEST(HeadlessDisplay, FindWindowSeesRegisteredWindowsByClassAndTitle) {
 }
 
 TEST(ScriptedPassword, RepliesInOrderThenAlwaysGiven) {
-  TraceCapture capture;
-  ScriptedPassword password({false, false, true, false}, capture.trace);
+  ScriptedPassword password({false, false, true, false});
   std::vector<bool> answers;
   for (int i = 0; i < 6; ++i) answers.push_back(password.VerifyScreenSavePwd(77));
   EXPECT_EQ(answers, (std::vector<bool>{false, false, true, false, true, true}));
   EXPECT_EQ(password.VerifyCalls(), std::vector<WindowHandle>(6, 77));
-  ASSERT_EQ(capture.events.size(), 6U);
-  EXPECT_EQ(capture.events[0],
-            json::parse(R"({"t":0,"ev":"password","op":"verify","parent":77,"given":false})"));
 }
 
 TEST(ScriptedPassword, NoRepliesMeansGivenAndCallsAreRecorded) {
-  TraceCapture capture;
-  ScriptedPassword password({}, capture.trace);
+  ScriptedPassword password({});
   EXPECT_TRUE(password.VerifyScreenSavePwd(1));
   password.PwdChangePassword(4660);
   EXPECT_EQ(password.ChangeCalls(), std::vector<WindowHandle>{4660});
@@ -122,10 +118,34 @@ TEST(ScriptedPassword, NoRepliesMeansGivenAndCallsAreRecorded) {
   EXPECT_TRUE(password.ScreenSaverRunning());
   password.SetScreenSaverRunning(false);
   EXPECT_EQ(password.RunningHistory(), (std::vector<bool>{true, false}));
-  ASSERT_EQ(capture.events.size(), 4U);
-  EXPECT_EQ(capture.events[1]["op"], "change");
-  EXPECT_EQ(capture.events[2], json::parse(R"({"t":0,"ev":"password","op":"running",)"
-                                           R"("running":true})"));
+}
+
+// The trace tells each call with the answer the services behind it gave,
+// whichever services they are.
+TEST(TracedPassword, PassesEveryCallOnAndTracesItsAnswer) {
+  TraceCapture capture;
+  capture.clock.AdvanceTo(5);
+  ScriptedPassword inner({false, true});
+  TracedPassword password(inner, capture.trace);
+  EXPECT_FALSE(password.VerifyScreenSavePwd(77));
+  EXPECT_TRUE(password.VerifyScreenSavePwd(0x1'0000'0001));
+  password.PwdChangePassword(4660);
+  password.SetScreenSaverRunning(true);
+  password.SetScreenSaverRunning(false);
+
+  EXPECT_EQ(inner.VerifyCalls(), (std::vector<WindowHandle>{77, 0x1'0000'0001}));
+  EXPECT_EQ(inner.ChangeCalls(), std::vector<WindowHandle>{4660});
+  EXPECT_EQ(inner.RunningHistory(), (std::vector<bool>{true, false}));
+  const char* const expected[] = {
+      R"({"t":5,"ev":"password","op":"verify","parent":77,"given":false})",
+      R"({"t":5,"ev":"password","op":"verify","parent":4294967297,"given":true})",
+      R"({"t":5,"ev":"password","op":"change","parent":4660})",
+      R"({"t":5,"ev":"password","op":"running","running":true})",
+      R"({"t":5,"ev":"password","op":"running","running":false})"};
+  ASSERT_EQ(capture.events.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(capture.events[i], json::parse(expected[i])) << "event " << i;
+  }
 }
 
 TEST(PlayerProcess, FolderAndBaseNameOfThePlayersFile) {

@@ -190,7 +190,7 @@ const OptionDefinition kOptions[] = {
      }},
     {"--password-replies", "a comma-separated list of true/false", false,
      [](PlayerOptions& o, std::string_view n, std::string_view v) -> Status {
-       o.passwordReplies.clear();
+       std::vector<bool>& replies = o.passwordReplies.emplace();
        if (v.empty()) return {};  // no replies: the password always counts as given
        std::size_t start = 0;
        while (true) {
@@ -198,9 +198,9 @@ const OptionDefinition kOptions[] = {
          const auto item =
              v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
          if (EqualsNoCase(item, "true")) {
-           o.passwordReplies.push_back(true);
+           replies.push_back(true);
          } else if (EqualsNoCase(item, "false")) {
-           o.passwordReplies.push_back(false);
+           replies.push_back(false);
          } else {
            return BadValue(n, "a comma-separated list of true/false (such as false,true)", v);
          }
@@ -387,8 +387,10 @@ std::string_view PlayerOptionsUsage() {
          "  --trace PATH              write the JSON-lines trace\n"
          "  --input PATH              JSON-lines input events to deliver\n"
          "  --snapshot SECONDS:PATH.png  write the composed screen (repeatable)\n"
-         "  --os 95|98|me|nt4|2k|xp   the OS version the player sees (default xp)\n"
+         "  --os 95|98|me|nt4|2k|xp   the OS version the player sees (default: the\n"
+         "                            system's on Windows, else xp)\n"
          "  --password-replies LIST   comma-separated true/false password answers\n"
+         "                            (default: the system's on Windows, else given)\n"
          "  --registry PATH           REGEDIT4 registry file, read at start, written at exit\n"
          "  --temp DIR, --system DIR  the temporary and system folders\n"
          "  --seed N                  seed of the random generator\n"

@@ -23,6 +23,10 @@ namespace vistel {
 // The OS version record the player is told about (--os).
 enum class OsChoice { Windows95, Windows98, WindowsMe, WindowsNt4, Windows2000, WindowsXp };
 
+// What the player sees without --os where the host does not ask the system
+// (headless, the Linux desktop): the NT family.
+inline constexpr OsChoice kDefaultOs = OsChoice::WindowsXp;
+
 // The version record GetVersionExA gives on that system.
 OsVersionInfo VersionRecordOf(OsChoice os);
 
@@ -49,13 +53,16 @@ struct PlayerOptions {
   std::optional<std::string> tracePath;      // --trace
   std::optional<std::string> inputPath;      // --input
   std::vector<SnapshotOption> snapshots;     // --snapshot (repeatable), in the order given
-  OsChoice os = OsChoice::WindowsXp;         // --os (default: the NT family)
-  std::vector<bool> passwordReplies;         // --password-replies
-  std::optional<std::string> registryPath;   // --registry
-  std::optional<std::string> tempDir;        // --temp
-  std::optional<std::string> systemDir;      // --system
-  std::optional<std::int64_t> seed;          // --seed
-  Milliseconds frameMs = 16;                 // --frame-ms
+  // Given or not: without them a host that asks the system (the Windows
+  // desktop) takes the system's version and password services; the others
+  // take kDefaultOs and a password that is always given.
+  std::optional<OsChoice> os;                        // --os
+  std::optional<std::vector<bool>> passwordReplies;  // --password-replies
+  std::optional<std::string> registryPath;           // --registry
+  std::optional<std::string> tempDir;                // --temp
+  std::optional<std::string> systemDir;              // --system
+  std::optional<std::int64_t> seed;                  // --seed
+  Milliseconds frameMs = 16;                         // --frame-ms
   // The desktop host as an XScreenSaver hack: draw into this X window
   // (--window-id), or into the root window (--root).
   std::optional<WindowHandle> hackWindow;  // --window-id

@@ -1,21 +1,20 @@
-// The Windows 9x password services on the headless host: the password check
-// answers from a list given up front (--password-replies), in order; once
-// the list runs out the password counts as given, so a run always ends. Every
-// call is recorded and traced (`password`, an event of this host).
+// The Windows 9x password services where the system's are not asked
+// (headless, the Linux desktop, or --password-replies given): the password
+// check answers from a list given up front, in order; once the list runs
+// out the password counts as given, so a run always ends. Every call is
+// recorded. TracedPassword in front of it writes the trace.
 #pragma once
 
 #include <cstddef>
 #include <vector>
 
 #include "runtime/password.hpp"
-#include "runtime/trace.hpp"
 
 namespace vistel {
 
 class ScriptedPassword final : public PasswordServices {
  public:
-  ScriptedPassword(std::vector<bool> replies, Trace& trace)
-      : replies_(std::move(replies)), trace_(trace) {}
+  explicit ScriptedPassword(std::vector<bool> replies) : replies_(std::move(replies)) {}
 
   bool VerifyScreenSavePwd(WindowHandle parent) override;
   void PwdChangePassword(WindowHandle parent) override;
@@ -31,7 +30,6 @@ class ScriptedPassword final : public PasswordServices {
  private:
   std::vector<bool> replies_;
   std::size_t nextReply_ = 0;
-  Trace& trace_;
   std::vector<WindowHandle> verifyParents_;
   std::vector<WindowHandle> changeParents_;
   bool running_ = false;

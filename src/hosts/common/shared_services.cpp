@@ -1,11 +1,14 @@
 #include "hosts/common/shared_services.hpp"
 
 #include <utility>
+#include <vector>
 
 #include "hosts/common/json_trace.hpp"
 #include "platform/native_files.hpp"
 #include "platform/paths.hpp"
 #include "platform/system_folders.hpp"
+#include "platform/system_os_version.hpp"
+#include "platform/system_password.hpp"
 #include "platform/system_registry.hpp"
 #include "system/regedit_file.hpp"
 
@@ -40,19 +43,30 @@ std::unique_ptr<Trace> TraceOrNull(const Clock& clock, const std::optional<std::
 }  // namespace
 
 SharedServices::SharedServices(const PlayerOptions& options, const Clock& clock, AudioOutput& audio,
-                               std::string playerPath, RegistryPlace registry)
+                               std::string playerPath, Defaults defaults)
     : trace_(TraceOrNull(clock, options.tracePath, traceError_)),
       files_(MakeNativeFileSystem()),
       process_(std::move(playerPath)),
-      password_(options.passwordReplies, *trace_),
-      os_(VersionRecordOf(options.os)),
-      systemRegistry_(registry.system && !registry.file ? MakeSystemRegistry() : nullptr),
+      scriptedPassword_(options.passwordReplies.value_or(std::vector<bool>{})),
+      systemPassword_(defaults.system == SystemServices::Own && !options.passwordReplies
+                          ? MakeSystemPasswordServices()
+                          : nullptr),
+      tracedPassword_(
+          systemPassword_ ? *systemPassword_ : static_cast<PasswordServices&>(scriptedPassword_),
+          *trace_),
+      fixedOs_(VersionRecordOf(options.os.value_or(kDefaultOs))),
+      systemOs_(defaults.system == SystemServices::Own && !options.os ? MakeSystemOsVersion()
+                                                                      : nullptr),
+      systemRegistry_(defaults.system == SystemServices::Own && !defaults.registryFile
+                          ? MakeSystemRegistry()
+                          : nullptr),
       tracedRegistry_(systemRegistry_ ? *systemRegistry_ : static_cast<RegistryApi&>(registry_),
                       *trace_),
-      registryPath_(std::move(registry.file)),
+      registryPath_(std::move(defaults.registryFile)),
       folders_(MakeSystemFolders(FolderOverrides{options.tempDir, options.systemDir})),
-      media_(MakeMediaServices(audio, *files_,
-                               registry.system ? MediaChoice::System : MediaChoice::Own)),
+      media_(MakeMediaServices(
+          audio, *files_,
+          defaults.system == SystemServices::Own ? MediaChoice::System : MediaChoice::Own)),
       tracedMci_(media_->Mci(), *trace_) {}
 
 Status SharedServices::Start() {

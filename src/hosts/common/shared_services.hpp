@@ -6,11 +6,15 @@
 //   files, folders   the native file system; --temp / --system, else the
 //                    system's folders
 //   process          the player's own path; ending unwinds (ProcessEnded)
-//   password         answers from --password-replies, else "given"
-//   OS version       --os
-//   registry         in memory, loaded from the registry file when there is
-//                    one (REGEDIT4; a missing file is an empty registry),
-//                    written back by WriteBackRegistry; traced
+//   password         answers from --password-replies, else the system's
+//                    where the host asks for them, else "given"; traced
+//   OS version       --os, else the system's where the host asks for it,
+//                    else kDefaultOs
+//   registry         the registry file when there is one (REGEDIT4; a
+//                    missing file is an empty registry), loaded into memory
+//                    and written back by WriteBackRegistry; else the
+//                    system's where the host asks for it, else in memory for
+//                    the run; traced
 //   MCI, media       the platform's media services (MediaServices); MCI
 //                    traced, its sound through the host's output
 //
@@ -28,6 +32,7 @@
 #include "hosts/common/player_process.hpp"
 #include "hosts/common/scripted_password.hpp"
 #include "hosts/common/traced_mci.hpp"
+#include "hosts/common/traced_password.hpp"
 #include "runtime/events.hpp"
 #include "runtime/files.hpp"
 #include "runtime/folders.hpp"
@@ -49,16 +54,22 @@ std::string ParentFolder(const std::string& path);
 
 class SharedServices {
  public:
-  // Where the registry lives (the host decides its default).
-  struct RegistryPlace {
+  // What stands for the system's services that the options leave open.
+  enum class SystemServices {
+    Simulated,  // the same on every system: kDefaultOs, a password always
+                // given, a registry in memory for the run, the player's own
+                // media services
+    Own,        // the system's own where it has them (the Windows desktop)
+  };
+  // Where the services come from when the options do not say (the host
+  // decides).
+  struct Defaults {
     // The registry file to load now and write back at the end, if any.
-    std::optional<std::string> file;
-    // Without a file, the system's own registry where it has one (the
-    // Windows desktop), instead of one in memory for the run.
-    bool system = false;
+    std::optional<std::string> registryFile;
+    SystemServices system = SystemServices::Simulated;
   };
   SharedServices(const PlayerOptions& options, const Clock& clock, AudioOutput& audio,
-                 std::string playerPath, RegistryPlace registry);
+                 std::string playerPath, Defaults defaults);
   SharedServices(const SharedServices&) = delete;
   SharedServices& operator=(const SharedServices&) = delete;
 
@@ -73,8 +84,13 @@ class SharedServices {
   Trace& Tracer() { return *trace_; }
   FileSystem& Files() { return *files_; }
   PlayerProcess& Process() { return process_; }
-  ScriptedPassword& Password() { return password_; }
-  FixedOsVersion& OsVersion() { return os_; }
+  // The password services as the core sees them (traced), and the scripted
+  // ones behind them unless the system's serve.
+  PasswordServices& Password() { return tracedPassword_; }
+  ScriptedPassword& ScriptedPasswords() { return scriptedPassword_; }
+  OsVersionSource& OsVersion() {
+    return systemOs_ ? *systemOs_ : static_cast<OsVersionSource&>(fixedOs_);
+  }
   // The registry as the core sees it (traced), and the store behind it
   // unless the system's registry serves.
   RegistryApi& Registry() { return tracedRegistry_; }
@@ -90,8 +106,11 @@ class SharedServices {
   std::unique_ptr<Trace> trace_;
   std::unique_ptr<FileSystem> files_;
   PlayerProcess process_;
-  ScriptedPassword password_;
-  FixedOsVersion os_;
+  ScriptedPassword scriptedPassword_;
+  std::unique_ptr<PasswordServices> systemPassword_;  // null unless it serves
+  TracedPassword tracedPassword_;
+  FixedOsVersion fixedOs_;
+  std::unique_ptr<OsVersionSource> systemOs_;  // null unless it serves
   MemoryRegistry registry_;
   std::unique_ptr<RegistryApi> systemRegistry_;  // null unless it serves
   TracedRegistry tracedRegistry_;

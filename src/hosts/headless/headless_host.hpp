@@ -56,7 +56,7 @@ class HeadlessHost final : public SharedHost {
   HeadlessShowWindow& HeadlessShow() { return showWindow_; }
   HeadlessAboutWindow& HeadlessAbout() { return aboutWindow_; }
   HeadlessMessageBoxes& HeadlessMessages() { return messages_; }
-  ScriptedPassword& HeadlessPasswords() { return services_.Password(); }
+  ScriptedPassword& HeadlessPasswords() { return services_.ScriptedPasswords(); }
   PlayerProcess& HeadlessProcessInfo() { return services_.Process(); }
   // The registry itself, without the trace.
   MemoryRegistry& RegistryStore() { return services_.RegistryStore(); }

@@ -13,6 +13,10 @@
 //                    on Windows yet
 //   registry         the system's (advapi32); the file --registry names
 //                    instead when given
+//   OS version       the system's (GetVersionExA) unless --os is given
+//   password         the system's Windows 9x services (password.cpl,
+//                    mpr.dll, found when first asked) unless
+//                    --password-replies is given
 //
 // Members are declared in dependency order, so each outlives its users.
 #pragma once

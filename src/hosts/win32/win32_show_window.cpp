@@ -57,13 +57,24 @@ void Win32ShowWindow::SetCaption(std::string_view title) {
   ::SetWindowTextW(window_, WideOf(Windows1252ToUtf8(title)).c_str());
 }
 
+// WS_POPUP is this host's own choice for a top-level window without a frame,
+// not a style of the form: the core neither sees it nor keeps it, and a
+// window made a child loses it. With both bits Windows takes the window for
+// a top-level one: GetParent answers no parent and the window activates.
 std::int64_t Win32ShowWindow::GetWindowLong(int index) {
-  return static_cast<std::int64_t>(::GetWindowLongPtrW(window_, index));
+  std::int64_t value = ::GetWindowLongPtrW(window_, index);
+  if (index == GWL_STYLE) value &= ~static_cast<std::int64_t>(WS_POPUP);
+  return value;
 }
 
 std::int64_t Win32ShowWindow::SetWindowLong(int index, std::int64_t value) {
-  return static_cast<std::int64_t>(
-      ::SetWindowLongPtrW(window_, index, static_cast<LONG_PTR>(value)));
+  if (index == GWL_STYLE) {
+    value &= ~static_cast<std::int64_t>(WS_POPUP);
+    if ((value & WS_CHILD) == 0) value |= WS_POPUP;
+  }
+  std::int64_t previous = ::SetWindowLongPtrW(window_, index, static_cast<LONG_PTR>(value));
+  if (index == GWL_STYLE) previous &= ~static_cast<std::int64_t>(WS_POPUP);
+  return previous;
 }
 
 void Win32ShowWindow::SetParent(WindowHandle parent) {

@@ -41,9 +41,9 @@ TEST(PlayerOptions, DefaultsWhenNothingIsGiven) {
   EXPECT_FALSE(options->headless);
   EXPECT_FALSE(options->runForMs);
   EXPECT_EQ(options->screenSizePx, (IntSize{800, 600}));
-  EXPECT_EQ(options->os, OsChoice::WindowsXp);
+  EXPECT_FALSE(options->os) << "not given: the host decides (the system's, or kDefaultOs)";
   EXPECT_EQ(options->frameMs, 16);
-  EXPECT_TRUE(options->passwordReplies.empty());
+  EXPECT_FALSE(options->passwordReplies) << "not given: the host decides";
   EXPECT_EQ(options->commandLine, "");
 }
 
@@ -100,7 +100,8 @@ TEST(PlayerOptions, ValuesWithColonsAndEqualsSignsStayWhole) {
 TEST(PlayerOptions, EmptyReplyListMeansThePasswordIsAlwaysGiven) {
   auto options = Parse({"--password-replies="});
   ASSERT_TRUE(options);
-  EXPECT_TRUE(options->passwordReplies.empty());
+  ASSERT_TRUE(options->passwordReplies) << "given, with no replies";
+  EXPECT_TRUE(options->passwordReplies->empty());
 }
 
 TEST(PlayerOptions, DoubleDashEndsTheOptions) {
@@ -192,7 +193,8 @@ TEST(PlayerOptions, OsChoicesGiveTheirVersionRecords) {
   for (const auto& c : cases) {
     auto options = Parse({"--os", c.name});
     ASSERT_TRUE(options) << c.name;
-    const OsVersionInfo info = VersionRecordOf(options->os);
+    ASSERT_TRUE(options->os) << c.name;
+    const OsVersionInfo info = VersionRecordOf(*options->os);
     EXPECT_EQ(info.platformId, c.platform) << c.name;
     EXPECT_EQ(info.majorVersion, c.major) << c.name;
     EXPECT_EQ(info.minorVersion, c.minor) << c.name;
