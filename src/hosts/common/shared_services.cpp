@@ -48,16 +48,16 @@ SharedServices::SharedServices(const PlayerOptions& options, const Clock& clock,
       files_(MakeNativeFileSystem()),
       process_(std::move(playerPath)),
       scriptedPassword_(options.passwordReplies.value_or(std::vector<bool>{})),
-      systemPassword_(defaults.system == SystemServices::Own && !options.passwordReplies
+      systemPassword_(defaults.system == SystemServices::System && !options.passwordReplies
                           ? MakeSystemPasswordServices()
                           : nullptr),
       tracedPassword_(
           systemPassword_ ? *systemPassword_ : static_cast<PasswordServices&>(scriptedPassword_),
           *trace_),
       fixedOs_(VersionRecordOf(options.os.value_or(kDefaultOs))),
-      systemOs_(defaults.system == SystemServices::Own && !options.os ? MakeSystemOsVersion()
+      systemOs_(defaults.system == SystemServices::System && !options.os ? MakeSystemOsVersion()
                                                                       : nullptr),
-      systemRegistry_(defaults.system == SystemServices::Own && !defaults.registryFile
+      systemRegistry_(defaults.system == SystemServices::System && !defaults.registryFile
                           ? MakeSystemRegistry()
                           : nullptr),
       tracedRegistry_(systemRegistry_ ? *systemRegistry_ : static_cast<RegistryApi&>(registry_),
@@ -66,7 +66,7 @@ SharedServices::SharedServices(const PlayerOptions& options, const Clock& clock,
       folders_(MakeSystemFolders(FolderOverrides{options.tempDir, options.systemDir})),
       media_(MakeMediaServices(
           audio, *files_,
-          defaults.system == SystemServices::Own ? MediaChoice::System : MediaChoice::Own)),
+          defaults.system == SystemServices::System ? MediaChoice::System : MediaChoice::Own)),
       tracedMci_(media_->Mci(), *trace_) {}
 
 Status SharedServices::Start() {

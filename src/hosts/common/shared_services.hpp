@@ -59,7 +59,7 @@ class SharedServices {
     Simulated,  // the same on every system: kDefaultOs, a password always
                 // given, a registry in memory for the run, the player's own
                 // media services
-    Own,        // the system's own where it has them (the Windows desktop)
+    System,     // the system's own where it has them (the Windows desktop)
   };
   // Where the services come from when the options do not say (the host
   // decides).

@@ -33,7 +33,7 @@ void BecomeDpiAware() {
 Win32Host::Win32Host(const PlayerOptions& options, std::string playerPath)
     : audio_(clock_),
       services_(options, clock_, audio_, std::move(playerPath),
-                {options.registryPath, SharedServices::SystemServices::Own}),
+                {options.registryPath, SharedServices::SystemServices::System}),
       loop_(clock_, services_.Tracer()),
       messages_(services_.Tracer(), std::cerr),
       showWindow_(loop_, FramePeriodMs()) {}
