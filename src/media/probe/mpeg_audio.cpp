@@ -68,7 +68,7 @@ class BitReader {
     for (int i = 0; i < count; ++i, ++at_) {
       const std::size_t byte = at_ / 8;
       const std::uint32_t bit =
-          byte < bytes_.size() ? (bytes_[byte] >> (7U - static_cast<unsigned>(at_ % 8))) & 1U : 0U;
+          byte < bytes_.size() ? (std::uint32_t{bytes_[byte]} >> (7U - at_ % 8)) & 1U : 0U;
       value = (value << 1U) | bit;
     }
     return value;

@@ -1,10 +1,10 @@
 // The decoder this mirrors walks the chunks (all of them, the last 'data'
 // chunk winning), takes the sample count from the data size (PCM, when the
-// data ends within the file) or else from a 'fact' chunk, reads the data in
-// packets of 4096 bytes rounded down to whole blocks, and decodes whole
-// sample frames of each packet, dropping the rest of a packet. Its length is
-// the sample count where there is one, or else every packet's samples added
-// up.
+// data ends within the file) or else from a 'fact' chunk, and reads the data
+// in packets of 4096 bytes rounded down to whole blocks. Of each packet it
+// decodes the whole sample frames (PCM; a part frame at the end of a packet
+// ends the sound) or one ADPCM block a call. Its length is the sample count
+// where there is one, or else every packet's samples added up.
 #include "media/probe/wav_timing.hpp"
 
 #include <algorithm>
