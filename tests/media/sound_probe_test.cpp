@@ -21,6 +21,7 @@
 #include "crafted_media.hpp"
 #include "media/ffmpeg/audio_file.hpp"
 #include "media/ffmpeg/encoders.hpp"
+#include "media/probe/mpeg_audio.hpp"
 #include "media_test_support.hpp"
 
 namespace vistel {
@@ -232,27 +233,10 @@ Bytes Ape(bool withHeader) {
                     : Cat({items, footer(0)});
 }
 
-// Frame sizes, for finding frames in the fixtures.
+// Frame sizes, for finding frames in the fixtures (0 for what is none).
 int FrameBytes(std::uint32_t h) {
-  static constexpr int kKbps[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-  const std::uint32_t version = (h >> 19U) & 3U, layer = 4 - ((h >> 17U) & 3U);
-  const std::uint32_t bitRate = (h >> 12U) & 15U, rateIndex = (h >> 10U) & 3U;
-  if ((h >> 21U) != 0x7FF || version == 1 || layer == 4 || bitRate == 0 || bitRate == 15 ||
-      rateIndex == 3) {
-    return 0;
-  }
-  const int lsf = version == 3 ? 0 : 1;
-  const int rate = std::array{44100, 48000, 32000}[rateIndex] >> (lsf + (version == 0 ? 1 : 0));
-  const int kbps = kKbps[lsf][layer - 1][bitRate];
-  const int pad = static_cast<int>((h >> 9U) & 1U);
-  if (layer == 1) return (kbps * 12000 / rate + pad) * 4;
-  return kbps * 144000 / (layer == 2 ? rate : rate << lsf) + pad;
+  const auto header = probe::DecodeMpegHeader(h);
+  return header ? header->frameBytes : 0;
 }
 
 std::size_t TagEnd(const Bytes& b) {
