@@ -139,13 +139,17 @@ constexpr AllocationRow kHighMid = {
 constexpr AllocationRow kHighUpper = {3, {0, 3, 5, 7, 9, 15, 31, 65535}};
 // ... subbands 23 to 29:
 constexpr AllocationRow kHighTop = {2, {0, 3, 5, 65535}};
-// Tables 3-B.2c and 3-B.2d, subbands 0 and 1; ISO/IEC 13818-3 table B.1
-// (the lower sampling frequencies), subbands 0 to 3:
+// Tables 3-B.2c and 3-B.2d, subbands 0 and 1:
 constexpr AllocationRow kLowLow = {
     4, {0, 3, 5, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767}};
-// Tables 3-B.2c and 3-B.2d from subband 2 on; 13818-3's subbands 4 to 10:
+// Tables 3-B.2c and 3-B.2d from subband 2 on; 13818-3's B.1, subbands 4
+// to 10:
 constexpr AllocationRow kLowUpper = {3, {0, 3, 5, 9, 15, 31, 63, 127}};
-// 13818-3's subbands 11 to 29:
+// ISO/IEC 13818-3 table B.1 (the lower sampling frequencies), subbands 0
+// to 3:
+constexpr AllocationRow kLsfLow = {
+    4, {0, 3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383}};
+// ... subbands 11 to 29:
 constexpr AllocationRow kLsfTop = {2, {0, 3, 5, 9}};
 
 constexpr AllocationTable MakeTable(int subbands, int lowEnd, const AllocationRow& low, int midEnd,
@@ -169,7 +173,7 @@ constexpr AllocationTable kTableC = MakeTable(8, 2, kLowLow, 8, kLowUpper, 8, kL
 constexpr AllocationTable kTableD =
     MakeTable(12, 2, kLowLow, 12, kLowUpper, 12, kLowUpper, kLowUpper);
 constexpr AllocationTable kTableLsf =
-    MakeTable(30, 4, kLowLow, 11, kLowUpper, 30, kLsfTop, kLsfTop);
+    MakeTable(30, 4, kLsfLow, 11, kLowUpper, 30, kLsfTop, kLsfTop);
 
 }  // namespace
 
