@@ -348,11 +348,11 @@ Result<MpegAudioFrameInfo> MpegAudioDecoder::Decode(std::span<const std::uint8_t
 
 namespace {
 
-// A free-format frame's header: the stream's fixed bits and bit rate index 0.
-constexpr std::uint32_t kFreeFormatMask = probe::kSameStreamMask | 0xF000U;
 // What a header found afresh and the one behind it must share: all but the
 // bit rate, padding, private bit, checksum flag and mode extension.
 constexpr std::uint32_t kNextHeaderMask = 0xFFFE0CCFU;
+// ... and in free format, the bit rate index (0) too.
+constexpr std::uint32_t kFreeFormatHeaderMask = kNextHeaderMask | 0xF000U;
 
 }  // namespace
 
@@ -388,18 +388,31 @@ MpegAudioFrameSplitter::Verdict MpegAudioFrameSplitter::Judge(std::size_t at) co
   std::size_t length = static_cast<std::size_t>(h->frameBytes);
   if (length == 0) {
     const std::size_t padding = !h->padding ? 0 : h->layer == 1 ? 4 : 1;
-    if (freeFrameBytes_ != 0 && freeStream_ == fixed) {
+    if (inStep && freeFrameBytes_ != 0 && freeStream_ == fixed) {
       length = freeFrameBytes_ + padding;
     } else {
-      // The next free-format header of the same stream ends this frame.
-      const std::uint32_t want = header & kFreeFormatMask;
-      for (std::size_t d = padding + 5; d <= kMaxFrameBytes && length == 0; ++d) {
-        if (available < d + 4) return {finished_ ? Verdict::NotFrame : Verdict::NeedMore};
-        const std::uint32_t next = Big32(buffer_.data() + at + d);
-        if ((next & kFreeFormatMask) == want && probe::DecodeMpegHeader(next)) length = d;
+      // The next free-format header of the stream ends this frame, and the
+      // frame after it must be as long (but for padding): looked for once,
+      // with all the bytes it may need.
+      if (!finished_ && available < 2 * kMaxFrameBytes + 8) return {Verdict::NeedMore};
+      const std::uint32_t want = header & kFreeFormatHeaderMask;
+      auto matches = [&](std::size_t offset) {
+        if (available < offset + 4) return false;
+        const std::uint32_t word = Big32(buffer_.data() + at + offset);
+        return (word & kFreeFormatHeaderMask) == want && probe::DecodeMpegHeader(word);
+      };
+      for (std::size_t d = padding + 5; d <= kMaxFrameBytes; ++d) {
+        if (!matches(d)) continue;
+        const std::size_t unpadded = d - padding;
+        const auto second = probe::DecodeMpegHeader(Big32(buffer_.data() + at + d));
+        const std::size_t secondPadding = !second->padding ? 0 : second->layer == 1 ? 4 : 1;
+        const std::size_t third = d + unpadded + secondPadding;
+        // At the stream's end, a last frame with nothing behind it will do.
+        if (matches(third) || (finished_ && available <= third)) {
+          return {Verdict::Frame, d, unpadded};
+        }
       }
-      if (length == 0) return {Verdict::NotFrame};
-      return {Verdict::Frame, length, length - padding};
+      return {Verdict::NotFrame};
     }
   }
   if (length > kMaxFrameBytes) return {Verdict::NotFrame};

@@ -67,8 +67,9 @@ class MpegAudioDecoder {
 // believed when the next frame's header follows it (or it fills the stream
 // to its end); bytes that are no frame are skipped. A frame in step with
 // the last one stands with damage behind it, unless another frame starts
-// inside it. Free-format frames are measured by the distance between the
-// first two.
+// inside it. A free-format frame is measured by the distance to the next
+// header, which the frame after must repeat, once for each run of frames in
+// step.
 class MpegAudioFrameSplitter {
  public:
   // The longest frame taken: a layer II frame at 160 kbit/s and 8 kHz.

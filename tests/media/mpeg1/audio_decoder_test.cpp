@@ -234,6 +234,19 @@ const DamagedStream kDamagedStreams[] = {
        }
        stream = Concat({Garbage(rng, 50), Concat(frames)});
      }},
+    {"FreeFormatSizeChangesAfterGarbage",
+     [](std::mt19937& rng, auto& stream, auto& want) {
+       FrameSpec higher = Layer2Stereo();
+       higher.bitRateIndex = 12;  // 256 kbit/s
+       for (const FrameSpec& spec : {Layer2Stereo(), higher}) {
+         auto frames = SplitClean(Frames(spec, 5, rng));
+         for (auto& f : frames) {
+           f[2] &= 0x0F;
+           want.push_back(f);
+         }
+         stream = Concat({stream, Garbage(rng, 300), Concat(frames)});
+       }
+     }},
 };
 
 class MpegAudioFrameSplitterTest : public ::testing::TestWithParam<DamagedStream> {};
