@@ -42,6 +42,7 @@ all_runs=(
   "audio|audio_fuzz|audio|audio.dict|8192|10"
   "sound_probe|sound_probe_fuzz|audio|audio.dict|8192|5"
   "midi|midi_fuzz|midi|midi.dict|4096|10"
+  "mpeg1_video|mpeg1_video_fuzz|mpeg1_video|mpeg1_video.dict|16384|10"
 )
 runs=()
 for run in "${all_runs[@]}"; do
