@@ -71,6 +71,7 @@ class Mpeg1VideoDecoder::Impl {
 
   Result<std::optional<Picture>> Next() {
     while (true) {
+      if (output_) return TakeOutput();
       Unit unit;
       if (!FindUnit(unit)) {
         if (!finished_) return std::optional<Picture>();
@@ -85,7 +86,6 @@ class Mpeg1VideoDecoder::Impl {
         error_.reset();
         return Fail(std::move(error));
       }
-      if (output_) return TakeOutput();
     }
   }
 
