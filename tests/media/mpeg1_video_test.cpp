@@ -48,6 +48,10 @@ struct ParityCase {
   int maxDifference = 4;
 };
 
+void PrintTo(const ParityCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 StreamSettings Matrices() {
   StreamSettings s = With(176, 144, 20, 12, 2, 3, Motion::Pan);
   s.customMatrices = true;
@@ -411,36 +415,6 @@ TEST(Mpeg1DamageTest, ConcealsAndResynchronises) {
       const YuvPicture& want = intact.pictures[intact.pictures.size() - k];
       ASSERT_EQ(got.width, want.width);
       EXPECT_EQ(testing::Compare(got, want).maxAbs, 0) << k << " pictures from the end";
-    }
-  }
-}
-
-// A stream cut anywhere, or hit by random byte damage, decodes to pictures
-// of its size without a crash; what comes before a cut is intact.
-TEST(Mpeg1DamageTest, SurvivesCutsAndRandomDamage) {
-  const std::vector<std::uint8_t> clean =
-      testing::EncodeStream(With(48, 32, 16, 8, 2, 3, Motion::Sprite));
-  const auto intact = testing::OurPictures(clean);
-  for (std::size_t cut = 0; cut < clean.size(); cut += 97) {
-    const auto ours = testing::OurPictures(std::span(clean).first(cut), 64);
-    EXPECT_LE(ours.pictures.size(), intact.pictures.size());
-    for (const auto& p : ours.pictures) EXPECT_EQ(p.y.size(), 48U * 32U);
-  }
-  std::uint32_t state = 99;
-  auto random = [&] {
-    state = state * 1664525U + 1013904223U;
-    return state >> 8;
-  };
-  for (int round = 0; round < 300; ++round) {
-    std::vector<std::uint8_t> damaged = clean;
-    const int hits = 1 + static_cast<int>(random() % 8);
-    for (int h = 0; h < hits; ++h) {
-      damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
-    }
-    const auto ours = testing::OurPictures(damaged, 1 + random() % 700);
-    EXPECT_LE(ours.pictures.size(), intact.pictures.size() + 8);
-    for (const auto& p : ours.pictures) {
-      EXPECT_EQ(p.y.size(), static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
     }
   }
 }

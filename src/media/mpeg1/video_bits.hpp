@@ -33,7 +33,6 @@ class BitReader {
   bool ReadBit() { return Read(1) != 0; }
 
   bool Overrun() const { return Consumed() > size_ * 8; }
-  bool AtEnd() const { return Consumed() >= size_ * 8; }
 
  private:
   std::size_t Consumed() const { return loaded_ * 8 - static_cast<std::size_t>(bits_); }

@@ -16,9 +16,11 @@ namespace {
 //    two (swscale's path for one luma row per output row, which weighs
 //    chroma rows only by halves);
 //  - BT.601 limited range with 13-bit coefficients, rounded to the nearest
-//    level, saturated to 0..255. (swscale's sums wrap past 2^31 for the
-//    brightest saturated blues, Y > ~240 with Cb > ~245, and give them blue
-//    0; here they saturate to 255.)
+//    level, saturated to 0..255.
+// The pixels are swscale's, but for two cases: its sums wrap past 2^31 for
+// the brightest saturated colours (Y > ~240 with Cb > ~245 gives blue 0),
+// which saturate here; and under 7 samples across or down it widens its
+// filters at the borders and weighs chroma a little differently.
 
 // round(2^13 * c) for the limited-range BT.601 matrix: Y' = 255/219 (Y - 16),
 // R = Y' + 255/224 * 2 (1 - Kr) Cr, B = Y' + 255/224 * 2 (1 - Kb) Cb,

@@ -23,10 +23,10 @@ struct Yuv420View {
   int ChromaHeight() const { return (height + 1) / 2; }
 };
 
-// Converts limited-range BT.601 YCbCr to the engine's pixels as FFmpeg's
-// clip decoder does (bilinear chroma upsampling on both axes, chroma sited
-// between the luma samples, accurate rounding); the image takes the
-// picture's size.
+// Converts limited-range BT.601 YCbCr to the engine's pixels, giving the
+// pixels FFmpeg's clip decoder gets from swscale (chroma sited between the
+// luma samples, interpolated linearly across, by halves down, accurately
+// rounded); the image takes the picture's size.
 void Yuv420ToImage(const Yuv420View& picture, Image& image);
 
 }  // namespace vistel

@@ -7,6 +7,11 @@
 // pictures (D pictures have their DC terms only). A damaged slice is
 // concealed (its macroblocks keep the previous picture's content) and the
 // decoder goes on with the next slice; damage never stops it.
+//
+// Where a stream starts mid-way it shows what FFmpeg (5.1) shows: the B
+// pictures that lead an open group without their earlier reference are
+// dropped, and a P picture without any reference predicts from mid-grey,
+// which is shown before it. broken_link is not acted on, as in FFmpeg.
 #pragma once
 
 #include <cstddef>
@@ -56,15 +61,18 @@ class Mpeg1VideoDecoder {
   Mpeg1VideoDecoder& operator=(const Mpeg1VideoDecoder&) = delete;
 
   // Appends bytes of the elementary stream (copied); decodes nothing yet.
+  // They stay buffered until NextPicture has decoded past them, so a caller
+  // holding memory down pushes a packet at a time and pulls in between.
   void Push(std::span<const std::uint8_t> bytes);
-  // No more bytes will come: what is buffered is the stream's end, and the
-  // last reference picture is given out after it.
+  // No more bytes will come (later pushes are ignored): what is buffered is
+  // the stream's end, and the last reference picture is given out after it.
   void Finish();
   // Decodes until the next picture in display order is complete. Nothing
   // when the bytes pushed so far hold no further picture (or, after Finish,
   // at the end). An error for a sequence the decoder refuses (too large, not
-  // MPEG-1, a bad header); it skips that sequence's pictures, and later
-  // calls go on with the next sequence header.
+  // MPEG-1): it skips that sequence's pictures, and later calls go on with
+  // the next sequence header. An error too for a damaged sequence header,
+  // after which the previous sequence goes on.
   Result<std::optional<Picture>> NextPicture();
   // Forgets every byte and picture, as after construction (for seeking).
   void Reset();

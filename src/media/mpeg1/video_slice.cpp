@@ -63,7 +63,9 @@ struct PlaneRef {
 // Predicts an n x n block (n = 16 or 8) at (x, y) from `ref` displaced by a
 // vector in half samples, writing it to dst or, with `average`, averaging it
 // into what dst holds (the second prediction of a bidirectional block).
-// Areas outside the reference repeat its edge samples.
+// Valid streams never point outside the reference (its whole macroblocks);
+// for damaged ones the area outside repeats the edge samples. (FFmpeg
+// leaves such a block unpredicted, showing whatever its buffer held.)
 template <int N>
 void PredictBlock(const PlaneRef& ref, int x, int y, int vx, int vy, std::uint8_t* dst,
                   std::ptrdiff_t dstStride, bool average) {
