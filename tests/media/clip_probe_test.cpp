@@ -497,7 +497,8 @@ Bytes Pes(int id, std::int64_t pts, const Bytes& payload) {
 // A group of one intra picture whose sequence header says width x height
 // (12 bits each), with a sequence extension giving the high bits when
 // `extension` is set; the slice is a few bytes of nothing.
-Bytes Group(int width, int height, int highWidth, int highHeight, bool extension, int type = 1) {
+Bytes Group(int width, int height, int highWidth, int highHeight, bool extension, int type = 1,
+            int sliceRow = 0) {
   Bytes es = {0,
               0,
               1,
@@ -517,7 +518,8 @@ Bytes Group(int width, int height, int highWidth, int highHeight, bool extension
   }
   es.insert(es.end(), {0, 0, 1, 0xB8, 0x00, 0x08, 0x00, 0x00});
   es.insert(es.end(), {0, 0, 1, 0x00, 0x00, static_cast<std::uint8_t>(type << 3), 0xFF, 0xF8});
-  es.insert(es.end(), {0, 0, 1, 0x01, 0x0A, 0x80, 0x00, 0x00, 0x00});
+  es.insert(es.end(),
+            {0, 0, 1, static_cast<std::uint8_t>(sliceRow + 1), 0x0A, 0x80, 0x00, 0x00, 0x00});
   return es;
 }
 
@@ -571,6 +573,17 @@ TEST(ClipProbeHostileTest, RefusesWhatItCannotTimeWithItsReason) {
          return System({Pes(0xE0, 45000, es)});
        }(),
        "MPEG video"},
+      {"slice below the picture", System({Pes(0xE0, 45000, Group(64, 48, 0, 0, false, 1, 3))}),
+       "below the picture"},
+      {"second slice cut short",
+       [] {
+         Bytes es = Group(64, 48, 0, 0, false);
+         es.insert(es.end(), {0, 0, 1, 0x02, 0x0A});  // the file ends a byte into it
+         Bytes b = System({Pes(0xE0, 45000, es)});
+         b.resize(b.size() - 4);  // no end code
+         return b;
+       }(),
+       "cut short"},
       {"picture size changes",
        System({picture, Pes(0xE0, 48600, Group(80, 48, 0, 0, false, 2))}),
        "changes its picture size"},
