@@ -447,6 +447,15 @@ INSTANTIATE_TEST_SUITE_P(
                  .remux = true,
                  .remuxing = {.stamps = Stamps::NoDecoding,
                               .stamped = testing::RemuxOptions::Stamped::References}},
+        // Presentation stamps alone, on every picture: the decoding order
+        // seems to run backwards at each B-picture.
+        ClipCase{.name = "PresentationStampsOnly",
+                 .size = kQcif,
+                 .frames = 30,
+                 .bFrames = 2,
+                 .soundSeconds = 1,
+                 .remux = true,
+                 .remuxing = {.stamps = Stamps::NoDecoding, .packetPerPicture = true}},
         // Each picture in a packet of its own, only P-pictures stamped: the
         // other pictures take their times from those around them.
         ClipCase{.name = "PredictedStampsOnly",

@@ -275,13 +275,11 @@ class FrameStamps {
     Traced dts;
   };
 
+  // (Decoding stamps equal to the presentation stamps that run backwards
+  // make the demuxer drop such stamps; that changes nothing: it takes the
+  // presentation stamp for the decoding stamp, or drops a delayed
+  // picture's equal decoding stamp anyway.)
   Result<Stamps> Frame(const ParsedFrame& f) {
-    if (f.dts != kNoTime) {
-      if (f.dts == f.pts && lastOrderDts_ != kNoTime && lastOrderDts_ > f.dts) {
-        return Fail(Refused("the video's time stamps run backwards"));
-      }
-      lastOrderDts_ = f.dts;
-    }
     hasB_ = hasB_ || f.type == kPictureB;
     // Times from the frame's own stamps follow from its packet alone.
     const std::int64_t own = f.dts != kNoTime   ? f.dts
@@ -340,7 +338,6 @@ class FrameStamps {
   Traced current_;
   Traced lastReferencePts_;
   std::array<Traced, 2> sorted_{};
-  std::int64_t lastOrderDts_ = kNoTime;
   Traced end_;
 };
 
