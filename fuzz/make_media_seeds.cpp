@@ -185,6 +185,12 @@ int main(int argc, char** argv) {
   const ClipSound sound{clipFormat, clipTone};
   ok &= Report(EncodeMpeg1Clip(settings, frames, &sound, (clips / "with_sound.mpg").string()),
                clips / "with_sound.mpg");
+  Mpeg1ClipSettings reordered{{32, 16}, 24, 7, 8};
+  reordered.ntsc = true;
+  reordered.bFrames = 2;
+  reordered.groupSize = 4;
+  ok &= Report(EncodeMpeg1Clip(reordered, frames, nullptr, (clips / "b_pictures.mpg").string()),
+               clips / "b_pictures.mpg");
 
   const auto video = root / "mpeg1_video";
   std::filesystem::create_directories(video);

@@ -39,6 +39,7 @@ all_runs=(
   "picture-gif|picture_fuzz|picture/gif|picture.dict|8192|20"
   "picture-tiff|picture_fuzz|picture/tiff|picture.dict|8192|20"
   "clip|clip_fuzz|clip|clip.dict|16384|10"
+  "clip_probe|clip_probe_fuzz|clip|clip.dict|16384|5"
   "audio|audio_fuzz|audio|audio.dict|8192|10"
   "sound_probe|sound_probe_fuzz|audio|audio.dict|8192|5"
   "mpeg_audio|mpeg_audio_fuzz|mpeg_audio|mpeg_audio.dict|8192|5"

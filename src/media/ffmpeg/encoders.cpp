@@ -469,10 +469,20 @@ Status EncodeMpeg1Clip(const Mpeg1ClipSettings& settings, const FrameGenerator& 
   v.width = size.width;
   v.height = size.height;
   v.pix_fmt = AV_PIX_FMT_YUV420P;
-  v.time_base = {1, settings.framesPerSecond};
-  v.framerate = {settings.framesPerSecond, 1};
-  v.gop_size = 12;
-  v.max_b_frames = 0;
+  const bool ntsc =
+      settings.ntsc && (settings.framesPerSecond == 24 || settings.framesPerSecond == 30 ||
+                        settings.framesPerSecond == 60);
+  const AVRational rate = ntsc ? AVRational{settings.framesPerSecond * 1000, 1001}
+                               : AVRational{settings.framesPerSecond, 1};
+  v.time_base = av_inv_q(rate);
+  v.framerate = rate;
+  v.gop_size = std::max(settings.groupSize, 1);
+  v.max_b_frames = std::clamp(settings.bFrames, 0, 4);
+  if (settings.closedGroups) {  // the flag is the sign bit
+    v.flags = static_cast<int>(static_cast<unsigned>(v.flags) | AV_CODEC_FLAG_CLOSED_GOP);
+    // The encoder closes groups only where it places them itself.
+    av_opt_set_int(v.priv_data, "sc_threshold", 1000000000, 0);
+  }
   v.flags |= AV_CODEC_FLAG_QSCALE;
   v.global_quality = FF_QP2LAMBDA * std::clamp(settings.quantiser, 1, 31);
   v.bit_rate = 0;
@@ -507,7 +517,7 @@ Status EncodeMpeg1Clip(const Mpeg1ClipSettings& settings, const FrameGenerator& 
   // Video and sound go to the muxer in time order, so it never has to hold
   // more than a few packets to interleave them.
   while (index < settings.frameCount || (feeder && !feeder->Done())) {
-    const double videoTime = static_cast<double>(index) / settings.framesPerSecond;
+    const double videoTime = static_cast<double>(index) * rate.den / rate.num;
     const bool soundFirst = feeder && !feeder->Done() &&
                             (index >= settings.frameCount || feeder->NextTime() < videoTime);
     if (soundFirst) {

@@ -43,6 +43,13 @@ struct Mpeg1ClipSettings {
   int framesPerSecond = 25;  // one of MPEG-1's rates: 24, 25, 30, 50, 60
   int frameCount = 0;
   int quantiser = 2;  // 1 (best) to 31
+  // 24, 30 and 60 slowed by 1000/1001: 23.976, 29.97, 59.94 frames a second.
+  bool ntsc = false;
+  // Pictures between references (0 to 4), pictures in a group, and whether
+  // each group is closed: its B-pictures refer to no picture before it.
+  int bFrames = 0;
+  int groupSize = 12;
+  bool closedGroups = false;
 };
 
 // Draws frame `index` (from 0) into `frame`, which has the clip's size.

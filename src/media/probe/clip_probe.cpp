@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <limits>
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ constexpr std::uint64_t kMaxLeadingJunk = 1024;
 // the clip: it only studies the beginning.
 constexpr std::uint64_t kMaxFirstPacketOffset = 1000000;
 constexpr std::int64_t kMaxStartSpreadTicks = kTicksPerSecond;
+// The decoder reads the last this many ticks of a long video for its end,
+// from where a seek lands, somewhat before that.
+constexpr std::int64_t kEndScanTicks = 3 * kTicksPerSecond;
+constexpr std::int64_t kSeekSlackTicks = kTicksPerSecond / 2;
 // Time stamps are 33 bits; far from the wrap, none is corrected.
 constexpr std::int64_t kMaxStamp = std::int64_t{1} << 32;
 
@@ -139,9 +144,9 @@ class PacketStamps {
   std::int64_t dts_ = kNoTime;
 };
 
-// The demuxer's stamps for a packet without its own: the last stamp plus
-// one frame, or with a decoding stamp before the presentation stamp, the
-// decoding stamp plus one frame.
+// The demuxer's stamps for a sound packet without its own: the last stamp
+// plus one frame, or with a decoding stamp before the presentation stamp,
+// the decoding stamp plus one frame.
 class PacketTimes {
  public:
   explicit PacketTimes(std::int64_t frameTicks) : frameTicks_(frameTicks) {}
@@ -175,28 +180,201 @@ class PacketTimes {
   std::int64_t end_ = kNoTime;
 };
 
-// The picture decoder: each picture comes out when the next has gone in,
-// with its own presentation stamp and the decoding stamp of the packet that
-// pushed it out; the time-stamp correction picks one of them; the clip
-// moves a time that does not advance on by one frame period.
+// `a` scaled by num/den, to the nearest (halves away from zero), as the
+// demuxer rescales its times.
+std::int64_t Rescale(std::int64_t a, std::int64_t num, std::int64_t den) {
+  return a >= 0 ? (a * num + den / 2) / den : -((-a * num + den / 2) / den);
+}
+
+struct FrameRate {
+  int num = 0;
+  int den = 1;
+};
+
+// MPEG-1 frame_rate_code 1..8 (ISO/IEC 11172-2, table 2-D.4).
+constexpr std::array<FrameRate, 9> kFrameRates = {{{0, 1},
+                                                   {24000, 1001},
+                                                   {24, 1},
+                                                   {25, 1},
+                                                   {30000, 1001},
+                                                   {30, 1},
+                                                   {50, 1},
+                                                   {60000, 1001},
+                                                   {60, 1}}};
+
+// The demuxer's clock at the video's frame rate: a packet lasts one frame
+// period in whole ticks, rounded down; a time moved on by one frame lands
+// on the frame grid, so that rates of no whole ticks do not drift.
+class FrameClock {
+ public:
+  explicit FrameClock(FrameRate rate)
+      : period_(std::int64_t{rate.den} * kTicksPerSecond), rate_(rate.num) {}
+
+  std::int64_t Ticks() const { return period_ / rate_; }
+  std::int64_t Next(std::int64_t ts) const {
+    if (period_ % rate_ == 0) return ts + period_ / rate_;
+    const std::int64_t frame = Rescale(ts, rate_, period_);
+    return Rescale(frame + 1, period_, rate_) + (ts - Rescale(frame, period_, rate_));
+  }
+
+ private:
+  std::int64_t period_;  // one frame is period_ / rate_ ticks
+  std::int64_t rate_;
+};
+
+constexpr int kPictureI = 1;
+constexpr int kPictureP = 2;
+constexpr int kPictureB = 3;
+
+// A frame of the video as the demuxer's parser hands it out.
+struct ParsedFrame {
+  // The type of the parser's last picture header (it keeps it for a frame
+  // without one), and whether the frame holds a picture the decoder decodes.
+  int type = 0;
+  bool picture = false;
+  // The decoder's view of the last group of pictures: closed or open.
+  bool closedGroup = false;
+  std::int64_t pts = kNoTime;  // the stamps the parser gave it
+  std::int64_t dts = kNoTime;
+  // The stamps of the packet whose first bytes completed the frame (none
+  // when it ended later in a packet, or at the end of the file).
+  std::int64_t callPts = kNoTime;
+  std::int64_t callDts = kNoTime;
+  // The video packet (counted from 1) in whose reading the parser handed it
+  // out; the end of the file comes after all packets.
+  std::int64_t packet = 0;
+};
+
+// A time the demuxer works out, with the earliest packet stamp it follows
+// from: after a seek the demuxer knows nothing before that, so only times
+// that follow from stamps after the seek are the same as in a whole read.
+struct Traced {
+  std::int64_t t = kNoTime;
+  std::int64_t from = std::numeric_limits<std::int64_t>::max();
+};
+
+Traced Earlier(Traced value, std::int64_t from) {
+  value.from = std::min(value.from, from);
+  return value;
+}
+
+// The demuxer's stamps for each frame of the video as it reads the clip
+// from the start, knowing of B-pictures in the stream (hasB) or learning of
+// them from the first it parses. A frame without stamps of its own gets the
+// last time plus one frame; with B-pictures, a reference picture's
+// presentation is delayed: without a decoding stamp it takes the previous
+// reference's presentation stamp, and without a presentation stamp it has
+// none unless the next packet says when it is decoded. Also where the
+// stream ends for the clip's length: the latest stamp plus one frame.
+class FrameStamps {
+ public:
+  FrameStamps(FrameClock clock, bool hasB) : clock_(clock), hasB_(hasB) {}
+
+  struct Stamps {
+    Traced pts;
+    Traced dts;
+  };
+
+  // (Decoding stamps equal to the presentation stamps that run backwards
+  // make the demuxer drop such stamps; that changes nothing: it takes the
+  // presentation stamp for the decoding stamp, or drops a delayed
+  // picture's equal decoding stamp anyway.)
+  Result<Stamps> Frame(const ParsedFrame& f) {
+    hasB_ = hasB_ || f.type == kPictureB;
+    // Times from the frame's own stamps follow from its packet alone.
+    const std::int64_t own = f.dts != kNoTime   ? f.dts
+                             : f.pts != kNoTime ? f.pts
+                                                : std::numeric_limits<std::int64_t>::max();
+    Traced pts{f.pts, own};
+    Traced dts{f.dts, own};
+    bool delayed = hasB_ && f.type != kPictureB;
+    // Equal stamps on a delayed picture: the decoding stamp is taken for
+    // missing.
+    if (delayed && dts.t == pts.t && dts.t != kNoTime) dts = Traced{};
+    if (pts.t != kNoTime && dts.t != kNoTime && pts.t > dts.t) delayed = true;
+    const std::int64_t ticks = clock_.Ticks();
+    if (delayed) {
+      if (dts.t == kNoTime) dts = lastReferencePts_;
+      if (dts.t == kNoTime) dts = current_;
+      if (dts.t != kNoTime) current_ = {dts.t + ticks, dts.from};
+      if (dts.t != kNoTime && pts.t == kNoTime &&
+          static_cast<std::uint64_t>(current_.t) - static_cast<std::uint64_t>(f.callDts) + 1 <= 2 &&
+          f.callDts != f.callPts && f.callPts != kNoTime) {
+        pts = Traced{f.callDts, std::min(f.callDts, current_.from)};
+      } else if (pts.t == kNoTime) {
+        pts = Traced{kNoTime, current_.from};  // missing, for want of a time
+      }
+      lastReferencePts_ = pts;
+    } else {
+      if (pts.t == kNoTime) pts = dts;
+      if (pts.t == kNoTime) pts = current_;
+      dts = pts;
+      if (pts.t != kNoTime) current_ = {clock_.Next(pts.t), pts.from};
+    }
+    if (pts.t != kNoTime) {
+      // The last presentation stamps, in order: a frame still without a
+      // decoding stamp takes the earlier of the last two.
+      sorted_[0] = pts;
+      if (hasB_ && sorted_[0].t > sorted_[1].t) std::swap(sorted_[0], sorted_[1]);
+      if (dts.t == kNoTime) dts = Earlier(sorted_[0], pts.from);
+    }
+    if (dts.t > current_.t) current_ = dts;
+    for (const Traced& v : {pts, dts}) {
+      if (v.t == kNoTime) continue;
+      if (end_.t == kNoTime || v.t + ticks > end_.t) {
+        end_ = {v.t + ticks, v.from};
+      } else if (v.t + ticks == end_.t) {
+        end_.from = std::max(end_.from, v.from);
+      }
+    }
+    return Stamps{pts, dts};
+  }
+
+  const Traced& End() const { return end_; }
+
+ private:
+  FrameClock clock_;
+  bool hasB_;
+  Traced current_;
+  Traced lastReferencePts_;
+  std::array<Traced, 2> sorted_{};
+  Traced end_;
+};
+
+// The pictures as the clip decoder hands them out. The picture decoder puts
+// out a B-picture at once and a reference picture when the next reference
+// goes in (the last one at the end), each with its own presentation stamp
+// and the decoding stamp of the packet that let it out; a B-picture before
+// the stream's second reference in an open group refers to a picture the
+// stream does not have and is dropped. The time-stamp correction picks one
+// of the two stamps; the clip moves a time that does not advance on by one
+// frame period in milliseconds.
 class PictureTimes {
  public:
   PictureTimes(std::int64_t start, Milliseconds frameMs) : start_(start), frameMs_(frameMs) {}
 
-  void Packet(std::int64_t pts, std::int64_t dts) {
-    if (havePending_) Out(pendingPts_, dts);
-    pendingPts_ = pts;
-    havePending_ = true;
+  Status Picture(int type, bool closedGroup, std::int64_t pts, std::int64_t dts) {
+    if (type == kPictureB) {
+      if (references_ < 2 && !closedGroup) return {};
+      return Out(pts, dts);
+    }
+    if (references_ > 0) {
+      if (auto s = Out(referencePts_, dts); !s) return s;
+    }
+    references_ = std::min(references_ + 1, 2);
+    referencePts_ = pts;
+    return {};
   }
-  void Finish() {
-    if (havePending_) Out(pendingPts_, kNoTime);
-    havePending_ = false;
+  Status Finish() {
+    if (references_ > 0) return Out(referencePts_, kNoTime);
+    return {};
   }
-  std::int64_t Count() const { return count_; }
-  Milliseconds LastMs() const { return lastMs_; }
+  std::int64_t Count() const { return static_cast<std::int64_t>(ms_.size()); }
+  const std::vector<Milliseconds>& Ms() const { return ms_; }
 
  private:
-  void Out(std::int64_t pts, std::int64_t dts) {
+  Status Out(std::int64_t pts, std::int64_t dts) {
+    if (ms_.size() >= kMaxPictures) return Fail(Refused("the video has too many pictures"));
     if (dts != kNoTime) {
       faultyDts_ += dts <= lastDts_ ? 1 : 0;
       lastDts_ = dts;
@@ -214,38 +392,196 @@ class PictureTimes {
       best = shown_ == kNoTime ? start_ : shown_ + frameMs_ * (kTicksPerSecond / 1000);
     }
     shown_ = best;
-    lastMs_ = TicksToMs(best - start_);
-    ++count_;
+    ms_.push_back(TicksToMs(best - start_));
+    return {};
   }
+
+  // As many frames as the longest clip holds at MPEG-1's highest rate.
+  static constexpr std::size_t kMaxPictures =
+      static_cast<std::size_t>(limits::kMaxMediaMs / 1000 * 60);
 
   std::int64_t start_;
   Milliseconds frameMs_;
-  bool havePending_ = false;
-  std::int64_t pendingPts_ = kNoTime;
+  int references_ = 0;
+  std::int64_t referencePts_ = kNoTime;
   std::int64_t faultyPts_ = 0;
   std::int64_t faultyDts_ = 0;
   std::int64_t lastPts_ = std::numeric_limits<std::int64_t>::min();
   std::int64_t lastDts_ = std::numeric_limits<std::int64_t>::min();
   std::int64_t shown_ = kNoTime;
-  std::int64_t count_ = 0;
-  Milliseconds lastMs_ = 0;
+  std::vector<Milliseconds> ms_;
 };
 
-struct FrameRate {
-  int num = 0;
-  int den = 1;
+// How the clip decoder times the video. Its demuxer reads the clip three
+// times: when the clip opens (studying the stream's beginning), for the
+// clip's length (all of a short clip; the last seconds of a long one, after
+// a seek), and for the pictures. Whether a reference picture's presentation
+// is delayed depends on whether the demuxer knows that the stream has
+// B-pictures: it learns so from the first one it parses and never forgets,
+// except that on opening it starts afresh when it hands out the stream's
+// first frame, after the packet that completed that frame was parsed whole.
+class VideoTimeline {
+ public:
+  VideoTimeline(FrameClock clock, std::int64_t start, Milliseconds frameMs)
+      : clock_(clock), pictures_(start, frameMs) {}
+
+  // `filePos`: how far into the file the frame came out.
+  Status Frame(const ParsedFrame& f, std::uint64_t filePos) {
+    if (firstPacket_ == 0) firstPacket_ = f.packet;
+    const bool b = f.type == kPictureB;
+    if (decided_) {
+      // Past what the opening read surely studied, a B-picture may or may
+      // not have been seen.
+      if (b && !knowsB_) return Fail(Refused("the video's B-pictures start late"));
+      return Timed(f);
+    }
+    anyB_ = anyB_ || b;
+    pending_.push_back(f);
+    // A B-picture after the first frame's packet stays known, if the
+    // opening read surely reached it: it spans seconds and megabytes.
+    if (b && f.packet > firstPacket_) return Decide(true);
+    if (pending_.size() >= kFramesSurelyStudied || filePos >= kBytesSurelyStudied) {
+      return Decide(false);
+    }
+    return {};
+  }
+
+  Status Finish() {
+    if (!decided_) {
+      if (auto s = Decide(false); !s) return s;
+    }
+    return pictures_.Finish();
+  }
+
+  const PictureTimes& Pictures() const { return pictures_; }
+  // Where the length read finds the video's end.
+  const Traced& End() const { return length_ ? length_->End() : stamps_->End(); }
+  // Whether that end holds only when the length read reads the whole clip.
+  bool EndNeedsWholeRead() const { return length_.has_value() && anyB_; }
+
+ private:
+  Status Decide(bool knowsB) {
+    decided_ = true;
+    knowsB_ = knowsB;
+    // Reading the pictures, the demuxer knows of B-pictures from the
+    // length read if it had forgotten them.
+    stamps_.emplace(clock_, anyB_);
+    if (!knowsB) length_.emplace(clock_, false);
+    for (const ParsedFrame& f : pending_) {
+      if (auto s = Timed(f); !s) return s;
+    }
+    pending_ = {};
+    return {};
+  }
+
+  Status Timed(const ParsedFrame& f) {
+    if (length_) {
+      if (auto s = length_->Frame(f); !s) return Fail(s.error());
+    }
+    auto s = stamps_->Frame(f);
+    if (!s) return Fail(s.error());
+    if (!f.picture) return {};
+    return pictures_.Picture(f.type, f.closedGroup, s->pts.t, s->dts.t);
+  }
+
+  static constexpr std::size_t kFramesSurelyStudied = 64;
+  static constexpr std::uint64_t kBytesSurelyStudied = 1000000;
+
+  FrameClock clock_;
+  std::int64_t firstPacket_ = 0;
+  bool decided_ = false;
+  bool knowsB_ = false;  // after opening, the demuxer knows of B-pictures
+  bool anyB_ = false;
+  std::vector<ParsedFrame> pending_;
+  std::optional<FrameStamps> stamps_;  // as the pictures are read
+  std::optional<FrameStamps> length_;  // as the length is read, if otherwise
+  PictureTimes pictures_;
 };
 
-// MPEG-1 frame_rate_code 1..8.
-constexpr std::array<FrameRate, 9> kFrameRates = {{{0, 1},
-                                                   {24000, 1001},
-                                                   {24, 1},
-                                                   {25, 1},
-                                                   {30000, 1001},
-                                                   {30, 1},
-                                                   {50, 1},
-                                                   {60000, 1001},
-                                                   {60, 1}}};
+// The demuxer does not take a video stream's packets for MPEG video on
+// faith: it guesses their codec from their first bytes (as it guesses the
+// format of a file of raw MPEG video) each time the bytes gathered pass a
+// power of two, until a guess is sure or the stream ends, when any guess
+// will do. A stream it takes for anything else has no pictures. Only the
+// guess of MPEG video is weighed here; no other format claims bytes that
+// pass it.
+class CodecGuess {
+ public:
+  Status Add(Window& in, std::uint64_t at, std::uint64_t size) {
+    if (decided_) return {};
+    const std::size_t before = bytes_.size();
+    if (size > kMaxBytes - before) return Fail(Refused("the video's first packets are too large"));
+    for (std::uint64_t i = 0; i < size; ++i) {
+      const int byte = in.At(at + i);
+      if (byte < 0) return Fail(Refused("the file cannot be read"));
+      bytes_.push_back(static_cast<std::uint8_t>(byte));
+    }
+    if (++packets_ >= kMaxPackets) {  // the demuxer stops guessing: any guess will do
+      Decide(Score() > 0);
+    } else if (Log2(bytes_.size()) != Log2(before) && Score() > kSureScore) {
+      Decide(true);
+    }
+    return {};
+  }
+  bool TakenForMpegVideo() const { return decided_ ? taken_ : Score() > 0; }
+
+ private:
+  static int Log2(std::size_t n) { return static_cast<int>(std::bit_width(n | 1)) - 1; }
+
+  // The raw MPEG video format's score for the bytes: start codes of
+  // sequence headers (whole ones), pictures and slices in sensible
+  // numbers, and none of a system stream or another codec.
+  int Score() const {
+    std::uint32_t code = 0xFFFFFFFFU;
+    std::uint32_t last = 0;
+    int pictures = 0, sequences = 0, slices = 0, outOfOrder = 0, foreign = 0, videoPackets = 0;
+    for (std::size_t i = 0; i < bytes_.size(); ++i) {
+      code = (code << 8) | bytes_[i];
+      if ((code & 0xFFFFFF00U) != 0x100U) continue;
+      if (code == 0x1B3 && WholeSequenceHeader(i + 1)) ++sequences;
+      if (code == 0x100) ++pictures;
+      if (code == 0x1BA || code == 0x1B6 || (code & 0x1E0) == 0x1C0) ++foreign;
+      if ((code & 0x1F0) == 0x1E0) ++videoPackets;
+      if (code >= 0x101 && code <= 0x1AF) {
+        const bool inOrder = last >= 0x101 && last <= 0x1AF ? code >= last : code == 0x101;
+        ++(inOrder ? slices : outOfOrder);
+      }
+      last = code;
+    }
+    if (sequences == 0 || sequences * 9 > pictures * 10 || pictures * 9 > slices * 10 ||
+        foreign > 0 || slices <= outOfOrder) {
+      return 0;
+    }
+    return videoPackets > 0 ? 12 : pictures > 1 ? 51 : 25;
+  }
+
+  // The header from `at` (after its start code): its marker bit, and a
+  // start code right after it and its quantiser matrices. The guess reads
+  // zeros past the bytes it has.
+  bool WholeSequenceHeader(std::size_t at) const {
+    auto byte = [&](std::size_t i) { return at + i < bytes_.size() ? bytes_[at + i] : 0; };
+    if ((byte(6) & 0x20) == 0) return false;
+    std::size_t matrices = 0;
+    if ((byte(7) & 2) != 0) matrices += 64;
+    if ((byte(7 + matrices) & 1) != 0) matrices += 64;
+    if (at + matrices > bytes_.size()) return false;
+    return byte(8 + matrices) == 0 && byte(9 + matrices) == 0 && (byte(10 + matrices) & 0xFE) == 0;
+  }
+
+  void Decide(bool taken) {
+    decided_ = true;
+    taken_ = taken;
+    bytes_ = {};
+  }
+
+  static constexpr int kSureScore = 24;
+  static constexpr int kMaxPackets = 2500;
+  static constexpr std::size_t kMaxBytes = std::size_t{1} << 20;
+  std::vector<std::uint8_t> bytes_;
+  int packets_ = 0;
+  bool decided_ = false;
+  bool taken_ = false;
+};
 
 bool OverPictureLimits(std::int64_t width, std::int64_t height) {
   return width > limits::kMaxPictureSide || height > limits::kMaxPictureSide ||
@@ -260,9 +596,10 @@ class VideoStream {
                 std::int64_t pts, std::int64_t dts) {
     if (!stamps_) {
       if (pts == kNoTime) return Fail(Refused("the first picture has no time stamp"));
-      start_ = pts;
       stamps_.emplace(static_cast<std::int64_t>(pesAt));
     }
+    ++packets_;
+    if (auto s = guess_.Add(in, at, size); !s) return s;
     // Stream offsets: the parser counts the bytes it is fed.
     const std::int64_t payloadStart = stamps_->Offset();
     const std::int64_t payloadEnd = payloadStart + static_cast<std::int64_t>(size);
@@ -270,7 +607,9 @@ class VideoStream {
     bool firstCall = true;
     while (stamps_->Offset() < payloadEnd) {
       const std::int64_t callStart = stamps_->Offset();
-      stamps_->Call(payloadEnd - callStart, firstCall ? pts : kNoTime, firstCall ? dts : kNoTime);
+      callPts_ = firstCall ? pts : kNoTime;
+      callDts_ = firstCall ? dts : kNoTime;
+      stamps_->Call(payloadEnd - callStart, callPts_, callDts_);
       firstCall = false;
       // The start code that ended the last frame begins the new one: the
       // parser finds it again as this call scans.
@@ -292,6 +631,7 @@ class VideoStream {
       }
       // The frame ended where the start code at endAt_ begins (perhaps in
       // the previous packet); the parser goes on from there.
+      filePos_ = pos;
       if (auto s = FrameOut(); !s) return s;
       stamps_->FrameOut(endAt_ - callStart);
       state_ = 0x100U | static_cast<std::uint32_t>(endCode_);
@@ -306,19 +646,19 @@ class VideoStream {
   Status Finish() {
     if (!stamps_) return {};
     if (frameBytes_ > 0 || redispatch_) {
+      callPts_ = callDts_ = kNoTime;  // the parser's last call has no packet
       if (auto s = FrameOut(true); !s) return s;
     }
-    pictures_->Finish();
-    return {};
+    return timeline_ ? timeline_->Finish() : Status{};
   }
 
   bool Seen() const { return stamps_.has_value(); }
+  bool Timed() const { return timeline_.has_value(); }
   std::int64_t Start() const { return start_; }
   IntSize Size() const { return {width_, height_}; }
   Milliseconds FrameMs() const { return frameMs_; }
-  std::int64_t FrameTicks() const { return frameTicks_; }
-  const PacketTimes& Times() const { return *times_; }
-  const PictureTimes& Pictures() const { return *pictures_; }
+  const VideoTimeline& Timeline() const { return *timeline_; }
+  const CodecGuess& Guess() const { return guess_; }
 
  private:
   // One byte of the stream at stream offset `here`, within a call that
@@ -352,11 +692,16 @@ class VideoStream {
 
   Status StartCode(int code, std::int64_t codeAt, std::int64_t callStart) {
     if (code >= 0x01 && code <= 0xAF) {
+      // The decoder gives up on a picture with a slice below it.
+      if (height_ > 0 && code - 1 >= (height_ + 15) / 16) {
+        return Fail(Refused("a slice lies below the picture"));
+      }
       if (!frameStartFound_) {
         frameStartFound_ = true;
         skipNext_ = true;
-        frameHasSlice_ = true;
       }
+      ++frameSlices_;
+      lastSliceEnd_ = frameBytes_;
       return {};
     }
     switch (code) {
@@ -374,6 +719,8 @@ class VideoStream {
       case 0xB7:
         return Fail(Refused("the video has a sequence end code"));
       case 0xB8:  // group of pictures
+        Capture(4, Header::Group);
+        return {};
       case 0xB2:  // user data
         return {};
       default:
@@ -381,7 +728,7 @@ class VideoStream {
     }
   }
 
-  enum class Header { Picture, Sequence, Extension };
+  enum class Header { Picture, Sequence, Extension, Group };
   void Capture(int count, Header what) {
     capture_ = count;
     capturedCount_ = 0;
@@ -393,8 +740,10 @@ class VideoStream {
     switch (capturing_) {
       case Header::Picture: {
         const int type = (b[1] >> 3) & 7;
-        if (type == 3) return Fail(Refused("the video has B-pictures"));
-        if (type != 1 && type != 2) return Fail(Refused("the video has a picture of unknown type"));
+        if (type != kPictureI && type != kPictureP && type != kPictureB) {
+          return Fail(Refused("the video has a picture of unknown type"));
+        }
+        parserType_ = type;
         return {};
       }
       case Header::Sequence: {
@@ -405,6 +754,8 @@ class VideoStream {
           width_ = width;
           height_ = height;
           rateCode_ = rate;
+        } else if (width != width_ || height != height_ || rate != rateCode_) {
+          return Fail(Refused("the video changes its picture size or frame rate"));
         }
         return {};
       }
@@ -423,6 +774,9 @@ class VideoStream {
         }
         return Fail(Refused("the video is MPEG-2"));
       }
+      case Header::Group:  // the decoder keeps the last group's closed_gop
+        closedGroup_ = (b[3] & 0x40) != 0;
+        return {};
     }
     return {};
   }
@@ -430,43 +784,62 @@ class VideoStream {
   // The parser hands out the frame gathered so far; `last` at the end of
   // the file.
   Status FrameOut(bool last = false) {
-    if (!times_) {
+    ParsedFrame f;
+    // The end of a cut file may leave a last packet with headers but no
+    // slice: it is timed like any packet, but no picture comes of it.
+    // The decoder gives up on a frame whose last slice has less than two
+    // bytes (the frame's own, without the start code that ended it): before
+    // the picture starts when that is its first slice, and otherwise after,
+    // in a way not followed here.
+    const std::int64_t frameEnd = last ? frameBytes_ : frameBytes_ - 4;
+    const bool slicesWhole = frameSlices_ > 0 && frameEnd - lastSliceEnd_ >= 2;
+    if (frameSlices_ > 1 && !slicesWhole) return Fail(Refused("a slice of the video is cut short"));
+    f.picture = framePictures_ == 1 && slicesWhole;
+    if (!f.picture && !last) return Fail(Refused("a frame of the video is not one whole picture"));
+    f.type = parserType_;
+    f.closedGroup = closedGroup_;
+    f.pts = stamps_->Pts();
+    f.dts = stamps_->Dts();
+    f.callPts = callPts_;
+    f.callDts = callDts_;
+    framePictures_ = 0;
+    frameSlices_ = 0;
+    f.packet = last ? std::numeric_limits<std::int64_t>::max() : packets_;
+    if (!timeline_) {
       if (width_ <= 0 || height_ <= 0) {
         return Fail(Refused("the video does not start with a sequence header"));
       }
       if (rateCode_ < 1 || rateCode_ > 8) return Fail(Refused("the video has no frame rate"));
+      if (!f.picture) return Fail(Refused("the video has no whole picture"));
+      if (f.type != kPictureI)
+        return Fail(Refused("the video does not start with an intra picture"));
+      // The decoder counts its times from the first picture's stamp.
+      if (f.pts == kNoTime) return Fail(Refused("the first picture has no time stamp"));
+      start_ = f.pts;
       const FrameRate rate = kFrameRates[static_cast<std::size_t>(rateCode_)];
-      if ((kTicksPerSecond * rate.den) % rate.num != 0) {
-        return Fail(Refused("the frame rate is no whole number of 90 kHz ticks"));
-      }
-      frameTicks_ = kTicksPerSecond * rate.den / rate.num;
       frameMs_ = std::max<Milliseconds>(1, 1000 * rate.den / rate.num);
-      times_.emplace(frameTicks_);
-      pictures_.emplace(start_, frameMs_);
+      timeline_.emplace(FrameClock(rate), start_, frameMs_);
     }
-    // The end of a cut file may leave a last packet with headers but no
-    // slice: it is timed like any packet, but no picture comes of it.
-    const bool picture = framePictures_ == 1 && frameHasSlice_;
-    if (!picture && !last) return Fail(Refused("a frame of the video is not one whole picture"));
-    std::int64_t pts = stamps_->Pts();
-    std::int64_t dts = stamps_->Dts();
-    if (!times_->Complete(pts, dts)) return Fail(Refused("the video's time stamps run backwards"));
-    if (picture) pictures_->Packet(pts, dts);
-    framePictures_ = 0;
-    frameHasSlice_ = false;
-    return {};
+    return timeline_->Frame(f, filePos_);
   }
 
   std::optional<PacketStamps> stamps_;
-  std::optional<PacketTimes> times_;
-  std::optional<PictureTimes> pictures_;
+  CodecGuess guess_;
+  std::optional<VideoTimeline> timeline_;
+  std::int64_t packets_ = 0;
   std::int64_t start_ = kNoTime;
+  std::int64_t callPts_ = kNoTime;
+  std::int64_t callDts_ = kNoTime;
+  std::uint64_t filePos_ = 0;
+  int parserType_ = 0;
+  bool closedGroup_ = false;
   std::uint32_t state_ = 0xFFFFFFFFU;
   bool frameStartFound_ = false;
   bool skipNext_ = false;
   std::int64_t frameBytes_ = 0;
   int framePictures_ = 0;
-  bool frameHasSlice_ = false;
+  std::int64_t frameSlices_ = 0;
+  std::int64_t lastSliceEnd_ = 0;  // frameBytes_ at the end of its start code
   bool redispatch_ = false;
   int redispatchCode_ = 0;
   std::int64_t redispatchAt_ = 0;
@@ -480,7 +853,6 @@ class VideoStream {
   int height_ = 0;
   int rateCode_ = 0;
   Milliseconds frameMs_ = 0;
-  std::int64_t frameTicks_ = 0;
 };
 
 // MPEG audio layer II frame headers.
@@ -779,15 +1151,32 @@ class SystemStream {
                               "x" + std::to_string(size.height) +
                               " pixels, more than a show may hold"));
       }
-      if (video_.FrameTicks() == 0 || video_.Pictures().Count() == 0) {
+      if (!video_.Guess().TakenForMpegVideo()) {
+        return Fail(Refused("the decoder would not take the video for MPEG video"));
+      }
+      if (!video_.Timed() || video_.Timeline().Pictures().Count() == 0) {
         return Fail(Refused("the video has no whole picture"));
+      }
+      const VideoTimeline& timeline = video_.Timeline();
+      // The decoder learns the video's length from the stamps of its last
+      // seconds, read after a seek when the clip is long: the end must
+      // follow from stamps that such a read sees.
+      const Traced& end = timeline.End();
+      if (end.t - video_.Start() > kEndScanTicks) {
+        if (timeline.EndNeedsWholeRead()) {
+          return Fail(Refused("the video's B-pictures are known too late for its length"));
+        }
+        if (end.from < end.t - kEndScanTicks + kSeekSlackTicks) {
+          return Fail(Refused("the video's end depends on stamps long before it"));
+        }
       }
       t.frameSize = size;
       t.frameMs = video_.FrameMs();
-      t.frameCount = video_.Pictures().Count();
-      t.lastFrameMs = video_.Pictures().LastMs();
-      t.videoEndMs = t.frameCount > 0 ? t.lastFrameMs + t.frameMs : 0;
-      videoMs = TicksToMs(video_.Times().End() - video_.Start());
+      t.pictureMs = timeline.Pictures().Ms();
+      t.frameCount = timeline.Pictures().Count();
+      t.lastFrameMs = t.pictureMs.back();
+      t.videoEndMs = t.lastFrameMs + t.frameMs;
+      videoMs = TicksToMs(end.t - video_.Start());
     }
     if (t.hasAudio) {
       t.soundFormat = {audio_.SampleRate(), 2};

@@ -1,5 +1,7 @@
 #include "media/timed/timed_clips.hpp"
 
+#include <utility>
+
 #include "media/probe/clip_probe.hpp"
 #include "media/timed/timed_silence.hpp"
 
@@ -8,10 +10,10 @@ namespace {
 
 class TimedClip final : public MediaClip {
  public:
-  explicit TimedClip(const ClipTiming& timing)
-      : timing_(timing),
-        sound_(timing.soundFormat.sampleRate, timing.hasAudio ? timing.soundMs : 0,
-               timing.hasAudio ? timing.soundFrames : 0) {}
+  explicit TimedClip(ClipTiming timing)
+      : timing_(std::move(timing)),
+        sound_(timing_.soundFormat.sampleRate, timing_.hasAudio ? timing_.soundMs : 0,
+               timing_.hasAudio ? timing_.soundFrames : 0) {}
 
   IntSize FrameSize() const override { return timing_.frameSize; }
   Milliseconds Duration() const override { return timing_.duration; }
@@ -43,7 +45,7 @@ Result<std::unique_ptr<MediaClip>> TimedClips::OpenClip(std::string_view path) {
   if (!file) return Fail(file.error());
   auto timing = ProbeClip(**file);
   if (!timing) return Fail(timing.error());
-  return std::unique_ptr<MediaClip>(std::make_unique<TimedClip>(*timing));
+  return std::unique_ptr<MediaClip>(std::make_unique<TimedClip>(std::move(*timing)));
 }
 
 }  // namespace vistel
