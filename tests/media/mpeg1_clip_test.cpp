@@ -1,8 +1,6 @@
 // The player's own MPEG-1 clips (the Windows hosts') against FFmpeg's (the
 // Linux host's), on the same files: the same picture at every moment within
 // the decoders' rounding, the same end, the same sound.
-#include "media/mpeg1/clip_decoder.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 
 #include "media/ffmpeg/clip_decoder.hpp"
 #include "media/ffmpeg/encoders.hpp"
+#include "media/mpeg1/clip_decoder.hpp"
 #include "media_test_support.hpp"
 #include "platform/native_files.hpp"
 
@@ -57,7 +56,8 @@ double Psnr(const Image& a, const Image& b) {
 std::vector<std::int16_t> PullAll(AudioSource& sound) {
   std::vector<std::int16_t> all;
   std::vector<std::int16_t> chunk(3000);  // not a whole number of frames
-  while (std::size_t n = sound.Pull(chunk)) all.insert(all.end(), chunk.begin(), chunk.begin() + n);
+  while (std::size_t n = sound.Pull(chunk))
+    all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(n));
   return all;
 }
 
@@ -84,8 +84,8 @@ class Mpeg1ClipTest : public ::testing::TestWithParam<ClipCase> {};
 
 TEST_P(Mpeg1ClipTest, PlaysAsTheLinuxDecoderPlaysIt) {
   const ClipCase& c = GetParam();
-  ScratchFolder scratch;
-  const std::string path = scratch.Path("clip.mpg");
+  ScratchFolder scratch(std::string("mpeg1clip-") + c.name);
+  const std::string path = scratch.File("clip.mpg");
   const int soundSeconds = 2;
   std::vector<std::int16_t> tone;
   for (int i = 0; i < c.rate * soundSeconds; ++i) {
@@ -140,13 +140,14 @@ TEST_P(Mpeg1ClipTest, PlaysAsTheLinuxDecoderPlaysIt) {
     const auto soundB = PullAll(*b.Sound());
     EXPECT_EQ(soundA.size(), soundB.size());
     EXPECT_LE(MaxDifference(soundA, soundB), 1);
-    // A rewound clip's sound starts over where its picture does.
+    // A rewound clip's sound starts over where its picture does, to the
+    // sample: the Linux sound played from the start, from that point on.
+    // (FFmpeg's own seek in a system stream lands near it, not on it.)
     ASSERT_TRUE(a.SeekSound(700));
-    ASSERT_TRUE(b.SeekSound(700));
     const auto restA = PullAll(*a.Sound());
-    const auto restB = PullAll(*b.Sound());
-    EXPECT_EQ(restA.size(), restB.size());
-    EXPECT_LE(MaxDifference(restA, restB), 1);
+    const auto skipped = static_cast<std::ptrdiff_t>(700 * c.rate / 1000 * 2);
+    ASSERT_EQ(restA.size(), soundB.size() - static_cast<std::size_t>(skipped));
+    EXPECT_LE(MaxDifference(restA, {soundB.begin() + skipped, soundB.end()}), 1);
   }
 }
 

@@ -18,9 +18,7 @@ constexpr int kMaxErrorsInARow = 64;
 class Mpeg1Clip final : public MediaClip {
  public:
   Mpeg1Clip(ClipTiming timing, std::unique_ptr<InputFile> video, std::unique_ptr<ClipSound> sound)
-      : timing_(std::move(timing)),
-        videoFile_(std::move(video)),
-        sound_(std::move(sound)) {
+      : timing_(std::move(timing)), videoFile_(std::move(video)), sound_(std::move(sound)) {
     if (videoFile_) reader_.emplace(*videoFile_, SystemStreamKind::Video);
   }
 
@@ -42,10 +40,9 @@ class Mpeg1Clip final : public MediaClip {
     if (!reader_ || times.empty() || t >= timing_.videoEndMs) return false;
     // The picture on screen, walked as the Linux decoder walks: on from the
     // current one, back to the start when t goes back past it.
-    if (current_ < 0 || (t < times[current_] && times[current_] > times.front())) current_ = 0;
-    while (static_cast<std::size_t>(current_) + 1 < times.size() && times[current_ + 1] <= t) {
-      ++current_;
-    }
+    if (!showing_ || (t < times[current_] && times[current_] > times.front())) current_ = 0;
+    showing_ = true;
+    while (current_ + 1 < times.size() && times[current_ + 1] <= t) ++current_;
     if (auto shown = DecodeUpTo(current_); !shown) return Fail(shown.error());
     frame = picture_;
     return true;
@@ -55,9 +52,9 @@ class Mpeg1Clip final : public MediaClip {
   // Decodes on to picture `index` in display order and converts it. A
   // stream that holds fewer pictures than its timing says keeps showing the
   // last picture converted.
-  Status DecodeUpTo(std::int64_t index) {
-    if (decoded_ > index) Restart();
-    while (decoded_ < index && !ended_) {
+  Status DecodeUpTo(std::size_t index) {
+    if (decoded_ > index + 1) Restart();
+    while (decoded_ <= index && !ended_) {
       auto next = decoder_.NextPicture();
       if (!next) {
         if (++errorsInARow_ > kMaxErrorsInARow) ended_ = true;
@@ -66,7 +63,7 @@ class Mpeg1Clip final : public MediaClip {
       errorsInARow_ = 0;
       if (*next) {
         ++decoded_;
-        if (decoded_ == index || picture_.Width() == 0) Convert((*next)->planes);
+        if (decoded_ == index + 1 || picture_.Width() == 0) Convert((*next)->planes);
         continue;
       }
       if (finished_) {
@@ -100,7 +97,7 @@ class Mpeg1Clip final : public MediaClip {
   void Restart() {
     reader_->Rewind();
     decoder_.Reset();
-    decoded_ = -1;
+    decoded_ = 0;
     finished_ = ended_ = false;
     errorsInARow_ = 0;
   }
@@ -111,8 +108,9 @@ class Mpeg1Clip final : public MediaClip {
   std::unique_ptr<ClipSound> sound_;
   Mpeg1VideoDecoder decoder_;
   Image picture_;
-  std::int64_t current_ = -1;  // the picture on screen, in display order
-  std::int64_t decoded_ = -1;  // the last picture decoded
+  std::size_t current_ = 0;  // the picture on screen, in display order
+  bool showing_ = false;     // ... once FrameAt has been asked
+  std::size_t decoded_ = 0;  // pictures decoded so far
   bool finished_ = false;      // the whole stream is in the decoder
   bool ended_ = false;         // and it gives no more pictures
   int errorsInARow_ = 0;

@@ -79,8 +79,8 @@ std::size_t ClipSound::Pull(std::span<std::int16_t> samples) {
 
 Status ClipSound::Seek(Milliseconds t) {
   std::lock_guard lock(mutex_);
-  const std::int64_t target =
-      std::clamp<std::int64_t>(std::max<Milliseconds>(t, 0) * format_.sampleRate / 1000, 0, frames_);
+  const std::int64_t target = std::clamp<std::int64_t>(
+      std::max<Milliseconds>(t, 0) * format_.sampleRate / 1000, 0, frames_);
   if (target < position_) Restart();
   // Forward by decoding: a frame's samples depend on the filterbank's past.
   while (position_ < target) {
@@ -88,9 +88,8 @@ Status ClipSound::Seek(Milliseconds t) {
       position_ = target;  // the rest is silence
       break;
     }
-    const auto take = static_cast<std::size_t>(
-        std::min<std::int64_t>(target - position_,
-                               static_cast<std::int64_t>(pending_.size() - pendingAt_) / kChannels));
+    const auto take = static_cast<std::size_t>(std::min<std::int64_t>(
+        target - position_, static_cast<std::int64_t>(pending_.size() - pendingAt_) / kChannels));
     pendingAt_ += take * kChannels;
     position_ += static_cast<std::int64_t>(take);
   }

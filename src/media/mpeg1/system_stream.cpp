@@ -64,7 +64,8 @@ std::span<const std::byte> SystemStreamReader::NextPayload() {
       // MPEG-1 packs have 8 bytes after the code; MPEG-2 packs 10 and stuffing.
       const int first = At(start + 4);
       const int stuffing = At(start + 13);
-      position_ = (first & 0xC0) == 0x40 && stuffing >= 0 ? start + 14 + (stuffing & 7) : start + 12;
+      position_ =
+          (first & 0xC0) == 0x40 && stuffing >= 0 ? start + 14 + (stuffing & 7) : start + 12;
       continue;
     }
     if (id < kEndCode || id == kEndCode) {
