@@ -174,6 +174,10 @@ PY
 fi
 
 echo "== /i: the uninstall entry in Wine's registry"
+# A fresh server for a fresh display: the last one's desktop belonged to an
+# X server that is gone.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 rm -f "$WINEPREFIX/drive_c/windows/system32/vistelss.lst"
 cat >install.sh <<SH
 #!/usr/bin/env bash
@@ -184,10 +188,16 @@ wineserver -p </dev/null >/dev/null 2>&1
 "$wine" "$windows_player" --package windows.scr /i >install.out 2>&1
 "$wine" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VISTEL-windows' \
   >entry.txt 2>&1
+exit 0
 SH
 chmod +x install.sh
-xvfb-run -a ./install.sh
-tr -d '\r' <entry.txt | grep REG_SZ | sed 's/^ *//' | tee values.txt
+xvfb-run -a ./install.sh || echo "FAIL: xvfb-run could not run the installation"
+{ tr -d '\r' <entry.txt | grep REG_SZ || true; } | sed 's/^ *//' | tee values.txt
+if [[ ! -s values.txt ]]; then
+  echo "FAIL: no uninstall entry; the player said:"
+  cat install.out entry.txt 2>/dev/null || true
+  status=1
+fi
 for value in DisplayName UninstallString DisplayIcon Publisher; do
   grep -q "^$value " values.txt || { echo "FAIL: /i wrote no $value"; status=1; }
 done
