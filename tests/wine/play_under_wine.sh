@@ -83,9 +83,9 @@ python3 "$tools/make_old_package.py"
 # Its clip is decoded by FFmpeg on Linux and by the player's own decoders
 # on Windows: a moment of the clip must look the same.
 "$linux_player" "${common[@]}" --package old-linux.scr --trace old-linux.jsonl --temp olt \
-  --system ols --snapshot 4500:old-linux.png /s
+  --system ols --snapshot 4.5:old-linux.png /s
 "$wine" "$windows_player" "${common[@]}" --package old-windows.scr --trace old-windows.jsonl \
-  --temp owt --system ows --snapshot 4500:old-windows.png /s >>wine.out 2>&1 ||
+  --temp owt --system ows --snapshot 4.5:old-windows.png /s >>wine.out 2>&1 ||
   { cat wine.out; exit 1; }
 cat >same_course.py <<'PY'
 import json, re, sys
@@ -97,6 +97,8 @@ def course(path):
             continue  # each system's folders
         if event["ev"] == "mci":
             event["command"] = re.sub(r'[^ "]*[\\/]', '', event["command"])
+        if event["ev"] == "snapshot":
+            event.pop("path")  # each player's own file
         if event["ev"] == "caption":
             event = {k: v for k, v in event.items() if k not in ("left", "top", "width", "height")}
         events.append(json.dumps(event, sort_keys=True))
