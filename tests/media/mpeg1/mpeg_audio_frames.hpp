@@ -36,7 +36,7 @@ class BitWriter {
 inline std::uint16_t Crc16(std::span<const std::uint8_t> bytes, std::size_t from, std::size_t to,
                            std::uint16_t crc = 0xFFFF) {
   for (std::size_t i = from; i < to; ++i) {
-    const unsigned bit = (bytes[i / 8] >> (7 - i % 8)) & 1U;
+    const unsigned bit = (static_cast<unsigned>(bytes[i / 8]) >> (7 - i % 8)) & 1U;
     const bool feedback = (((crc >> 15) & 1U) ^ bit) != 0;
     crc = static_cast<std::uint16_t>(crc << 1);
     if (feedback) crc ^= 0x8005;
