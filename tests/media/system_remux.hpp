@@ -31,6 +31,7 @@ struct RemuxOptions {
   // Mark every group of pictures closed, even where its first B-pictures
   // refer to the group before (as a careless cutter does).
   bool markClosed = false;
+  bool sequenceEnd = false;  // end the video with a sequence end code
 };
 
 namespace remux {
@@ -162,6 +163,11 @@ inline std::vector<Unit> Pictures(const Elementary& video) {
       ++groupCount;
     }
   }
+  // A sequence end code belongs to the last picture.
+  if (!units.empty() && b.size() >= 4 && b[b.size() - 4] == 0 && b[b.size() - 3] == 0 &&
+      b[b.size() - 2] == 1 && b[b.size() - 1] == 0xB7) {
+    units.back().end = b.size();
+  }
   if (rate < 1 || rate > 8) return {};
   const std::int64_t num = kRates[rate][0], den = kRates[rate][1];
   const bool reordered = std::find(isB.begin(), isB.end(), true) != isB.end();
@@ -276,6 +282,7 @@ inline std::vector<std::uint8_t> RemuxMpeg1(const std::vector<std::uint8_t>& in,
   using namespace remux;
   Elementary video, sound;
   Demux(in, video, sound);
+  if (o.sequenceEnd) video.bytes.insert(video.bytes.end(), {0, 0, 1, 0xB7});
   if (o.markClosed) {
     Bytes& v = video.bytes;
     for (std::size_t i = 0; i + 7 < v.size(); ++i) {
