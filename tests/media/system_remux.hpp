@@ -114,7 +114,7 @@ inline std::int64_t Ticks(std::int64_t k, std::int64_t num, std::int64_t den) {
 }
 
 inline std::vector<Unit> Pictures(const Elementary& video) {
-  // ISO/IEC 11172-2 table 2-D.4, the frame rates by frame_rate_code.
+  // The picture_rate table of ISO/IEC 11172-2's sequence header.
   static constexpr int kRates[9][2] = {{0, 1},  {24000, 1001}, {24, 1},
                                        {25, 1}, {30000, 1001}, {30, 1},
                                        {50, 1}, {60000, 1001}, {60, 1}};

@@ -191,7 +191,8 @@ struct FrameRate {
   int den = 1;
 };
 
-// MPEG-1 frame_rate_code 1..8 (ISO/IEC 11172-2, table 2-D.4).
+// MPEG-1 frame_rate_code 1..8: the picture_rate table of ISO/IEC 11172-2's
+// sequence header.
 constexpr std::array<FrameRate, 9> kFrameRates = {{{0, 1},
                                                    {24000, 1001},
                                                    {24, 1},
@@ -275,10 +276,10 @@ class FrameStamps {
     Traced dts;
   };
 
-  // (Decoding stamps equal to the presentation stamps that run backwards
-  // make the demuxer drop such stamps; that changes nothing: it takes the
-  // presentation stamp for the decoding stamp, or drops a delayed
-  // picture's equal decoding stamp anyway.)
+  // Once decoding stamps equal to their presentation stamps run backwards,
+  // the demuxer drops such decoding stamps. That changes no time it gives:
+  // it takes the presentation stamp for a missing decoding stamp, and drops
+  // a delayed picture's equal decoding stamp anyway.
   Result<Stamps> Frame(const ParsedFrame& f) {
     hasB_ = hasB_ || f.type == kPictureB;
     // Times from the frame's own stamps follow from its packet alone.
