@@ -42,7 +42,10 @@ all_runs=(
   "clip_probe|clip_probe_fuzz|clip|clip.dict|16384|5"
   "audio|audio_fuzz|audio|audio.dict|8192|10"
   "sound_probe|sound_probe_fuzz|audio|audio.dict|8192|5"
+  "mpeg_audio|mpeg_audio_fuzz|mpeg_audio|mpeg_audio.dict|8192|5"
   "midi|midi_fuzz|midi|midi.dict|4096|10"
+  "mpeg1_video|mpeg1_video_fuzz|mpeg1_video|mpeg1_video.dict|16384|10"
+  "mpeg1_clip|mpeg1_clip_fuzz|clip|clip.dict|16384|10"
 )
 runs=()
 for run in "${all_runs[@]}"; do

@@ -25,10 +25,10 @@ class MediaServices {
   virtual FontService& Fonts() = 0;
 };
 
-// Whose media services a host uses: the player's own (on Windows, where it
-// decodes no sound and no clips, they keep the files' time, as the headless
-// host needs), or the system's own where it has them (winmm's MCI on the
-// Windows desktop). Linux has only the player's own, with its decoders.
+// Whose music service a host uses: the player's own (on Windows, where it
+// decodes no sound files, it keeps the files' time, as the headless host
+// needs), or the system's own where it has one (winmm's MCI on the Windows
+// desktop). Linux has only the player's own, with its decoders.
 enum class MediaChoice { Own, System };
 
 // The platform's media services. `audio` and `files` must outlive them.

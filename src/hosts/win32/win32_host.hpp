@@ -9,8 +9,8 @@
 //   show window      Win32ShowWindow: full screen (/s) or embedded (/p)
 //   about window     Win32AboutWindow (/c)
 //   message boxes    MessageBoxW, also on stderr
-//   sound output     none yet: the music and clips' sound are not played
-//                    on Windows yet
+//   sound output     waveOut, for the clips' sound (the music plays
+//                    through winmm's MCI itself)
 //   registry         the system's (advapi32); the file --registry names
 //                    instead when given
 //   OS version       the system's (GetVersionExA) unless --os is given
@@ -26,10 +26,10 @@
 #include <string>
 
 #include "base/error.hpp"
-#include "hosts/common/null_audio.hpp"
 #include "hosts/common/player_options.hpp"
 #include "hosts/common/shared_host.hpp"
 #include "hosts/common/steady_clock.hpp"
+#include "hosts/win32/waveout_audio.hpp"
 #include "hosts/win32/win32_about_window.hpp"
 #include "hosts/win32/win32_desktop.hpp"
 #include "hosts/win32/win32_event_loop.hpp"
@@ -59,7 +59,7 @@ class Win32Host final : public SharedHost {
   SharedServices& Services() override { return services_; }
 
   SteadyClock clock_;
-  NullAudioOutput audio_;
+  WaveOutAudioOutput audio_;
   SharedServices services_;
   Win32EventLoop loop_;
   Win32Display display_;

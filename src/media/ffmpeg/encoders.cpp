@@ -552,7 +552,7 @@ bool CanEncodeAudio(AudioFileType type) {
 }
 
 Status EncodeAudioFile(std::span<const std::int16_t> samples, AudioFormat format,
-                       AudioFileType type, std::string_view path) {
+                       AudioFileType type, std::string_view path, int bitRate) {
   const AVCodecID id = type == AudioFileType::Wav   ? AV_CODEC_ID_PCM_S16LE
                        : type == AudioFileType::Mp3 ? AV_CODEC_ID_MP3
                                                     : AV_CODEC_ID_MP2;
@@ -560,10 +560,11 @@ Status EncodeAudioFile(std::span<const std::int16_t> samples, AudioFormat format
                           : type == AudioFileType::Mp3 ? "mp3"
                                                        : "mp2";
   // MPEG-2's half rates (16 to 24 kHz) allow MP2 at most 160 kbit/s.
-  const int bitRate = type == AudioFileType::Wav                                ? 0
-                      : type == AudioFileType::Mp2 && format.sampleRate < 32000 ? 160000
-                                                                                : 192000;
-  auto codec = SoundEncoder(id, nullptr, format, bitRate);
+  const int defaultRate = type == AudioFileType::Wav                                ? 0
+                          : type == AudioFileType::Mp2 && format.sampleRate < 32000 ? 160000
+                                                                                    : 192000;
+  auto codec = SoundEncoder(id, nullptr, format,
+                            type == AudioFileType::Wav || bitRate <= 0 ? defaultRate : bitRate);
   if (!codec) return Fail(codec.error());
   Muxer muxer;
   if (auto s = muxer.Open(container, path); !s) return s;

@@ -66,7 +66,9 @@ enum class AudioFileType { Wav, Mp3, Mp2 };
 // Whether this FFmpeg build has the encoder for the type (MP3 needs LAME).
 bool CanEncodeAudio(AudioFileType type);
 
+// `bitRate` (bit/s) of MP3 and MP2; 0 takes 192 kbit/s (160 at MP2's half
+// rates). The encoder refuses a rate that its format does not have.
 Status EncodeAudioFile(std::span<const std::int16_t> samples, AudioFormat format,
-                       AudioFileType type, std::string_view path);
+                       AudioFileType type, std::string_view path, int bitRate = 0);
 
 }  // namespace vistel

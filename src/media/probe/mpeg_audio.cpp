@@ -302,11 +302,15 @@ std::optional<MpegFrameHeader> DecodeMpegHeader(std::uint32_t header) {
   h.layer = 4 - static_cast<int>(layerBits);
   h.sampleRate = kRates[rateIndex] >> ((h.lsf ? 1 : 0) + (mpeg25 ? 1 : 0));
   h.crc = ((header >> 16U) & 1U) == 0;
-  h.channels = ((header >> 6U) & 3U) == 3 ? 1 : 2;
+  h.mode = static_cast<int>((header >> 6U) & 3U);
+  h.modeExtension = static_cast<int>((header >> 4U) & 3U);
+  h.channels = h.mode == 3 ? 1 : 2;
+  h.padding = ((header >> 9U) & 1U) != 0;
   h.samplesPerFrame = h.layer == 1 ? 384 : h.layer == 2 || !h.lsf ? 1152 : 576;
   if (bitRateIndex == 0) return h;  // free format
   const int kbps = kKbps[h.lsf ? 1 : 0][h.layer - 1][bitRateIndex];
-  const int padding = static_cast<int>((header >> 9U) & 1U);
+  h.bitRateKbps = kbps;
+  const int padding = h.padding ? 1 : 0;
   switch (h.layer) {
     case 1:
       h.frameBytes = (kbps * 12000 / h.sampleRate + padding) * 4;

@@ -20,6 +20,10 @@ struct MpegFrameHeader {
   int frameBytes = 0;  // 0: free format, which nothing here plays
   int samplesPerFrame = 0;
   bool crc = false;
+  int bitRateKbps = 0;  // 0: free format
+  bool padding = false;
+  int mode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+  int modeExtension = 0;
 };
 
 // Bits of a header that stay the same along one stream: sync, version,

@@ -1,15 +1,15 @@
 // The Windows media services: pictures through GDI+, caption text through
-// GDI, and music through winmm's MCI on the desktop, or through the player's
-// own MCI service on the headless host, where each sound file is timed from
-// its headers and plays as silence (the same answers as the decoders give on
-// Linux, so both hosts trace the same show alike). Clips: on the headless
-// host timed from their packets, their pictures black; not yet on the desktop.
+// GDI, clips through the player's own MPEG-1 decoders, and music through
+// winmm's MCI on the desktop, or through the player's own MCI service on
+// the headless host, where each sound file is timed from its headers and
+// plays as silence (the same answers as the decoders give on Linux, so both
+// hosts trace the same show alike).
 #include "hosts/common/media_services.hpp"
 
 #include "imaging/png_encoder.hpp"
 #include "media/mci/end_position.hpp"
 #include "media/mci/mci_service.hpp"
-#include "media/timed/timed_clips.hpp"
+#include "media/mpeg1/clip_decoder.hpp"
 #include "media/timed/timed_sound_files.hpp"
 #include "media/windows/gdi_fonts.hpp"
 #include "media/windows/gdiplus_pictures.hpp"
@@ -18,20 +18,6 @@
 
 namespace vistel {
 namespace {
-
-// The desktop shows no clips yet: each says so as a failure the show
-// reports and passes over.
-class NoClips final : public ClipDecoder {
- public:
-  Result<std::unique_ptr<MediaClip>> OpenClip(std::string_view /*path*/) override {
-    return Fail(ErrorCode::InvalidPropertyValue, "this Windows build shows no clips yet");
-  }
-};
-
-std::unique_ptr<ClipDecoder> MakeClips(FileSystem& files, MediaChoice choice) {
-  if (choice == MediaChoice::System) return std::make_unique<NoClips>();
-  return std::make_unique<TimedClips>(files);
-}
 
 // The player's own MCI service over timed silence.
 class TimedMci final : public MciService {
@@ -66,17 +52,17 @@ std::unique_ptr<MciService> MakeMci(AudioOutput& audio, FileSystem& files, Media
 class WindowsMediaServices final : public MediaServices {
  public:
   WindowsMediaServices(AudioOutput& audio, FileSystem& files, MediaChoice choice)
-      : mci_(MakeMci(audio, files, choice)), clips_(MakeClips(files, choice)) {}
+      : mci_(MakeMci(audio, files, choice)), clips_(files) {}
 
   MciService& Mci() override { return *mci_; }
   PictureDecoder& Pictures() override { return pictures_; }
-  ClipDecoder& Clips() override { return *clips_; }
+  ClipDecoder& Clips() override { return clips_; }
   FontService& Fonts() override { return fonts_; }
 
  private:
   std::unique_ptr<MciService> mci_;
   GdiplusPictureDecoder pictures_;
-  std::unique_ptr<ClipDecoder> clips_;
+  Mpeg1ClipDecoder clips_;
   GdiFontService fonts_;
 };
 
