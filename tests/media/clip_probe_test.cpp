@@ -469,6 +469,16 @@ INSTANTIATE_TEST_SUITE_P(
                  .remux = true,
                  .remuxing = {.packetPerPicture = true,
                               .stamped = testing::RemuxOptions::Stamped::Predicted}},
+        // Ended with a sequence end code, as many encoders end their video.
+        ClipCase{.name = "SequenceEndCode",
+                 .size = kQcif,
+                 .fps = 24,
+                 .ntsc = true,
+                 .frames = 30,
+                 .bFrames = 2,
+                 .soundSeconds = 1.5,
+                 .remux = true,
+                 .remuxing = {.sequenceEnd = true}},
         // Marked closed, the leading B-pictures are decoded after all.
         ClipCase{.name = "CutAtGroupMarkedClosed",
                  .size = kQcif,
@@ -593,6 +603,13 @@ TEST(ClipProbeHostileTest, RefusesWhatItCannotTimeWithItsReason) {
          return b;
        }(),
        "cut short"},
+      {"video after its sequence end code",
+       [&] {
+         Bytes es = Group(64, 48, 0, 0, false);
+         es.insert(es.end(), {0, 0, 1, 0xB7});
+         return System({Pes(0xE0, 45000, es), Pes(0xE0, 48600, Group(64, 48, 0, 0, false))});
+       }(),
+       "after its sequence end code"},
       {"picture size changes",
        System({picture, Pes(0xE0, 48600, Group(80, 48, 0, 0, false, 2))}),
        "changes its picture size"},

@@ -31,6 +31,7 @@ struct RemuxOptions {
   // Mark every group of pictures closed, even where its first B-pictures
   // refer to the group before (as a careless cutter does).
   bool markClosed = false;
+  bool sequenceEnd = false;  // end the video with a sequence end code
 };
 
 namespace remux {
@@ -113,7 +114,7 @@ inline std::int64_t Ticks(std::int64_t k, std::int64_t num, std::int64_t den) {
 }
 
 inline std::vector<Unit> Pictures(const Elementary& video) {
-  // ISO/IEC 11172-2 table 2-D.4, the frame rates by frame_rate_code.
+  // The picture_rate table of ISO/IEC 11172-2's sequence header.
   static constexpr int kRates[9][2] = {{0, 1},  {24000, 1001}, {24, 1},
                                        {25, 1}, {30000, 1001}, {30, 1},
                                        {50, 1}, {60000, 1001}, {60, 1}};
@@ -161,6 +162,11 @@ inline std::vector<Unit> Pictures(const Elementary& video) {
       isB.push_back(units.back().type == 3);
       ++groupCount;
     }
+  }
+  // A sequence end code belongs to the last picture.
+  if (!units.empty() && b.size() >= 4 && b[b.size() - 4] == 0 && b[b.size() - 3] == 0 &&
+      b[b.size() - 2] == 1 && b[b.size() - 1] == 0xB7) {
+    units.back().end = b.size();
   }
   if (rate < 1 || rate > 8) return {};
   const std::int64_t num = kRates[rate][0], den = kRates[rate][1];
@@ -276,6 +282,7 @@ inline std::vector<std::uint8_t> RemuxMpeg1(const std::vector<std::uint8_t>& in,
   using namespace remux;
   Elementary video, sound;
   Demux(in, video, sound);
+  if (o.sequenceEnd) video.bytes.insert(video.bytes.end(), {0, 0, 1, 0xB7});
   if (o.markClosed) {
     Bytes& v = video.bytes;
     for (std::size_t i = 0; i + 7 < v.size(); ++i) {

@@ -191,7 +191,8 @@ struct FrameRate {
   int den = 1;
 };
 
-// MPEG-1 frame_rate_code 1..8 (ISO/IEC 11172-2, table 2-D.4).
+// MPEG-1 frame_rate_code 1..8: the picture_rate table of ISO/IEC 11172-2's
+// sequence header.
 constexpr std::array<FrameRate, 9> kFrameRates = {{{0, 1},
                                                    {24000, 1001},
                                                    {24, 1},
@@ -275,10 +276,10 @@ class FrameStamps {
     Traced dts;
   };
 
-  // (Decoding stamps equal to the presentation stamps that run backwards
-  // make the demuxer drop such stamps; that changes nothing: it takes the
-  // presentation stamp for the decoding stamp, or drops a delayed
-  // picture's equal decoding stamp anyway.)
+  // Once decoding stamps equal to their presentation stamps run backwards,
+  // the demuxer drops such decoding stamps. That changes no time it gives:
+  // it takes the presentation stamp for a missing decoding stamp, and drops
+  // a delayed picture's equal decoding stamp anyway.
   Result<Stamps> Frame(const ParsedFrame& f) {
     hasB_ = hasB_ || f.type == kPictureB;
     // Times from the frame's own stamps follow from its packet alone.
@@ -634,6 +635,11 @@ class VideoStream {
       filePos_ = pos;
       if (auto s = FrameOut(); !s) return s;
       stamps_->FrameOut(endAt_ - callStart);
+      if (endCode_ == kNoCode) {  // the next frame starts afresh
+        state_ = 0xFFFFFFFFU;
+        frameBytes_ = 0;
+        continue;
+      }
       state_ = 0x100U | static_cast<std::uint32_t>(endCode_);
       redispatch_ = true;
       redispatchCode_ = endCode_;
@@ -680,6 +686,13 @@ class VideoStream {
     const int code = static_cast<int>(state_ & 0xFF);
     const std::int64_t codeAt = here - 3;
     const bool slice = code >= 0x01 && code <= 0xAF;
+    if (code == 0xB7) {  // a sequence end code ends its frame, itself included
+      ended = true;
+      endAt_ = here + 1;
+      endCode_ = kNoCode;
+      frameStartFound_ = false;
+      return {};
+    }
     if (frameStartFound_ && !slice) {
       ended = true;
       endAt_ = codeAt;
@@ -716,8 +729,6 @@ class VideoStream {
       case 0xB5:  // extension: MPEG-2 video, unless its size is the first problem
         Capture(3, Header::Extension);
         return {};
-      case 0xB7:
-        return Fail(Refused("the video has a sequence end code"));
       case 0xB8:  // group of pictures
         Capture(4, Header::Group);
         return {};
@@ -791,11 +802,15 @@ class VideoStream {
     // bytes (the frame's own, without the start code that ended it): before
     // the picture starts when that is its first slice, and otherwise after,
     // in a way not followed here.
-    const std::int64_t frameEnd = last ? frameBytes_ : frameBytes_ - 4;
+    const std::int64_t frameEnd = last || endCode_ == kNoCode ? frameBytes_ : frameBytes_ - 4;
     const bool slicesWhole = frameSlices_ > 0 && frameEnd - lastSliceEnd_ >= 2;
     if (frameSlices_ > 1 && !slicesWhole) return Fail(Refused("a slice of the video is cut short"));
     f.picture = framePictures_ == 1 && slicesWhole;
     if (!f.picture && !last) return Fail(Refused("a frame of the video is not one whole picture"));
+    if (ended_ && (f.picture || !last)) {
+      return Fail(Refused("the video goes on after its sequence end code"));
+    }
+    ended_ = endCode_ == kNoCode;
     f.type = parserType_;
     f.closedGroup = closedGroup_;
     f.pts = stamps_->Pts();
@@ -844,7 +859,9 @@ class VideoStream {
   int redispatchCode_ = 0;
   std::int64_t redispatchAt_ = 0;
   std::int64_t endAt_ = 0;
-  int endCode_ = 0;
+  static constexpr int kNoCode = -1;
+  int endCode_ = 0;     // the start code that ended the last frame
+  bool ended_ = false;  // by a sequence end code
   int capture_ = 0;
   std::size_t capturedCount_ = 0;
   Header capturing_ = Header::Picture;
