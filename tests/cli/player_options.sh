@@ -141,7 +141,7 @@ done <<EOF
 EOF
 
 # ---- --version: one line with the project's version, exit 0 -----------------
-: "${VISTEL_VERSION:?the project's version}"
+: "${VISTEL_VERSION:?the version of the project}"
 for tool in "$VISTEL_PLAYER:vistel-player" "${VISTEL_PACK:-}:vistel-pack"; do
   program=${tool%:*} name=${tool##*:}
   [[ -n $program ]] || continue
