@@ -103,7 +103,8 @@ int Help(std::ostream& out) {
     out << "  " << command.name << std::string(10 - command.name.size(), ' ') << command.synopsis
         << "\n";
   }
-  out << "\n'vistel-pack help COMMAND' or 'vistel-pack COMMAND --help' describes a command.\n"
+  out << "\n'vistel-pack help COMMAND' or 'vistel-pack COMMAND --help' describes a command;\n"
+         "'vistel-pack --version' prints the version.\n"
          "Exit codes: 0 done, 1 a problem with the package or the show, 2 a wrong command "
          "line.\n";
   return kExitOk;
@@ -125,6 +126,10 @@ int Main(const std::vector<std::string>& arguments) {
   const std::string name = args.front();
   args.erase(args.begin());
   if (name == "-h" || name == "--help") return Help(std::cout);
+  if (name == "--version") {
+    std::cout << "vistel-pack " VISTEL_VERSION "\n";
+    return kExitOk;
+  }
   if (name == "help") {
     if (args.empty()) return Help(std::cout);
     const Command* command = Find(args.front());

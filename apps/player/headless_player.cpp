@@ -21,6 +21,7 @@ int RunHeadlessPlayer(const PlayerOptions& options, std::string playerPath) {
     std::cerr << "vistel-player: " << host.error().description << '\n';
     return kExitUsage;
   }
+  (*host)->HeadlessMessages().EchoTo(std::cerr);
   // Declared after the host, so destroyed before it.
   Player player(**host, SettingsOf(options));
   return RunHeadless(

@@ -12,9 +12,15 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments = vistel::ProgramArguments(argc, argv);
-  // Only as the first argument: later, "--help" would be screen-saver text.
+  // Only as the one argument: anywhere else, "--help" would be screen-saver text.
   if (arguments.size() == 2 && arguments[1] == "--help") {
-    std::cout << vistel::PlayerOptionsUsage();
+    std::cout << vistel::PlayerOptionsUsage()
+              << "\n'vistel-player --help' prints this text, 'vistel-player --version' the\n"
+                 "version; each only as the one argument.\n";
+    return 0;
+  }
+  if (arguments.size() == 2 && arguments[1] == "--version") {
+    std::cout << "vistel-player " VISTEL_VERSION "\n";
     return 0;
   }
   // The program's own name is not an option.

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/error.hpp"
 #include "hosts/common/desktop_run.hpp"
@@ -24,6 +25,10 @@ inline PlayerSettings SettingsOf(const PlayerOptions& options) {
   settings.packagePath = options.packagePath;
   // A negative seed is as good a seed as any: its bits are kept.
   if (options.seed) settings.seed = static_cast<std::uint64_t>(*options.seed);
+  settings.explain = [](std::string_view detail) {
+    std::cerr << "vistel-player: " << detail << '\n';
+    std::cerr.flush();
+  };
   return settings;
 }
 

@@ -51,7 +51,7 @@ bool ReadExactly(InputFile& file, std::uint64_t offset, std::span<std::byte> buf
 std::string_view DescribePackageProblem(PackageProblem problem) {
   switch (problem) {
     case PackageProblem::MissingFile:
-      return "the package file does not exist";
+      return "file not found";
     case PackageProblem::Unreadable:
       return "the package file cannot be read";
     case PackageProblem::ShorterThanTrailer:
@@ -118,18 +118,24 @@ PackageLoad LoadPackage(const PackageReaderServices& services,
   package.PackageFileName =
       packagePath ? *packagePath : FindOwnPackageFile(services.files, services.process);
 
-  // Every refusal looks alike to the user, as the missing file always did:
-  // the show window goes away first so the message is not hidden behind it.
-  const auto reject = [&services] {
+  // Every refusal looks alike in the message, as the missing file always did;
+  // only the explanation names the reason. The show window goes away first so
+  // the message is not hidden behind it.
+  const auto reject = [&services](PackageProblem problem) {
+    if (services.explainRefusal) services.explainRefusal(problem);
     if (services.hideShowWindow) services.hideShowWindow();
     services.messages.Show(kInvalidPackageMessage, kMbIconExclamation, "");
     return PackageLoad::Refused;
   };
 
-  if (!services.files.Exists(package.PackageFileName)) return reject();
+  if (!services.files.Exists(package.PackageFileName)) {
+    return reject(PackageProblem::MissingFile);
+  }
   auto file = services.files.OpenRead(package.PackageFileName);
-  if (!file) return reject();
-  if (!ReadPackageFile(**file, package, services.doEvents)) return reject();
+  if (!file) return reject(PackageProblem::Unreadable);
+  if (auto read = ReadPackageFile(**file, package, services.doEvents); !read) {
+    return reject(read.error());
+  }
   return PackageLoad::Loaded;
 }
 

@@ -69,6 +69,9 @@ struct PackageReaderServices {
   std::function<void()> hideShowWindow;
   // Pumps pending messages; the reader does so after each audio line.
   std::function<void()> doEvents;
+  // Told why a package is refused, before the message that words every
+  // refusal alike; the program passes it on to whoever runs it.
+  std::function<void(PackageProblem)> explainRefusal = nullptr;
 };
 
 // What LoadPackage did: read the show, or refused the file after the

@@ -94,9 +94,17 @@ struct Player::Parts {
   }
 
   bool LoadShowPackage() {
-    const PackageReaderServices services{host.Files(), host.Process(), host.Messages(),
-                                         [this] { window.SetVisible(false); },
-                                         [this] { host.Events().DoEvents(); }};
+    const PackageReaderServices services{
+        host.Files(),
+        host.Process(),
+        host.Messages(),
+        [this] { window.SetVisible(false); },
+        [this] { host.Events().DoEvents(); },
+        [this](PackageProblem problem) {
+          if (!settings.explain) return;
+          settings.explain(state.package.PackageFileName + ": " +
+                           std::string(DescribePackageProblem(problem)));
+        }};
     if (LoadPackage(services, settings.packagePath, state.package) == PackageLoad::Refused) {
       return false;
     }

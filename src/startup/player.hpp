@@ -23,6 +23,10 @@ struct PlayerSettings {
   // The seed of the random generator when the show asks for one (random
   // screen order); the host's clock when absent.
   std::optional<std::uint64_t> seed;
+  // Given one line of detail that a message words only generally, such as the
+  // path and the reason of a refused package; the program writes it where
+  // whoever runs it reads errors. Nothing when absent.
+  std::function<void(std::string_view)> explain;
 };
 
 class Player {

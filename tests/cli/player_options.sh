@@ -114,6 +114,45 @@ has_event missing.jsonl '{"ev":"mode","mode":"c"}'
 has_event missing.jsonl "{\"ev\":\"msgbox\",\"text\":\"$invalid_package\"}"
 last_event missing.jsonl '{"ev":"exit","code":1}'
 
+# ---- A package that names no file: the path and the reason on stderr --------
+# The message box keeps its words; the line beside it says what was wrong.
+# Each row: the file the player looks for | its switch and options.
+while IFS='|' read -r path run; do
+  read -ra run_args <<<"$run"
+  expect 1 "$VISTEL_PLAYER" "${common[@]}" "${run_args[@]}"
+  contains err.txt "vistel-player: $path: file not found"
+  contains err.txt "Vistel Screen Saver: $invalid_package"
+done <<EOF
+$work/gone.scr|--package $work/gone.scr /s
+$work/gone.scr|--package $work/gone.scr /c
+$(dirname "$VISTEL_PLAYER")/vistel-player.scr|/s
+EOF
+
+# ---- Every message box of a headless run is on stderr too -------------------
+# Nobody reads a headless run's boxes: one "TITLE: TEXT" line each, as the
+# desktop hosts write them. Each row: the run's arguments | the box's text.
+while IFS='|' read -r run text; do
+  read -ra run_args <<<"$run"
+  expect 1 "$VISTEL_PLAYER" "${common[@]}" "${run_args[@]}"
+  contains err.txt "Vistel Screen Saver: $text"
+done <<EOF
+/s|$invalid_package
+/p 4660|$bad_preview
+EOF
+
+# ---- --version: one line with the project's version, exit 0 -----------------
+: "${VISTEL_VERSION:?the version of the project}"
+for tool in "$VISTEL_PLAYER:vistel-player" "${VISTEL_PACK:-}:vistel-pack"; do
+  program=${tool%:*} name=${tool##*:}
+  [[ -n $program ]] || continue
+  expect 0 "$program" --version
+  [[ "$(cat out.txt)" == "$name $VISTEL_VERSION" ]] ||
+    fail "$name --version: expected '$name $VISTEL_VERSION', got '$(cat out.txt)'"
+  [[ ! -s err.txt ]] || fail "$name --version wrote on stderr: $(cat err.txt)"
+  expect 0 "$program" --help
+  contains out.txt "--version"
+done
+
 # ---- Preview handles --------------------------------------------------------
 # No such window (and a handle after a colon parses to 0): the handle message.
 expect 1 "$VISTEL_PLAYER" "${common[@]}" --trace preview-bad.jsonl /p 4660

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "package/extract.hpp"
 #include "package_fixtures.hpp"
@@ -185,11 +186,20 @@ class LoadPackageTest : public ::testing::Test {
   int hides = 0;
   int pumps = 0;
   bool hiddenBeforeMessage = false;
-  PackageReaderServices services{files, process, messages, [this] { ++hides; },
-                                 [this] { ++pumps; }};
+  std::vector<PackageProblem> explained;
+  bool explainedBeforeMessage = false;
+  PackageReaderServices services{files,
+                                 process,
+                                 messages,
+                                 [this] { ++hides; },
+                                 [this] { ++pumps; },
+                                 [this](PackageProblem p) { explained.push_back(p); }};
 
   void SetUp() override {
-    messages.onShow = [this] { hiddenBeforeMessage = hides > 0; };
+    messages.onShow = [this] {
+      hiddenBeforeMessage = hides > 0;
+      explainedBeforeMessage = !explained.empty();
+    };
   }
 
   void ExpectRefused(PackageLoad result, const char* what) {
@@ -267,6 +277,41 @@ TEST_F(LoadPackageTest, EveryBrokenLayoutIsRefusedTheSameWay) {
     files.files["/opt/savers/Show.scr"] = c.bytes;
     Package package;
     ExpectRefused(LoadPackage(services, std::nullopt, package), c.what);
+  }
+}
+
+// The message words every refusal alike; the explanation must say which one
+// it was, so that a missing file is not reported as a broken one.
+TEST_F(LoadPackageTest, EachRefusalIsExplainedWithItsOwnReason) {
+  const std::string config = ExampleConfiguration();
+  const struct {
+    const char* what;
+    std::optional<std::string> bytes;  // none: no such file
+    bool unreadable;
+    PackageProblem reason;
+  } cases[] = {
+      {"missing", std::nullopt, false, PackageProblem::MissingFile},
+      {"unreadable", PackageOf(config), true, PackageProblem::Unreadable},
+      {"trailer not digits", config + "abcdefghijklmnopqrst", false,
+       PackageProblem::TrailerNotDigits},
+      {"no screen group", PackageOf(testing::Text({testing::Line({"[GLOBAL]", "a"})})), false,
+       PackageProblem::NoScreenGroup},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    files.files.clear();
+    files.unreadable.clear();
+    if (c.bytes) files.files["/opt/savers/Show.scr"] = *c.bytes;
+    if (c.unreadable) files.unreadable.insert("/opt/savers/Show.scr");
+    messages.shown.clear();
+    explained.clear();
+    explainedBeforeMessage = false;
+    Package package;
+    EXPECT_EQ(LoadPackage(services, std::nullopt, package), PackageLoad::Refused);
+    ASSERT_EQ(explained.size(), 1U) << "one explanation per refusal";
+    EXPECT_EQ(explained[0], c.reason) << "explained as: " << DescribePackageProblem(explained[0]);
+    EXPECT_TRUE(explainedBeforeMessage) << "the reason is out before the message waits for OK";
+    EXPECT_EQ(messages.shown.size(), 1U) << "the message itself is still shown";
   }
 }
 

@@ -27,10 +27,11 @@ struct Terminated {
 
 int RunDesktop(SharedHost& host, const std::function<void()>& run, std::ostream& errors);
 
-// What a desktop host does with a message box before it shows it: the
-// "msgbox" trace event and the message on `errors` (a dialog may be hidden
-// behind the show, or not shown at all). Texts are Windows-1252, as the
-// core gives them; an empty title is the application's.
+// What a desktop host does with a message box before it shows it (and the
+// headless host, when asked to): the "msgbox" trace event and the message on
+// `errors` (a dialog may be hidden behind the show, or not shown at all).
+// Texts are Windows-1252, as the core gives them; an empty title is the
+// application's.
 void ReportMessageBox(Trace& trace, std::ostream& errors, std::string_view text,
                       std::uint32_t style, std::string_view title);
 
