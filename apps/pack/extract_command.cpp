@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/text.hpp"
-#include "media/probe/media_signature.hpp"
 #include "commands.hpp"
+#include "media/probe/media_signature.hpp"
 #include "package/extract.hpp"
 #include "package/media_check.hpp"
 #include "platform/native_files.hpp"
@@ -104,8 +104,7 @@ int RunExtract(const std::vector<std::string>& args, std::string_view /*selfPath
   auto opened = files->OpenRead(loaded->package.PackageFileName);
   InputFile* package = opened ? opened->get() : nullptr;
   for (const MediumEntry& medium : PlayedMedia(loaded->package)) {
-    const std::string name =
-        MediumFileName(loaded->package, medium, MediumHead(package, medium));
+    const std::string name = MediumFileName(loaded->package, medium, MediumHead(package, medium));
     const std::string target = (folder / name).string();
     const ExtractResult result = ExtractMedium(*files, loaded->package.PackageFileName,
                                                medium.position, medium.length, target, trace);

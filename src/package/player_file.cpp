@@ -14,7 +14,9 @@ constexpr std::string_view kNotKnown = "is not an ELF or PE executable";
 // The MS-DOS header's field that holds the offset of the PE signature.
 constexpr std::uint64_t kNewHeaderOffsetField = 0x3C;
 
-Error NotPlayer(std::string_view what) { return Error{ErrorCode::InvalidPackage, std::string(what)}; }
+Error NotPlayer(std::string_view what) {
+  return Error{ErrorCode::InvalidPackage, std::string(what)};
+}
 
 // Reads exactly bytes.size() bytes at offset; false when the file ends first.
 Result<bool> ReadExactly(InputFile& file, std::uint64_t offset, std::span<std::byte> bytes) {
@@ -55,13 +57,17 @@ Result<PlayerFileKind> ClassifyPlayerFile(InputFile& file) {
   std::array<std::byte, 4> head{};
   const auto read = ReadExactly(file, 0, head);
   if (!read) return Fail(read.error());
-  if (*read && Is(head, "\x7F" "ELF")) return PlayerFileKind::Elf;
+  if (*read && Is(head,
+                  "\x7F"
+                  "ELF"))
+    return PlayerFileKind::Elf;
   if (size >= 2 && Is(std::span(head).first(2), "MZ")) {
     std::array<std::byte, 4> field{};
     const auto gotField = ReadExactly(file, kNewHeaderOffsetField, field);
     if (!gotField) return Fail(gotField.error());
     if (!*gotField) {
-      return Fail(NotPlayer("starts with MZ but is too short for a PE header: not a PE executable"));
+      return Fail(NotPlayer(
+          "starts with MZ but is too short for a PE header: not an ELF or PE executable"));
     }
     std::uint64_t at = 0;
     for (std::size_t i = 4; i-- > 0;) at = (at << 8U) | std::to_integer<std::uint64_t>(field[i]);
@@ -70,11 +76,12 @@ Result<PlayerFileKind> ClassifyPlayerFile(InputFile& file) {
     if (!gotSignature) return Fail(gotSignature.error());
     if (!*gotSignature || !Is(signature, std::string_view("PE\0\0", 4))) {
       return Fail(NotPlayer("starts with MZ but has no PE header at byte " + std::to_string(at) +
-                            ": not a PE executable"));
+                            ": not an ELF or PE executable"));
     }
     return PlayerFileKind::Pe;
   }
-  if (!*read) return Fail(NotPlayer("is too short for an ELF or PE header: " + std::string(kNotKnown)));
+  if (!*read)
+    return Fail(NotPlayer("is too short for an ELF or PE header: " + std::string(kNotKnown)));
   return Fail(NotPlayer(std::string(kNotKnown) + Looks(head)));
 }
 
@@ -84,7 +91,8 @@ Result<PlayerFileKind> CheckPlayerFile(FileSystem& files, std::string_view path)
   if (std::filesystem::is_directory(status)) {
     return Fail(NotPlayer("is a folder, not an ELF or PE executable"));
   }
-  if (!files.Exists(path)) return Fail(NotPlayer("no such file, so not an ELF or PE executable"));
+  if (!files.Exists(path))
+    return Fail(NotPlayer("no such player file, so not an ELF or PE executable"));
   auto file = files.OpenRead(path);
   if (!file) return Fail(file.error());
   return ClassifyPlayerFile(**file);

@@ -11,6 +11,8 @@
 namespace vistel {
 namespace {
 
+using namespace std::string_literals;
+
 struct SignatureCase {
   const char* label;
   std::string head;
@@ -35,17 +37,17 @@ TEST(MediaSignatureTest, ContentNamesItsExtension) {
       {"TIFF, big-endian", std::string("MM\0*", 4), ".tif"},
       {"MPEG program stream", std::string("\0\0\1\xBA\x44", 5), ".mpg"},
       {"MPEG video sequence", std::string("\0\0\1\xB3", 4), ".mpg"},
-      {"AVI", "RIFF\x10\0\0\0AVI LIST", ".avi"},
-      {"WAV", "RIFF\x10\0\0\0WAVEfmt ", ".wav"},
-      {"RIFF MIDI", "RIFF\x10\0\0\0RMIDdata", ".mid"},
-      {"MIDI", "MThd\0\0\0\x06", ".mid"},
+      {"AVI", "RIFF\x10\0\0\0AVI LIST"s, ".avi"},
+      {"WAV", "RIFF\x10\0\0\0WAVEfmt "s, ".wav"},
+      {"RIFF MIDI", "RIFF\x10\0\0\0RMIDdata"s, ".mid"},
+      {"MIDI", "MThd\0\0\0\x06"s, ".mid"},
       {"MP3 frame", layer3, ".mp3"},
       {"MP2 frame", layer2, ".mp2"},
       {"MP2 behind an ID3 tag", Id3(20, false) + layer2, ".mp2"},
       {"MP3 behind an ID3 tag with a footer", Id3(20, true) + layer3, ".mp3"},
       {"ID3 tag longer than the head", Id3(9000, false).substr(0, kMediaSignatureBytes), ".mp3"},
       {"ID3 tag followed by no frame", Id3(20, false) + "junk", ""},
-      {"RIFF of another kind", "RIFF\x10\0\0\0CDXA", ""},
+      {"RIFF of another kind", "RIFF\x10\0\0\0CDXA"s, ""},
       {"sync with a reserved version", "\xFF\xEB\x90\x64", ""},
       {"sync with a reserved layer", "\xFF\xF9\x90\x64", ""},
       {"sync with a bad bit rate", "\xFF\xFB\xF0\x64", ""},

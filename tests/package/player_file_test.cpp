@@ -23,8 +23,8 @@ struct PlayerCase {
   Make make;
   std::string bytes;
   bool accepted;
-  PlayerFileKind kind;   // when accepted
-  const char* message;   // a part of the refusal
+  PlayerFileKind kind;  // when accepted
+  const char* message;  // a part of the refusal
 };
 
 // An MS-DOS header of 64 bytes whose e_lfanew (at 0x3C) names `at`, then
@@ -37,29 +37,63 @@ std::string MzHeader(std::uint32_t at, const std::string& tail) {
   return bytes + tail;
 }
 
-std::string Pe() { return MzHeader(0x80, std::string(0x40, '\x90') + std::string("PE\0\0", 4)); }
+std::string Pe() {
+  return MzHeader(0x80, std::string(0x40, '\x90') + std::string("PE\0\0", 4));
+}
 
 TEST(PlayerFileTest, OnlyElfAndPeExecutablesAreAccepted) {
   const std::vector<PlayerCase> cases = {
-      {"ELF", Make::File, "\x7F" "ELF\x02\x01\x01" + std::string(57, '\0'), true,
-       PlayerFileKind::Elf, ""},
-      {"bare ELF signature", Make::File, "\x7F" "ELF", true, PlayerFileKind::Elf, ""},
+      {"ELF", Make::File,
+       "\x7F"
+       "ELF\x02\x01\x01" +
+           std::string(57, '\0'),
+       true, PlayerFileKind::Elf, ""},
+      {"bare ELF signature", Make::File,
+       "\x7F"
+       "ELF",
+       true, PlayerFileKind::Elf, ""},
       {"PE", Make::File, Pe(), true, PlayerFileKind::Pe, ""},
-      {"MZ whose PE offset holds no signature", Make::File, MzHeader(0x40, std::string(64, 'x')),
-       false, {}, "no PE header at byte 64"},
-      {"MZ whose PE offset lies past the end", Make::File, MzHeader(0xFFFFFFF0U, ""), false, {},
+      {"MZ whose PE offset holds no signature",
+       Make::File,
+       MzHeader(0x40, std::string(64, 'x')),
+       false,
+       {},
+       "no PE header at byte 64"},
+      {"MZ whose PE offset lies past the end",
+       Make::File,
+       MzHeader(0xFFFFFFF0U, ""),
+       false,
+       {},
        "no PE header at byte 4294967280"},
-      {"MZ cut before the PE signature ends", Make::File, Pe().substr(0, 0x82), false, {},
+      {"MZ cut before the PE signature ends",
+       Make::File,
+       Pe().substr(0, 0x82),
+       false,
+       {},
        "no PE header"},
-      {"MZ cut before the PE offset", Make::File, "MZ" + std::string(20, '\0'), false, {},
+      {"MZ cut before the PE offset",
+       Make::File,
+       "MZ" + std::string(20, '\0'),
+       false,
+       {},
        "too short for a PE header"},
-      {"ELF signature cut short", Make::File, "\x7F" "EL", false, {}, "too short"},
-      {"JPEG", Make::File, "\xFF\xD8\xFF\xE0" + std::string(100, '\0'), false, {},
+      {"ELF signature cut short",
+       Make::File,
+       "\x7F"
+       "EL",
+       false,
+       {},
+       "too short"},
+      {"JPEG",
+       Make::File,
+       "\xFF\xD8\xFF\xE0" + std::string(100, '\0'),
+       false,
+       {},
        "not an ELF or PE executable (it starts like a JPEG picture)"},
       {"text", Make::File, "#!/bin/sh\necho player\n", false, {}, "(it starts like text)"},
       {"empty", Make::File, "", false, {}, "is empty"},
       {"folder", Make::Folder, "", false, {}, "is a folder"},
-      {"missing", Make::Nothing, "", false, {}, "no such file"},
+      {"missing", Make::Nothing, "", false, {}, "no such player file"},
   };
   const fs::path folder = fs::temp_directory_path() / "vistel-player-file-test";
   fs::remove_all(folder);
@@ -72,13 +106,13 @@ TEST(PlayerFileTest, OnlyElfAndPeExecutablesAreAccepted) {
     if (c.make == Make::Folder) fs::create_directory(path);
     const auto got = CheckPlayerFile(*files, path.string());
     if (c.accepted) {
-      ASSERT_TRUE(got.has_value()) << c.label << ": expected accepted, got refused with '"
-                                   << got.error().description << "'";
-      EXPECT_EQ(*got, c.kind) << c.label << ": expected " << PlayerFileKindName(c.kind)
-                              << ", got " << PlayerFileKindName(*got);
+      ASSERT_TRUE(got.has_value())
+          << c.label << ": expected accepted, got refused with '" << got.error().description << "'";
+      EXPECT_EQ(*got, c.kind) << c.label << ": expected " << PlayerFileKindName(c.kind) << ", got "
+                              << PlayerFileKindName(*got);
     } else {
-      ASSERT_FALSE(got.has_value()) << c.label << ": expected refused, got accepted as "
-                                    << PlayerFileKindName(*got);
+      ASSERT_FALSE(got.has_value())
+          << c.label << ": expected refused, got accepted as " << PlayerFileKindName(*got);
       EXPECT_NE(got.error().description.find(c.message), std::string::npos)
           << c.label << ": expected the refusal to say '" << c.message << "', got '"
           << got.error().description << "'";
