@@ -65,8 +65,9 @@ std::vector<std::string> DefaultPlayerCandidates(std::string_view selfPath) {
     std::string_view rest(path);
     while (!rest.empty()) {
       const std::size_t end = std::min(rest.find(kPathSeparator), rest.size());
-      if (end > 0)
+      if (end > 0) {
         candidates.push_back((fs::path(std::string(rest.substr(0, end))) / kPlayerName).string());
+      }
       rest.remove_prefix(std::min(end + 1, rest.size()));
     }
   }
