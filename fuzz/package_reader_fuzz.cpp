@@ -1,6 +1,7 @@
 // Fuzzes the package reader on whole package files held in memory: the
-// trailer, the bounds checks and the configuration parser, then extraction of
-// every medium the records name, and the plan of a repack behind another
+// trailer, the bounds checks and the configuration parser, the check of the
+// player in front, then extraction of every medium the records name, and the
+// plan of a repack behind another
 // player. Whatever the bytes, reading must end, stay inside the file and
 // either refuse the package or give at least one screen; a repack plan keeps
 // the show and moves only bytes of the media stretch.
@@ -14,6 +15,7 @@
 
 #include "package/extract.hpp"
 #include "package/media_check.hpp"
+#include "package/player_file.hpp"
 #include "package/reader.hpp"
 #include "package/repack.hpp"
 #include "scratch_file.hpp"
@@ -97,6 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The input as a whole package file.
   BytesFile file(bytes);
+  // Its start as the player of a package: a kind, or a refusal that says why.
+  if (const auto player = ClassifyPlayerFile(file); !player) {
+    Require(!player.error().description.empty());
+  }
   Package package;
   int pumps = 0;
   if (!ReadPackageFile(file, package, [&pumps] { ++pumps; })) return 0;

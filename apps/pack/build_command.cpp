@@ -50,8 +50,9 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
   const std::string showPath = parsed->positionals.front();
   const std::string outPath = output->second;
 
-  const auto player = ChoosePlayer(*parsed, selfPath, "build");
-  if (!player) return kExitUsage;
+  int failure = kExitUsage;
+  const auto player = ChoosePlayer(*parsed, selfPath, "build", failure);
+  if (!player) return failure;
   const std::string& playerPath = *player;
 
   const auto files = MakeNativeFileSystem();

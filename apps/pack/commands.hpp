@@ -73,11 +73,15 @@ std::optional<LoadedPackage> LoadPackageForTool(FileSystem& files, const std::st
 
 // ---- Writing packages (build, demo and repack) ---------------------------
 
-// The player a package starts with: the value of --player, or else the
-// vistel-player program next to vistel-pack. Prints the usage error of
-// `command` and returns nothing when there is no such program.
+// The player a package starts with: the value of --player, or else the first
+// vistel-player program found next to vistel-pack, in the build tree's layout
+// (BUILD/apps/pack beside BUILD/apps/player) or on PATH. It must be an ELF or
+// PE executable. Otherwise prints the problem (where it looked, or what the
+// file is not) and returns nothing, with the exit code in failureExit.
 std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_view selfPath,
-                                        std::string_view command);
+                                        std::string_view command, int& failureExit);
+// Where the default player is looked for, in order.
+std::vector<std::string> DefaultPlayerCandidates(std::string_view selfPath);
 
 // Whether two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);

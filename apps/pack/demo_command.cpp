@@ -65,8 +65,9 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
   const auto output = parsed->values.find("--output");
   if (output == parsed->values.end()) return UsageError("demo", "missing -o OUT.scr");
   const std::string outPath = output->second;
-  const auto player = ChoosePlayer(*parsed, selfPath, "demo");
-  if (!player) return kExitUsage;
+  int failure = kExitUsage;
+  const auto player = ChoosePlayer(*parsed, selfPath, "demo", failure);
+  if (!player) return failure;
   const std::string& playerPath = *player;
   // Making the media takes seconds: a missing player is better found first.
   if (std::error_code ec; !fs::is_regular_file(playerPath, ec)) {

@@ -1,12 +1,16 @@
 // extract: the media as files, and a manifest of them.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <span>
+#include <vector>
 
 #include "base/text.hpp"
 #include "commands.hpp"
+#include "media/probe/media_signature.hpp"
 #include "package/extract.hpp"
 #include "package/media_check.hpp"
 #include "platform/native_files.hpp"
@@ -32,15 +36,43 @@ std::string TrackExtension(std::string_view trackFileName) {
   return std::string(name.substr(dot));
 }
 
-std::string MediumFileName(const Package& package, const MediumEntry& medium) {
+// The first bytes of a medium's range, as far as they lie in the package;
+// empty when they cannot be read.
+std::vector<std::byte> MediumHead(InputFile* package, const MediumEntry& medium) {
+  std::vector<std::byte> head;
+  if (!package || medium.position < 0 || medium.length <= 0) return head;
+  // Position 0 reads from the start, as the extraction does.
+  const std::uint64_t offset = medium.position == 0 ? 0 : std::uint64_t(medium.position) - 1;
+  const std::uint64_t size = package->Size();
+  if (offset >= size) return head;
+  head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(
+      {std::uint64_t(medium.length), size - offset, kMediaSignatureBytes})));
+  std::size_t have = 0;
+  while (have < head.size()) {
+    const auto got = package->ReadAt(offset + have, std::span(head).subspan(have));
+    if (!got || *got == 0) break;
+    have += *got;
+  }
+  head.resize(have);
+  return head;
+}
+
+// Named by screen or track and kind, with the extension its content calls
+// for; content of no known kind keeps a track's source extension, and a
+// picture or clip goes without one.
+std::string MediumFileName(const Package& package, const MediumEntry& medium,
+                           std::span<const std::byte> head) {
+  const std::string_view content = MediaExtension(head);
   std::array<char, 64> name{};
   if (medium.kind == MediumKind::Audio) {
     std::snprintf(name.data(), name.size(), "track-%02zu-audio", medium.index);
-    return name.data() + TrackExtension(package.AudioTracks[medium.index].TrackFileName);
+    return name.data() + (content.empty()
+                              ? TrackExtension(package.AudioTracks[medium.index].TrackFileName)
+                              : std::string(content));
   }
   std::snprintf(name.data(), name.size(), "screen-%03zu-%s", medium.index,
                 std::string(MediumKindName(medium.kind)).c_str());
-  return name.data();
+  return name.data() + std::string(content);
 }
 
 }  // namespace
@@ -68,8 +100,11 @@ int RunExtract(const std::vector<std::string>& args, std::string_view /*selfPath
   manifest["package"] = loaded->package.PackageFileName;
   Json entries = Json::array();
   int incomplete = 0;
+  // Only the media's first bytes are read here, to name their files.
+  auto opened = files->OpenRead(loaded->package.PackageFileName);
+  InputFile* package = opened ? opened->get() : nullptr;
   for (const MediumEntry& medium : PlayedMedia(loaded->package)) {
-    const std::string name = MediumFileName(loaded->package, medium);
+    const std::string name = MediumFileName(loaded->package, medium, MediumHead(package, medium));
     const std::string target = (folder / name).string();
     const ExtractResult result = ExtractMedium(*files, loaded->package.PackageFileName,
                                                medium.position, medium.length, target, trace);

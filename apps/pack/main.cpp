@@ -18,8 +18,10 @@ relative to its folder; docs/show-format.md describes the file.
 
 Options:
   -o, --output OUT.scr  the package to write (replaced when it exists)
-  --player PATH         the player to copy; by default the vistel-player
-                        program next to vistel-pack
+  --player PATH         the player to copy: an ELF or PE executable; by
+                        default the first vistel-player found next to
+                        vistel-pack, in the build tree (BUILD/apps/player
+                        beside BUILD/apps/pack) or on PATH
 )";
 
 constexpr std::string_view kInspectHelp = R"(Usage: vistel-pack inspect PACKAGE [--json]
@@ -43,9 +45,13 @@ screen or track (numbered from 0); exits with 0 only for a sound package.
 constexpr std::string_view kExtractHelp = R"(Usage: vistel-pack extract PACKAGE DIR
 
 Copies every medium the player would extract into DIR, one file each, named
-by screen or track and kind (screen-000-background, screen-003-video,
-track-01-audio.mp3), and writes DIR/manifest.json with each file's name,
-position, length, bytes written and whether the whole range was there.
+by screen or track and kind, with the extension of its content
+(screen-000-background.jpg, screen-003-video.mpg, track-01-audio.mp3): .jpg,
+.png, .bmp, .gif, .tif, .mpg, .avi, .wav, .mp3, .mp2 or .mid, recognised by
+the first bytes; content of another kind keeps a track's source extension
+and no extension otherwise. Files are replaced, never written through a link.
+Writes DIR/manifest.json with each file's name, position, length, bytes
+written and whether the whole range was there.
 )";
 
 constexpr std::string_view kDemoHelp =
@@ -62,8 +68,10 @@ run. The package is read back as the player reads it before it is kept.
 
 Options:
   -o, --output OUT.scr  the package to write (replaced when it exists)
-  --player PATH         the player to copy; by default the vistel-player
-                        program next to vistel-pack
+  --player PATH         the player to copy: an ELF or PE executable; by
+                        default the first vistel-player found next to
+                        vistel-pack, in the build tree (BUILD/apps/player
+                        beside BUILD/apps/pack) or on PATH
   --media-dir DIR       also keep the media files in DIR (created when
                         missing; files of the same names are replaced)
 )";
@@ -88,8 +96,10 @@ Options:
   -o, --output NEW.scr  the package to write (replaced when it exists; never
                         OLD.scr itself)
   --player PATH         the player to put in front, such as vistel-player.exe
-                        for Windows; by default the vistel-player program next
-                        to vistel-pack
+                        for Windows (an ELF or PE executable); by default
+                        the first vistel-player found next to vistel-pack,
+                        in the build tree (BUILD/apps/player beside
+                        BUILD/apps/pack) or on PATH
 )";
 
 constexpr std::string_view kUsage = R"(Usage: vistel-pack COMMAND [ARGUMENTS]

@@ -1,9 +1,13 @@
 // Writing a package and proving it sound: what build and demo share.
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 #include "commands.hpp"
 #include "package/media_check.hpp"
+#include "package/player_file.hpp"
+#include "platform/native_files.hpp"
 
 namespace vistel::pack {
 namespace {
@@ -40,16 +44,65 @@ bool VerifyWritten(FileSystem& files, const BuildSummary& summary, const std::st
 
 }  // namespace
 
-std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_view selfPath,
-                                        std::string_view command) {
-  if (const auto player = parsed.values.find("--player"); player != parsed.values.end()) {
-    return player->second;
+std::vector<std::string> DefaultPlayerCandidates(std::string_view selfPath) {
+  std::vector<std::string> candidates;
+  const fs::path self(std::string{selfPath});
+  const fs::path folder = self.parent_path();
+  candidates.push_back((folder / kPlayerName).string());
+  // The build tree keeps each program in a folder of its own: BUILD/apps/pack
+  // and BUILD/apps/player.
+  if (folder.filename() == "pack") {
+    candidates.push_back((folder.parent_path() / "player" / kPlayerName).string());
   }
-  const std::string path = (fs::path(std::string(selfPath)).parent_path() / kPlayerName).string();
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    UsageError(command, "no " + std::string(kPlayerName) + " next to vistel-pack (" + path +
-                            "); give the player with --player PATH");
+#ifdef _WIN32
+  constexpr char kPathSeparator = ';';
+#else
+  constexpr char kPathSeparator = ':';
+#endif
+  // An empty entry would mean the current folder, which is no place a
+  // program is installed in.
+  if (const char* path = std::getenv("PATH")) {
+    std::string_view rest(path);
+    while (!rest.empty()) {
+      const std::size_t end = std::min(rest.find(kPathSeparator), rest.size());
+      if (end > 0) {
+        candidates.push_back((fs::path(std::string(rest.substr(0, end))) / kPlayerName).string());
+      }
+      rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+  }
+  return candidates;
+}
+
+std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_view selfPath,
+                                        std::string_view command, int& failureExit) {
+  std::string path;
+  if (const auto player = parsed.values.find("--player"); player != parsed.values.end()) {
+    path = player->second;
+  } else {
+    const std::vector<std::string> candidates = DefaultPlayerCandidates(selfPath);
+    for (const std::string& candidate : candidates) {
+      std::error_code ec;
+      if (fs::is_regular_file(candidate, ec)) {
+        path = candidate;
+        break;
+      }
+    }
+    if (path.empty()) {
+      std::string looked;
+      for (const std::string& candidate : candidates) looked += "\n  " + candidate;
+      UsageError(command, "no " + std::string(kPlayerName) + " found; looked for:" + looked +
+                              "\ngive the player with --player PATH");
+      failureExit = kExitUsage;
+      return std::nullopt;
+    }
+  }
+  // Checked before anything is written: a package behind a picture or a text
+  // is no program at all.
+  const auto files = MakeNativeFileSystem();
+  if (auto kind = CheckPlayerFile(*files, path); !kind) {
+    Report(path + ": " + kind.error().description + "; the player must be a vistel-player program");
+    failureExit = kExitProblem;
     return std::nullopt;
   }
   return path;

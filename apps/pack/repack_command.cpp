@@ -44,8 +44,9 @@ int RunRepack(const std::vector<std::string>& args, std::string_view selfPath) {
   if (output == parsed->values.end()) return UsageError("repack", "missing -o NEW.scr");
   const std::string& oldPath = parsed->positionals.front();
   const std::string& outPath = output->second;
-  const auto player = ChoosePlayer(*parsed, selfPath, "repack");
-  if (!player) return kExitUsage;
+  int failure = kExitUsage;
+  const auto player = ChoosePlayer(*parsed, selfPath, "repack", failure);
+  if (!player) return failure;
 
   // The new package replaces the output only at the end, but an input that
   // is the output would still be lost.

@@ -34,7 +34,7 @@ contains() {
   grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
 }
 
-printf 'DUMMY PLAYER \x00\x01\x02' >player.bin
+printf '\x7fELF DUMMY PLAYER \x00\x01\x02' >player.bin
 chmod +x player.bin
 
 # --- build, keeping the media --------------------------------------------------

@@ -33,18 +33,19 @@ contains() {
   grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
 }
 
-# Media with recognisable, different bytes.
+# Media with recognisable, different bytes, most behind the signature of a
+# kind: extract names them by it, whatever their source names say.
 python3 - <<'EOF'
-def make(path, size, seed):
+def make(path, size, seed, signature=b""):
     with open(path, "wb") as f:
-        f.write(bytes((i * seed + seed) % 256 for i in range(size)))
-make("show/media/bg.jpg", 3000, 3)
-make("show/media/one.png", 1500, 5)
-make("show/media/clip.mpg", 5000, 7)
-make("show/music/song.mp3", 2200, 11)
-make("show/music/other.wav", 900, 13)
+        f.write(signature + bytes((i * seed + seed) % 256 for i in range(size - len(signature))))
+make("show/media/bg.jpg", 3000, 3, b"\xff\xd8\xff\xe0")
+make("show/media/one.png", 1500, 5, b"GIF89a")
+make("show/media/clip.mpg", 5000, 7, b"\0\0\1\xba")
+make("show/music/song.mp3", 2200, 11, b"\xff\xfd\x80\x04")  # MPEG-1 layer II
+make("show/music/other.wav", 900, 13)  # of no known kind
 EOF
-printf 'DUMMY PLAYER \x00\x01\x02' >player.bin
+printf '\x7fELF DUMMY PLAYER \x00\x01\x02' >player.bin
 chmod +x player.bin
 
 cat >show/SHOW.json <<'EOF'
@@ -200,17 +201,17 @@ contains out.txt "sound"
 
 # --- extract -----------------------------------------------------------------
 expect 0 "$VISTEL_PACK" extract show.scr media-out
-for pair in screen-000-background:media/bg.jpg screen-000-image:media/one.png \
-            screen-001-background:media/bg.jpg screen-001-video:media/clip.mpg \
-            track-00-audio.mp3:music/song.mp3 track-01-audio.wav:music/other.wav; do
+for pair in screen-000-background.jpg:media/bg.jpg screen-000-image.gif:media/one.png \
+            screen-001-background.jpg:media/bg.jpg screen-001-video.mpg:media/clip.mpg \
+            track-00-audio.mp2:music/song.mp3 track-01-audio.wav:music/other.wav; do
   cmp -s "media-out/${pair%%:*}" "show/${pair#*:}" || fail "extracted ${pair%%:*} differs"
 done
 python3 - <<'EOF' || fail "manifest.json does not list the media"
 import json, sys
 m = json.load(open("media-out/manifest.json"))["media"]
 names = [e["name"] for e in m]
-want = ["screen-000-background", "screen-000-image", "screen-001-background",
-        "screen-001-video", "track-00-audio.mp3", "track-01-audio.wav"]
+want = ["screen-000-background.jpg", "screen-000-image.gif", "screen-001-background.jpg",
+        "screen-001-video.mpg", "track-00-audio.mp2", "track-01-audio.wav"]
 ok = names == want and all(e["complete"] and e["written"] == e["length"] > 0 for e in m)
 if not ok:
     print(m, file=sys.stderr)
@@ -220,23 +221,23 @@ EOF
 # live): each is replaced by its file; what they point at stays as it was.
 mkdir -p linked-out elsewhere
 printf 'precious' >elsewhere/live
-for name in screen-000-image track-00-audio.mp3 manifest.json; do
+for name in screen-000-image.gif track-00-audio.mp2 manifest.json; do
   ln -s "$work/elsewhere/$name" "linked-out/$name"
 done
-ln -s "$work/elsewhere/live" linked-out/screen-001-video
+ln -s "$work/elsewhere/live" linked-out/screen-001-video.mpg
 expect 0 "$VISTEL_PACK" extract show.scr linked-out
-for name in screen-000-image track-00-audio.mp3 manifest.json; do
+for name in screen-000-image.gif track-00-audio.mp2 manifest.json; do
   [[ ! -e elsewhere/$name ]] || fail "extract wrote through the link linked-out/$name"
   [[ -f linked-out/$name && ! -L linked-out/$name ]] || fail "expected linked-out/$name replaced"
 done
 [[ $(cat elsewhere/live) == precious ]] || fail "extract wrote through the live link"
-cmp -s linked-out/screen-001-video show/media/clip.mpg || fail "expected the video in place of the link"
+cmp -s linked-out/screen-001-video.mpg show/media/clip.mpg || fail "expected the video in place of the link"
 expect 1 "$VISTEL_PACK" extract past-end.scr past-end-out
 contains err.txt "screen 1 video"
 python3 -c '
 import json, sys
 m = {e["name"]: e for e in json.load(open("past-end-out/manifest.json"))["media"]}
-v = m["screen-001-video"]
+v = m["screen-001-video.mpg"]
 sys.exit(0 if not v["complete"] and v["written"] < v["length"] else 1)' ||
   fail "expected the manifest to mark the cut video incomplete"
 
@@ -255,15 +256,52 @@ contains err.txt "screens[0].image"
 expect 1 "$VISTEL_PACK" build show/SHOW.json -o show/media/bg.jpg --player player.bin
 contains err.txt "choose another output"
 
-# --- the default player: vistel-player next to vistel-pack ----------------------
-mkdir -p bin
+# --- players that are no executable of a known kind ---------------------------
+# Refused with their path and what they are not, before anything is written.
+mkdir -p player-folder
+printf 'just a text\n' >player.txt
+printf 'MZ' >mz-only.bin
+for bad in show/media/bg.jpg:"JPEG picture" player.txt:text player-folder:"is a folder" \
+           no-such-player.bin:"no such player file" mz-only.bin:"starts with MZ"; do
+  for command in build demo repack; do
+    case $command in
+      build) args=(build show/SHOW.json) ;;
+      demo) args=(demo --media-dir bad-media) ;;
+      repack) args=(repack show.scr) ;;
+    esac
+    expect 1 "$VISTEL_PACK" "${args[@]}" -o bad.scr --player "${bad%%:*}"
+    contains err.txt "${bad%%:*}: "
+    contains err.txt "${bad#*:}"
+    contains err.txt "not an ELF or PE executable"
+    [[ ! -e bad.scr && ! -e bad-media ]] || fail "$command wrote output with the player ${bad%%:*}"
+  done
+done
+
+# --- the default player: next to vistel-pack, in the build tree, on PATH ------
+mkdir -p bin nopath onpath tree/apps/pack tree/apps/player
 cp "$VISTEL_PACK" bin/vistel-pack
-expect 2 bin/vistel-pack build show/SHOW.json -o default.scr
+cp "$VISTEL_PACK" tree/apps/pack/vistel-pack
+expect 2 env PATH="$work/nopath" "$work/bin/vistel-pack" build show/SHOW.json -o default.scr
 contains err.txt "--player"
-printf 'NEXT-DOOR PLAYER' >bin/vistel-player
+contains err.txt "$work/bin/vistel-player"
+contains err.txt "$work/nopath/vistel-player"
+printf '\x7fELF PLAYER ON PATH' >onpath/vistel-player
+expect 0 env PATH="$work/nopath:$work/onpath" "$work/bin/vistel-pack" build show/SHOW.json -o default.scr
+cmp -s -n 16 onpath/vistel-player default.scr || fail "expected the player found on PATH"
+printf '\x7fELF NEXT-DOOR PLAYER' >bin/vistel-player
 chmod +x bin/vistel-player
-expect 0 bin/vistel-pack build show/SHOW.json -o default.scr
+expect 0 env PATH="$work/onpath" bin/vistel-pack build show/SHOW.json -o default.scr
 cmp -s -n 16 bin/vistel-player default.scr || fail "expected the player next to vistel-pack"
+expect 2 env PATH="$work/nopath" tree/apps/pack/vistel-pack build show/SHOW.json -o tree.scr
+contains err.txt "$work/tree/apps/player/vistel-player"
+printf '\x7fELF BUILD-TREE PLAYER' >tree/apps/player/vistel-player
+expect 0 env PATH="$work/onpath" tree/apps/pack/vistel-pack build show/SHOW.json -o tree.scr
+cmp -s -n 16 tree/apps/player/vistel-player tree.scr || fail "expected the player of the build tree"
+# A default that is no executable is refused like a --player.
+printf 'not a program' >bin/vistel-player
+expect 1 env PATH="$work/nopath" bin/vistel-pack build show/SHOW.json -o notprog.scr
+contains err.txt "$work/bin/vistel-player: "
+[[ ! -e notprog.scr ]] || fail "expected no package behind a default that is no program"
 
 # --- usage -------------------------------------------------------------------
 expect 2 "$VISTEL_PACK"

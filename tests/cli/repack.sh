@@ -38,7 +38,7 @@ contains() {
 }
 
 # Real media (the show is played below), made by the demo command.
-printf 'DUMMY PLAYER' >dummy.bin
+printf '\x7fELF DUMMY PLAYER' >dummy.bin
 expect 0 "$VISTEL_PACK" demo -o unused.scr --player dummy.bin --media-dir media
 rm -f unused.scr
 
@@ -80,8 +80,8 @@ def number(lines, at):
 EOF
 
 # --- repacked behind players of other sizes ----------------------------------
-printf 'TINY PLAYER' >tiny.bin
-python3 -c 'open("big.bin", "wb").write(b"BIG" * 333334)'   # 1000002 bytes
+printf '\x7fELF TINY PLAYER' >tiny.bin
+python3 -c 'open("big.bin", "wb").write(b"\x7fELF" + b"BIG" * 333333)'   # 1000003 bytes
 chmod +x tiny.bin
 players=(tiny.bin big.bin)
 if [[ -n ${VISTEL_PLAYER:-} && -x $VISTEL_PLAYER ]]; then players+=("$VISTEL_PLAYER"); fi

@@ -134,34 +134,42 @@ std::optional<IntSize> GifSize(const Bytes& in) {
 
 }  // namespace
 
-std::optional<PictureHeader> ProbePicture(std::span<const std::byte> bytes) {
+std::optional<PictureKind> SniffPictureKind(std::span<const std::byte> bytes) {
   const Bytes in(bytes);
-  if (in.StartsWith("\xFF\xD8\xFF")) {
-    const auto size = JpegSize(in);
-    if (!size) return std::nullopt;
-    return PictureHeader{PictureKind::Jpeg, *size};
-  }
-  if (in.StartsWith("\x89PNG\r\n\x1A\n")) {
-    if (!in.Has(16, 8)) return std::nullopt;
-    return PictureHeader{PictureKind::Png, {Dimension(in.Big32(16)), Dimension(in.Big32(20))}};
-  }
-  if (in.StartsWith("GIF87a") || in.StartsWith("GIF89a")) {
-    const auto size = GifSize(in);
-    if (!size) return std::nullopt;
-    return PictureHeader{PictureKind::Gif, *size};
-  }
-  if (in.StartsWith("BM")) {
-    const auto size = BmpSize(in);
-    if (!size) return std::nullopt;
-    return PictureHeader{PictureKind::Bmp, *size};
-  }
-  const bool littleTiff = in.StartsWith(std::string_view("II*\0", 4));
-  if (littleTiff || in.StartsWith(std::string_view("MM\0*", 4))) {
-    const auto size = TiffSize(in, littleTiff);
-    if (!size) return std::nullopt;
-    return PictureHeader{PictureKind::Tiff, *size};
+  if (in.StartsWith("\xFF\xD8\xFF")) return PictureKind::Jpeg;
+  if (in.StartsWith("\x89PNG\r\n\x1A\n")) return PictureKind::Png;
+  if (in.StartsWith("GIF87a") || in.StartsWith("GIF89a")) return PictureKind::Gif;
+  if (in.StartsWith("BM")) return PictureKind::Bmp;
+  if (in.StartsWith(std::string_view("II*\0", 4)) || in.StartsWith(std::string_view("MM\0*", 4))) {
+    return PictureKind::Tiff;
   }
   return std::nullopt;
+}
+
+std::optional<PictureHeader> ProbePicture(std::span<const std::byte> bytes) {
+  const auto kind = SniffPictureKind(bytes);
+  if (!kind) return std::nullopt;
+  const Bytes in(bytes);
+  std::optional<IntSize> size;
+  switch (*kind) {
+    case PictureKind::Jpeg:
+      size = JpegSize(in);
+      break;
+    case PictureKind::Png:
+      if (in.Has(16, 8)) size = IntSize{Dimension(in.Big32(16)), Dimension(in.Big32(20))};
+      break;
+    case PictureKind::Gif:
+      size = GifSize(in);
+      break;
+    case PictureKind::Bmp:
+      size = BmpSize(in);
+      break;
+    case PictureKind::Tiff:
+      size = TiffSize(in, in.At(0) == 'I');
+      break;
+  }
+  if (!size) return std::nullopt;
+  return PictureHeader{*kind, *size};
 }
 
 std::string_view PictureKindName(PictureKind kind) {

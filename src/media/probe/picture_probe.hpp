@@ -20,6 +20,9 @@ struct PictureHeader {
   IntSize size;  // as declared; 0 where the header leaves it to the data
 };
 
+// The format by its signature alone, from as few as the first 8 bytes.
+std::optional<PictureKind> SniffPictureKind(std::span<const std::byte> bytes);
+
 // nullopt for anything that is not one of the five formats, or whose header
 // is cut short before the size. A JPEG's size is in its first frame header,
 // which may follow large metadata segments: `bytes` should be the whole file.
