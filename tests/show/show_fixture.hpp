@@ -242,7 +242,8 @@ class ShowFixture : public ::testing::Test {
                     PlayerSettings{options->packagePath,
                                    options->seed ? std::optional<std::uint64_t>(
                                                        static_cast<std::uint64_t>(*options->seed))
-                                                 : std::nullopt});
+                                                 : std::nullopt,
+                                   {}});
       run.exitCode = RunHeadless(
           **host, *plan, [&] { player.Main(options->commandLine); }, errors);
     }
