@@ -4,10 +4,14 @@
 // leaves nothing behind; each input costs one truncate and one write.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
+
+#include "runtime/files.hpp"
 
 namespace vistel::fuzz {
 
@@ -31,6 +35,23 @@ class ScratchFile {
 inline void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
+
+// The input as a file held in memory, for parsers that read through
+// InputFile; a read past the end is a finding.
+class BytesFile final : public InputFile {
+ public:
+  explicit BytesFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
+    Require(offset < bytes_.size());
+    const std::size_t count = std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
+    std::memcpy(buffer.data(), bytes_.data() + offset, count);
+    return count;
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
 
 // An error message quotes little of the input (limits::kMaxQuotedInputChars
 // at a time), whatever the input's size: a longer one quotes too much.

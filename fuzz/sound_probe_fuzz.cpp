@@ -19,22 +19,8 @@
 namespace {
 
 using namespace vistel;
+using fuzz::BytesFile;
 using fuzz::Require;
-
-class BytesFile final : public InputFile {
- public:
-  explicit BytesFile(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  Result<std::size_t> ReadAt(std::uint64_t offset, std::span<std::byte> buffer) override {
-    Require(offset < bytes_.size());  // nothing is read past the end
-    const std::size_t count = std::min<std::size_t>(buffer.size(), bytes_.size() - offset);
-    std::memcpy(buffer.data(), bytes_.data() + offset, count);
-    return count;
-  }
-
- private:
-  std::span<const std::uint8_t> bytes_;
-};
 
 }  // namespace
 

@@ -11,10 +11,14 @@
 #    differ and are set aside: where the media were extracted (each system's
 #    folders, also in the MCI commands) and a caption's measured size (GDI's
 #    fonts on Windows, FreeType's metric twins of them on Linux). The Linux package repacked
-#    with the Windows player plays the same course too.
+#    with the Windows player plays the same course too, and so does an old
+#    package with a clip, whose picture (the player's own MPEG-1 decoder on
+#    Windows, FFmpeg on Linux) must match within the decoders' rounding.
 # 2. Desktop: /s in a real window on an Xvfb screen; a screenshot of the
 #    screen must match the headless snapshot of the same moment within a
 #    small tolerance (fonts differ a little; the picture must not).
+#    The old package plays /s with its music through winmm and its clip to
+#    its end.
 #
 # 3. /i: the uninstall entry in the system's registry (read back with
 #    `wine reg query`: its four values) and the list file in the system folder.
