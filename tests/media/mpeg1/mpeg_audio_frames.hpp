@@ -13,7 +13,9 @@
 
 namespace vistel::testing {
 
-class BitWriter {
+// Bits of a frame, most significant first (the video streams have their own
+// writer).
+class AudioBitWriter {
  public:
   void Put(std::uint32_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
@@ -131,7 +133,7 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
     for (int ch = 0; ch < 2; ++ch) codes[ch][sb] = std::max(0, codes[ch][sb] - 1);
   }
 
-  BitWriter w;
+  AudioBitWriter w;
   w.Put(HeaderWord(spec), 32);
   if (spec.crc) w.Put(0, 16);
   for (int sb = 0; sb < subbands; ++sb) {
