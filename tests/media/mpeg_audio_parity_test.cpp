@@ -36,7 +36,7 @@ extern "C" {
 namespace vistel {
 namespace {
 
-using testing::FrameSpec;
+using testing::FrameLayout;
 using testing::ScratchFolder;
 
 constexpr int kMaxStepsApart = 1;
@@ -182,11 +182,11 @@ ParityCase Clip(const char* name, int rate, int channels) {
 // Frames of random content, which FFmpeg's encoder cannot make: layer I,
 // joint stereo (its intensity bound moving from frame to frame), dual
 // channel.
-ParityCase Crafted(const char* name, FrameSpec spec, bool varyBound = false) {
+ParityCase Crafted(const char* name, FrameLayout layout, bool varyBound = false) {
   return {name, [=](const std::string& path) {
             std::mt19937 rng(17);
-            const int frames = spec.layer == 1 ? 60 : 24;
-            auto bytes = testing::RandomStream(spec, frames, rng, varyBound);
+            const int frames = layout.layer == 1 ? 60 : 24;
+            auto bytes = testing::RandomStream(layout, frames, rng, varyBound);
             testing::WriteBytes(path, bytes);
             return bytes;
           }};

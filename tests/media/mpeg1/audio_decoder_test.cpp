@@ -22,7 +22,7 @@ namespace {
 
 using mpeg1::MpegAudioDecoder;
 using mpeg1::MpegAudioFrameSplitter;
-using testing::FrameSpec;
+using testing::FrameLayout;
 using testing::RandomFrame;
 using testing::RandomStream;
 
@@ -110,8 +110,8 @@ std::vector<std::uint8_t> Concat(const std::vector<std::vector<std::uint8_t>>& p
   return out;
 }
 
-std::vector<std::uint8_t> Frames(FrameSpec spec, int count, std::mt19937& rng) {
-  return RandomStream(spec, count, rng);
+std::vector<std::uint8_t> Frames(FrameLayout layout, int count, std::mt19937& rng) {
+  return RandomStream(layout, count, rng);
 }
 
 // The frames a splitter gives for `stream` pushed in chunks of `chunk`.
@@ -141,7 +141,7 @@ struct DamagedStream {
       make;
 };
 
-FrameSpec Layer2Stereo() {
+FrameLayout Layer2Stereo() {
   return {.layer = 2, .rateIndex = 0, .bitRateIndex = 10, .mode = 0};  // 44.1 kHz, 192 kbit/s
 }
 
@@ -218,7 +218,7 @@ const DamagedStream kDamagedStreams[] = {
     {"OtherRateAfterGarbage",
      [](std::mt19937& rng, auto& stream, auto& want) {
        const auto a = Frames(Layer2Stereo(), 4, rng);
-       FrameSpec layer1 = {.layer = 1, .rateIndex = 1, .bitRateIndex = 6, .mode = 3};
+       FrameLayout layer1 = {.layer = 1, .rateIndex = 1, .bitRateIndex = 6, .mode = 3};
        const auto b = Frames(layer1, 6, rng);
        want = SplitClean(a);
        const auto rest = SplitClean(b);
@@ -236,10 +236,10 @@ const DamagedStream kDamagedStreams[] = {
      }},
     {"FreeFormatSizeChangesAfterGarbage",
      [](std::mt19937& rng, auto& stream, auto& want) {
-       FrameSpec higher = Layer2Stereo();
+       FrameLayout higher = Layer2Stereo();
        higher.bitRateIndex = 12;  // 256 kbit/s
-       for (const FrameSpec& spec : {Layer2Stereo(), higher}) {
-         auto frames = SplitClean(Frames(spec, 5, rng));
+       for (const FrameLayout& layout : {Layer2Stereo(), higher}) {
+         auto frames = SplitClean(Frames(layout, 5, rng));
          for (auto& f : frames) {
            f[2] &= 0x0F;
            want.push_back(f);
@@ -293,7 +293,7 @@ struct Refusal {
   const char* name;
   std::function<std::vector<std::uint8_t>(std::vector<std::uint8_t>)> damage;  // of a good frame
   const char* says;
-  FrameSpec spec = Layer2Stereo();
+  FrameLayout layout = Layer2Stereo();
 };
 
 const Refusal kRefusals[] = {
@@ -329,13 +329,13 @@ const Refusal kRefusals[] = {
        f[4] |= 0xF0;
        return f;
      },
-     "forbidden allocation", FrameSpec{.layer = 1, .rateIndex = 1, .bitRateIndex = 8, .mode = 3}},
+     "forbidden allocation", FrameLayout{.layer = 1, .rateIndex = 1, .bitRateIndex = 8, .mode = 3}},
     {"ChecksumMismatch",
      [](auto f) {
        f[6] ^= 0x10;
        return f;
      },
-     "checksum", FrameSpec{.layer = 2, .rateIndex = 1, .bitRateIndex = 10, .mode = 1, .crc = true}},
+     "checksum", FrameLayout{.layer = 2, .rateIndex = 1, .bitRateIndex = 10, .mode = 1, .crc = true}},
 };
 
 class MpegAudioRefusalTest : public ::testing::TestWithParam<Refusal> {};
@@ -344,8 +344,8 @@ class MpegAudioRefusalTest : public ::testing::TestWithParam<Refusal> {};
 // after it decode as if it had not been there.
 TEST_P(MpegAudioRefusalTest, RefusesAndLeavesTheFilterbankAlone) {
   std::mt19937 rng(5);
-  const FrameSpec spec = GetParam().spec;
-  const auto good = SplitClean(Frames(spec, 4, rng));
+  const FrameLayout layout = GetParam().layout;
+  const auto good = SplitClean(Frames(layout, 4, rng));
   ASSERT_EQ(good.size(), 4U);
   mpeg1::MpegAudioOptions options;
   options.checkCrc = true;
@@ -373,7 +373,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, MpegAudioRefusalTest, ::testing::ValuesIn(kRefu
 TEST(MpegAudioChecksum, CoversExactlyTheProtectedBits) {
   const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
   ASSERT_EQ(testing::Crc16(check, 0, 72), 0xAEE7) << "the catalogued check value of this CRC";
-  const FrameSpec specs[] = {
+  const FrameLayout layouts[] = {
       {.layer = 1, .rateIndex = 0, .bitRateIndex = 12, .mode = 0, .crc = true},
       {.layer = 1, .rateIndex = 1, .bitRateIndex = 12, .mode = 1, .modeExtension = 2, .crc = true},
       {.layer = 1, .version = 2, .rateIndex = 2, .bitRateIndex = 5, .mode = 3, .crc = true},
@@ -385,9 +385,9 @@ TEST(MpegAudioChecksum, CoversExactlyTheProtectedBits) {
   mpeg1::MpegAudioOptions options;
   options.checkCrc = true;
   std::vector<std::int16_t> buffer(MpegAudioDecoder::kMaxFrameSamples);
-  for (const FrameSpec& spec : specs) {
-    SCOPED_TRACE("layer " + std::to_string(spec.layer) + " mode " + std::to_string(spec.mode));
-    auto frame = RandomFrame(spec, rng);
+  for (const FrameLayout& layout : layouts) {
+    SCOPED_TRACE("layer " + std::to_string(layout.layer) + " mode " + std::to_string(layout.mode));
+    auto frame = RandomFrame(layout, rng);
     MpegAudioDecoder decoder(options);
     const auto ok = decoder.Decode(frame, buffer);
     EXPECT_TRUE(ok.has_value()) << (ok ? "" : ok.error().description);
@@ -403,16 +403,16 @@ TEST(MpegAudioChecksum, CoversExactlyTheProtectedBits) {
 // Free format: the same frames with the bit rate index cleared decode to the
 // same samples (the layer II table then follows from the rate alone).
 TEST(MpegAudioFreeFormat, DecodesLikeTheStatedBitRate) {
-  const FrameSpec specs[] = {
+  const FrameLayout layouts[] = {
       {.layer = 2, .rateIndex = 0, .bitRateIndex = 11, .mode = 0},  // 44.1 kHz, 224: table b
       {.layer = 2, .rateIndex = 1, .bitRateIndex = 13, .mode = 2},  // 48 kHz, 320: table a
       {.layer = 1, .rateIndex = 0, .bitRateIndex = 9, .mode = 1},   // layer I, padded by 4
       {.layer = 2, .version = 2, .rateIndex = 1, .bitRateIndex = 8, .mode = 3},  // 24 kHz
   };
   std::mt19937 rng(9);
-  for (const FrameSpec& spec : specs) {
-    SCOPED_TRACE("layer " + std::to_string(spec.layer) + " rate " + std::to_string(spec.rateIndex));
-    const auto stream = RandomStream(spec, 10, rng);
+  for (const FrameLayout& layout : layouts) {
+    SCOPED_TRACE("layer " + std::to_string(layout.layer) + " rate " + std::to_string(layout.rateIndex));
+    const auto stream = RandomStream(layout, 10, rng);
     auto free = stream;
     for (std::size_t at = 0; at < free.size();) {
       const auto h = probe::DecodeMpegHeader((std::uint32_t{free[at]} << 24) |
@@ -433,7 +433,7 @@ TEST(MpegAudioFreeFormat, DecodesLikeTheStatedBitRate) {
 // Whatever a frame's bytes, decoding ends with samples or a reason: every
 // cut and random damage of frames of each kind.
 TEST(MpegAudioDamage, NeverReadsBeyondAFrame) {
-  const FrameSpec specs[] = {
+  const FrameLayout layouts[] = {
       {.layer = 1, .rateIndex = 2, .bitRateIndex = 14, .mode = 1, .modeExtension = 3, .crc = true},
       {.layer = 2, .rateIndex = 1, .bitRateIndex = 14, .mode = 0},
       {.layer = 2, .rateIndex = 2, .bitRateIndex = 1, .mode = 3},
@@ -441,8 +441,8 @@ TEST(MpegAudioDamage, NeverReadsBeyondAFrame) {
   };
   std::mt19937 rng(13);
   std::vector<std::int16_t> buffer(MpegAudioDecoder::kMaxFrameSamples);
-  for (const FrameSpec& spec : specs) {
-    const auto frame = RandomFrame(spec, rng);
+  for (const FrameLayout& layout : layouts) {
+    const auto frame = RandomFrame(layout, rng);
     ASSERT_FALSE(frame.empty());
     MpegAudioDecoder decoder;
     for (std::size_t n = 0; n <= frame.size(); ++n) {

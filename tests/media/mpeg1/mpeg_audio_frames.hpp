@@ -46,7 +46,7 @@ inline std::uint16_t Crc16(std::span<const std::uint8_t> bytes, std::size_t from
   return crc;
 }
 
-struct FrameSpec {
+struct FrameLayout {
   int layer = 2;
   int version = 3;    // 3: MPEG-1; 2: MPEG-2's lower rates; 0: MPEG-2.5
   int rateIndex = 0;  // 44.1, 48, 32 kHz (halved, quartered)
@@ -57,7 +57,7 @@ struct FrameSpec {
   bool padding = false;
 };
 
-inline std::uint32_t HeaderWord(const FrameSpec& s) {
+inline std::uint32_t HeaderWord(const FrameLayout& s) {
   return 0xFFE00000U | (static_cast<std::uint32_t>(s.version) << 19) |
          (static_cast<std::uint32_t>(4 - s.layer) << 17) | (s.crc ? 0U : 1U) << 16 |
          (static_cast<std::uint32_t>(s.bitRateIndex) << 12) |
@@ -68,8 +68,8 @@ inline std::uint32_t HeaderWord(const FrameSpec& s) {
 
 // One frame of random content that fits its bit rate. Scale factors keep
 // the sum of the subbands mostly below full scale.
-inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937& rng) {
-  const auto header = probe::DecodeMpegHeader(HeaderWord(spec));
+inline std::vector<std::uint8_t> RandomFrame(const FrameLayout& layout, std::mt19937& rng) {
+  const auto header = probe::DecodeMpegHeader(HeaderWord(layout));
   if (!header || header->frameBytes == 0) return {};
   const int channels = header->channels;
   const std::size_t budget = static_cast<std::size_t>(header->frameBytes) * 8;
@@ -77,7 +77,7 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
     return std::uniform_int_distribution<int>(low, high)(rng);
   };
 
-  const bool layer1 = spec.layer == 1;
+  const bool layer1 = layout.layer == 1;
   const mpeg1::AllocationTable* table = nullptr;
   int subbands = 32;
   if (!layer1) {
@@ -85,7 +85,7 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
     table = &mpeg1::Layer2AllocationTable(header->lsf, header->sampleRate, perChannel);
     subbands = table->subbands;
   }
-  const int bound = spec.mode == 1 ? std::min(4 * (spec.modeExtension + 1), subbands) : subbands;
+  const int bound = layout.mode == 1 ? std::min(4 * (layout.modeExtension + 1), subbands) : subbands;
   int codes[2][32] = {};
   int selection[2][32] = {};
   int scale[2][32][3] = {};
@@ -111,7 +111,7 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
     }
   }
   auto cost = [&]() {
-    std::size_t bits = 32 + (spec.crc ? 16 : 0);
+    std::size_t bits = 32 + (layout.crc ? 16 : 0);
     for (int sb = 0; sb < subbands; ++sb) {
       bits += static_cast<std::size_t>(codeBits(sb) * (sb < bound ? channels : 1));
       for (int ch = 0; ch < channels; ++ch) {
@@ -134,8 +134,8 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
   }
 
   AudioBitWriter w;
-  w.Put(HeaderWord(spec), 32);
-  if (spec.crc) w.Put(0, 16);
+  w.Put(HeaderWord(layout), 32);
+  if (layout.crc) w.Put(0, 16);
   for (int sb = 0; sb < subbands; ++sb) {
     for (int ch = 0; ch < (sb < bound ? channels : 1); ++ch) {
       w.Put(static_cast<std::uint32_t>(codes[ch][sb]), codeBits(sb));
@@ -177,7 +177,7 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
   }
   std::vector<std::uint8_t>& bytes = w.Bytes();
   bytes.resize(static_cast<std::size_t>(header->frameBytes), 0);
-  if (spec.crc) {
+  if (layout.crc) {
     std::uint16_t crc = Crc16(bytes, 16, 32);
     crc = Crc16(bytes, 48, protectedEnd, crc);
     bytes[4] = static_cast<std::uint8_t>(crc >> 8);
@@ -186,15 +186,15 @@ inline std::vector<std::uint8_t> RandomFrame(const FrameSpec& spec, std::mt19937
   return bytes;
 }
 
-// `count` frames of one spec, the padding bit set at random (for rates
+// `count` frames of one layout, the padding bit set at random (for rates
 // where frames differ in length), as one stream.
-inline std::vector<std::uint8_t> RandomStream(FrameSpec spec, int count, std::mt19937& rng,
+inline std::vector<std::uint8_t> RandomStream(FrameLayout layout, int count, std::mt19937& rng,
                                               bool varyModeExtension = false) {
   std::vector<std::uint8_t> out;
   for (int i = 0; i < count; ++i) {
-    spec.padding = spec.rateIndex == 0 && (rng() & 1U) != 0;
-    if (varyModeExtension) spec.modeExtension = i % 4;
-    const auto frame = RandomFrame(spec, rng);
+    layout.padding = layout.rateIndex == 0 && (rng() & 1U) != 0;
+    if (varyModeExtension) layout.modeExtension = i % 4;
+    const auto frame = RandomFrame(layout, rng);
     out.insert(out.end(), frame.begin(), frame.end());
   }
   return out;
