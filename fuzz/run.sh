@@ -38,6 +38,7 @@ all_runs=(
   "picture-bmp|picture_fuzz|picture/bmp|picture.dict|8192|20"
   "picture-gif|picture_fuzz|picture/gif|picture.dict|8192|20"
   "picture-tiff|picture_fuzz|picture/tiff|picture.dict|8192|20"
+  "picture_probe|picture_probe_fuzz|picture/jpeg|picture.dict|8192|5"
   "clip|clip_fuzz|clip|clip.dict|16384|10"
   "clip_probe|clip_probe_fuzz|clip|clip.dict|16384|5"
   "audio|audio_fuzz|audio|audio.dict|8192|10"

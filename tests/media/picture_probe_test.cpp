@@ -111,6 +111,100 @@ TEST(PictureProbe, FindsTheDeclaredSizeWhereverTheHeaderPutsIt) {
   }
 }
 
+// An Exif segment holding a TIFF header and one directory whose only entry is
+// `tag` of `type` with `value`, then a baseline frame header of 640 x 480.
+std::string JpegWithExif(bool little, std::uint16_t type, std::uint16_t value,
+                         std::uint32_t directoryOffset = 8) {
+  auto be16 = [](std::uint32_t v) { return std::string{char(v >> 8), char(v & 0xFF)}; };
+  auto u16 = [&](std::uint32_t v) {
+    return little ? std::string{char(v & 0xFF), char(v >> 8)} : be16(v);
+  };
+  auto u32 = [&](std::uint32_t v) {
+    return little ? u16(v & 0xFFFF) + u16(v >> 16) : u16(v >> 16) + u16(v & 0xFFFF);
+  };
+  using namespace std::string_literals;
+  const std::string tiff = (little ? "II*\0"s : "MM\0*"s) + u32(directoryOffset) + u16(1) +
+                           u16(274) + u16(type) + u32(1) + u16(value) + u16(0) + u32(0);
+  const std::string exif = "Exif\0\0"s + tiff;
+  return "\xFF\xE1"s + be16(static_cast<std::uint32_t>(exif.size() + 2)) + exif;
+}
+
+struct OrientationCase {
+  const char* what;
+  std::string bytes;
+  PictureOrientation expected;
+};
+
+// Cameras say how they were held in the first Exif segment's directory
+// (either byte order) or a TIFF's first directory; anything unreadable there
+// leaves the picture as stored rather than turning it by accident.
+TEST(PictureProbe, ReadsTheOrientationCamerasWrite) {
+  using namespace std::string_literals;
+  const std::string soi = "\xFF\xD8"s;
+  const std::string frame = "\xFF\xC0\0\x11\x08\x01\xE0\x02\x80"s;
+  const std::vector<OrientationCase> cases = {
+      {"little-endian, turn clockwise", soi + JpegWithExif(true, 3, 6) + frame,
+       PictureOrientation::TurnClockwise},
+      {"big-endian, turn anticlockwise", soi + JpegWithExif(false, 3, 8) + frame,
+       PictureOrientation::TurnAnticlockwise},
+      {"big-endian, transverse", soi + JpegWithExif(false, 3, 7) + frame,
+       PictureOrientation::Transverse},
+      {"out of range", soi + JpegWithExif(true, 3, 9) + frame, PictureOrientation::Upright},
+      {"zero", soi + JpegWithExif(true, 3, 0) + frame, PictureOrientation::Upright},
+      {"not a SHORT", soi + JpegWithExif(true, 4, 6) + frame, PictureOrientation::Upright},
+      {"directory past the segment's end", soi + JpegWithExif(true, 3, 6, 40) + frame,
+       PictureOrientation::Upright},
+      {"only the first Exif segment counts",
+       soi + JpegWithExif(true, 3, 3) + JpegWithExif(true, 3, 6) + frame,
+       PictureOrientation::TurnHalf},
+      {"Exif after the frame header", soi + frame + JpegWithExif(true, 3, 6),
+       PictureOrientation::Upright},
+      {"TIFF's own directory",
+       "II*\0\x08\0\0\0\x02\0"s + "\x12\x01\x03\0\x01\0\0\0\x05\0\0\0"s +
+           "\x00\x01\x03\0\x01\0\0\0\x10\0\0\0"s,
+       PictureOrientation::Transpose},
+  };
+  for (const OrientationCase& c : cases) {
+    const auto header = ProbePicture(Bytes(c.bytes));
+    ASSERT_TRUE(header) << c.what;
+    EXPECT_EQ(header->orientation, c.expected) << c.what;
+    if (header->kind == PictureKind::Jpeg) {
+      EXPECT_EQ(header->size, (IntSize{640, 480})) << c.what;
+    }
+  }
+}
+
+struct UprightCase {
+  PictureOrientation orientation;
+  IntSize size;
+  std::vector<Pixel> pixels;  // row by row
+};
+
+class StandsUpright : public ::testing::TestWithParam<UprightCase> {};
+
+// Stored pixels 1 2 3 / 4 5 6, turned as a viewer would show them.
+TEST_P(StandsUpright, AsAViewerShowsIt) {
+  Image stored(3, 2);
+  for (int i = 0; i < 6; ++i) stored.At(i % 3, i / 3) = static_cast<Pixel>(i + 1);
+  const Image upright = StandUpright(stored, GetParam().orientation);
+  ASSERT_EQ(upright.Extent(), GetParam().size);
+  EXPECT_EQ(UprightSize(stored.Extent(), GetParam().orientation), GetParam().size);
+  EXPECT_EQ(std::vector<Pixel>(upright.Pixels().begin(), upright.Pixels().end()), GetParam().pixels)
+      << OrientationName(GetParam().orientation);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryOrientation, StandsUpright,
+    ::testing::Values(UprightCase{PictureOrientation::Upright, {3, 2}, {1, 2, 3, 4, 5, 6}},
+                      UprightCase{PictureOrientation::MirrorLeftRight, {3, 2}, {3, 2, 1, 6, 5, 4}},
+                      UprightCase{PictureOrientation::TurnHalf, {3, 2}, {6, 5, 4, 3, 2, 1}},
+                      UprightCase{PictureOrientation::MirrorTopBottom, {3, 2}, {4, 5, 6, 1, 2, 3}},
+                      UprightCase{PictureOrientation::Transpose, {2, 3}, {1, 4, 2, 5, 3, 6}},
+                      UprightCase{PictureOrientation::TurnClockwise, {2, 3}, {4, 1, 5, 2, 6, 3}},
+                      UprightCase{PictureOrientation::Transverse, {2, 3}, {6, 3, 5, 2, 4, 1}},
+                      UprightCase{
+                          PictureOrientation::TurnAnticlockwise, {2, 3}, {3, 6, 2, 5, 1, 4}}));
+
 class StoredPng : public ::testing::TestWithParam<IntSize> {};
 
 // The headless snapshots of the Windows build: any PNG reader must take them

@@ -26,6 +26,10 @@ class Bytes {
   std::uint32_t Little32(std::size_t offset) const {
     return Little16(offset) | (Little16(offset + 2) << 16U);
   }
+  // The first `count` bytes (all when there are fewer).
+  Bytes Prefix(std::size_t count) const {
+    return Bytes(bytes_.first(std::min(count, bytes_.size())));
+  }
   bool StartsWith(std::string_view signature) const {
     if (!Has(0, signature.size())) return false;
     for (std::size_t i = 0; i < signature.size(); ++i) {
@@ -46,7 +50,32 @@ int Dimension(std::uint64_t value) {
              : static_cast<int>(value);
 }
 
-std::optional<IntSize> JpegSize(const Bytes& in) {
+// An Exif or TIFF directory's Orientation (tag 274), Upright when absent or
+// outside 1..8. `base` is where the TIFF header starts; offsets count from it.
+PictureOrientation TiffOrientation(const Bytes& in, std::size_t base) {
+  if (!in.Has(base, 8)) return PictureOrientation::Upright;
+  const bool little = in.At(base) == 'I';
+  auto u16 = [&](std::size_t at) { return little ? in.Little16(at) : in.Big16(at); };
+  auto u32 = [&](std::size_t at) { return little ? in.Little32(at) : in.Big32(at); };
+  const std::size_t ifd = base + u32(base + 4);
+  if (ifd < base || !in.Has(ifd, 2)) return PictureOrientation::Upright;
+  const std::uint32_t entries = u16(ifd);
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    const std::size_t entry = ifd + 2 + std::size_t{12} * i;
+    if (!in.Has(entry, 12)) break;
+    if (u16(entry) != 274 || u16(entry + 2) != 3) continue;  // Orientation, SHORT
+    const std::uint32_t value = u16(entry + 8);
+    if (value >= 1 && value <= 8) return static_cast<PictureOrientation>(value);
+    break;
+  }
+  return PictureOrientation::Upright;
+}
+
+// The first frame header's size, and the orientation of an Exif segment that
+// comes before it.
+std::optional<PictureHeader> JpegHeader(const Bytes& in) {
+  PictureHeader header;
+  bool exifSeen = false;
   std::size_t at = 2;  // past SOI
   while (in.Has(at, 4)) {
     if (in.At(at) != 0xFF) return std::nullopt;
@@ -66,9 +95,20 @@ std::optional<IntSize> JpegSize(const Bytes& in) {
         marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
       if (!in.Has(at + 4, 5)) return std::nullopt;
-      return IntSize{Dimension(in.Big16(at + 7)), Dimension(in.Big16(at + 5))};
+      header.size = IntSize{Dimension(in.Big16(at + 7)), Dimension(in.Big16(at + 5))};
+      return header;
     }
     if (marker == 0xDA || marker == 0xD9) return std::nullopt;  // data before any frame
+    // Only the first Exif segment counts, as in every viewer; a TIFF header
+    // follows "Exif\0\0" and its offsets count from that header.
+    constexpr std::size_t kExifTag = 6;
+    if (marker == 0xE1 && !exifSeen && length >= 2 + kExifTag + 8 && in.Has(at + 4, kExifTag) &&
+        in.Big32(at + 4) == 0x45786966U /* "Exif" */ && in.Big16(at + 8) == 0) {
+      exifSeen = true;
+      const std::size_t tiff = at + 4 + kExifTag;
+      // The directory must lie inside the segment: bound the view to it.
+      header.orientation = TiffOrientation(in.Prefix(at + 2 + length), tiff);
+    }
     at += 2 + length;
   }
   return std::nullopt;
@@ -151,9 +191,13 @@ std::optional<PictureHeader> ProbePicture(std::span<const std::byte> bytes) {
   if (!kind) return std::nullopt;
   const Bytes in(bytes);
   std::optional<IntSize> size;
+  PictureOrientation orientation = PictureOrientation::Upright;
   switch (*kind) {
     case PictureKind::Jpeg:
-      size = JpegSize(in);
+      if (const auto jpeg = JpegHeader(in)) {
+        size = jpeg->size;
+        orientation = jpeg->orientation;
+      }
       break;
     case PictureKind::Png:
       if (in.Has(16, 8)) size = IntSize{Dimension(in.Big32(16)), Dimension(in.Big32(20))};
@@ -166,10 +210,11 @@ std::optional<PictureHeader> ProbePicture(std::span<const std::byte> bytes) {
       break;
     case PictureKind::Tiff:
       size = TiffSize(in, in.At(0) == 'I');
+      orientation = TiffOrientation(in, 0);
       break;
   }
   if (!size) return std::nullopt;
-  return PictureHeader{*kind, *size};
+  return PictureHeader{*kind, *size, orientation};
 }
 
 std::string_view PictureKindName(PictureKind kind) {

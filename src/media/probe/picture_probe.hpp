@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/geometry.hpp"
+#include "media/probe/picture_orientation.hpp"
 
 namespace vistel {
 
@@ -17,7 +18,10 @@ enum class PictureKind { Jpeg, Png, Bmp, Gif, Tiff };
 
 struct PictureHeader {
   PictureKind kind = PictureKind::Jpeg;
-  IntSize size;  // as declared; 0 where the header leaves it to the data
+  IntSize size;  // as declared (stored pixels); 0 where the header leaves it to the data
+  // From a JPEG's Exif segment or a TIFF's first directory; Upright when the
+  // picture says nothing or something outside 1..8.
+  PictureOrientation orientation = PictureOrientation::Upright;
 };
 
 // The format by its signature alone, from as few as the first 8 bytes.

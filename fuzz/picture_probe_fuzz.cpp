@@ -1,0 +1,24 @@
+// Fuzzes the picture probe: the header walk of all five formats and the Exif
+// directory of a JPEG or TIFF. It must never read outside the bytes, and a
+// size it reports must come from them.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "media/probe/picture_probe.hpp"
+#include "scratch_file.hpp"
+
+using namespace vistel;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto bytes = std::as_bytes(std::span(data, size));
+  const auto header = ProbePicture(bytes);
+  if (!header) return 0;
+  const int orientation = static_cast<int>(header->orientation);
+  fuzz::Require(orientation >= 1 && orientation <= 8);
+  fuzz::Require(header->size.width >= 0 && header->size.height >= 0);
+  const IntSize upright = UprightSize(header->size, header->orientation);
+  fuzz::Require(upright.width * std::int64_t{1} * upright.height ==
+                header->size.width * std::int64_t{1} * header->size.height);
+  return 0;
+}
