@@ -54,7 +54,7 @@ panel() { labels+=(-label "$1" "$2"); }
 # sheet OUT COLUMNS: the panels given so far, side by side, then none.
 sheet() {
   montage -font DejaVu-Sans -pointsize 13 "${labels[@]}" -tile "$2" -geometry +3+3 \
-    -background white "$out/$1"
+    -background white -define png:exclude-chunks=date,time "$out/$1"
   labels=()
 }
 
@@ -155,7 +155,7 @@ effects=(2004 2164 4015 5002 5088 6000 7000 8000 15018 16000)
 # Screen 2k+1 (the effect) starts at 2.5 k + 1 seconds; half its 1 s later:
 # 2.5 k + 1.5.
 times=()
-for k in "${!effects[@]}"; do times+=("$(echo "2.5 * $k + 1.5" | bc)"); done
+for k in "${!effects[@]}"; do times+=("$(awk "BEGIN { print 2.5 * $k + 1.5 }")"); done
 play effects 160x120 26 "${times[@]}"
 for k in "${!effects[@]}"; do panel "${effects[$k]}" "effects-$k.png"; done
 sheet effects.png 5x2
