@@ -73,7 +73,9 @@ Options:
                         vistel-pack, in the build tree (BUILD/apps/player
                         beside BUILD/apps/pack) or on PATH
   --media-dir DIR       also keep the media files in DIR (created when
-                        missing; files of the same names are replaced)
+                        missing; files of the same names are replaced),
+                        with DIR/show.json, the show over them: change it
+                        and build it with 'vistel-pack build'
 )";
 
 constexpr std::string_view kRepackHelp =
