@@ -51,6 +51,10 @@ mkdir -p photos/2019/summer photos/2020 music
 printf 'this is not a picture' >photos/2020/broken.jpg
 printf 'not a picture either' >photos/2020/._img.jpg                   # hidden: passed over
 printf 'notes' >photos/readme.txt
+# A header that claims 50000x50000 pixels: refused before it is decoded.
+python3 -c "import struct, sys, zlib; ihdr = struct.pack('>IIBBBBB', 50000, 50000, 8, 2, 0, 0, 0);
+sys.stdout.buffer.write(b'\x89PNG\r\n\x1a\n' + struct.pack('>I', 13) + b'IHDR' + ihdr +
+struct.pack('>I', zlib.crc32(b'IHDR' + ihdr)))" >photos/2020/huge.png
 ln -s .. photos/2020/loop                                              # loops back
 ln -s ../img10.jpg photos/2019/again.jpg                               # the same photo twice
 printf 'RIFF....WAVEfmt ' >music/b.wav
@@ -63,11 +67,13 @@ expect 0 "$VISTEL_PACK" slideshow photos -o show.scr --player player.bin --max 1
   --caption names --music music --seconds 5
 contains err.txt "broken.jpg: skipped: not a JPEG, PNG, BMP, GIF or TIFF picture"
 contains err.txt "empty.mid: skipped: the file is empty"
+contains err.txt "huge.png: skipped: PNG of 50000x50000, more than the player shows"
+grep -qF "._img.jpg" err.txt && fail "expected the hidden ._img.jpg passed over: $(cat err.txt)"
 contains err.txt "a link leads back to a folder already read"
 grep -q $'\r' err.txt && fail "expected no progress bar when stderr is no terminal"
 [[ $(wc -l <out.txt) == 1 ]] || fail "expected a one-line summary, got: $(cat out.txt)"
 contains out.txt "7 screens, 3 tracks"
-contains out.txt "7 photos (5 turned, shrunk or converted), 1 skipped"
+contains out.txt "7 photos (5 turned, shrunk or converted), 2 skipped"
 expect 0 "$VISTEL_PACK" check show.scr
 expect 0 "$VISTEL_PACK" inspect show.scr --json
 cp out.txt inspect.json
