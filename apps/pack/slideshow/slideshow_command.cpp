@@ -153,6 +153,41 @@ std::string Reason(const Error& error, const std::string& path) {
                                                : error.description;
 }
 
+struct PreparedSlides {
+  std::vector<Slide> slides;
+  std::size_t rewritten = 0;  // turned, shrunk or converted
+  std::size_t skipped = 0;
+};
+
+// Every photo made ready in the show's order, rewritten ones into `scratch`;
+// a photo that cannot be shown is skipped with a warning naming it.
+PreparedSlides PrepareSlides(const std::vector<SlideCandidate>& candidates,
+                             const std::map<std::string, std::string, std::less<>>& pathOf,
+                             const Options& options, const std::string& scratch) {
+  PreparedSlides result;
+  ProgressLine progress(candidates.size());
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    const std::string& relative = candidates[i].relativePath;
+    const std::string& path = pathOf.at(relative);
+    progress.Show(i, relative);
+    std::ostringstream name;
+    name << "photo-" << std::setw(5) << std::setfill('0') << i << ".jpg";
+    const auto prepared =
+        PreparePhoto(path, options.maxSize, (fs::path(scratch) / name.str()).string());
+    if (!prepared) {
+      progress.Warn(path + ": skipped: " + Reason(prepared.error(), path));
+      ++result.skipped;
+      continue;
+    }
+    if (prepared->rewritten) ++result.rewritten;
+    std::string caption;
+    if (options.captions) caption = CaptionFromFileName(fs::path(relative).filename().string());
+    result.slides.push_back({prepared->path, std::move(caption), "photo " + path});
+  }
+  progress.Show(candidates.size(), "");
+  return result;
+}
+
 }  // namespace
 
 int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath) {
@@ -217,31 +252,8 @@ int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath
     Report(error);
     return kExitProblem;
   }
-  std::vector<Slide> slides;
-  std::size_t rewritten = 0;
-  std::size_t skipped = 0;
-  {
-    ProgressLine progress(candidates.size());
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-      const std::string& relative = candidates[i].relativePath;
-      const std::string& path = pathOf[relative];
-      progress.Show(i, relative);
-      std::ostringstream name;
-      name << "photo-" << std::setw(5) << std::setfill('0') << i << ".jpg";
-      const auto prepared =
-          PreparePhoto(path, options.maxSize, (fs::path(scratch.Path()) / name.str()).string());
-      if (!prepared) {
-        progress.Warn(path + ": skipped: " + Reason(prepared.error(), path));
-        ++skipped;
-        continue;
-      }
-      if (prepared->rewritten) ++rewritten;
-      std::string caption;
-      if (options.captions) caption = CaptionFromFileName(fs::path(relative).filename().string());
-      slides.push_back({prepared->path, std::move(caption), "photo " + path});
-    }
-    progress.Show(candidates.size(), "");
-  }
+  const PreparedSlides prepared = PrepareSlides(candidates, pathOf, options, scratch.Path());
+  const std::vector<Slide>& slides = prepared.slides;
   if (slides.empty()) {
     Report(options.folder + ": none of the " + std::to_string(candidates.size()) +
            " photos found can be shown; no package written");
@@ -282,8 +294,8 @@ int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath
   style.crossFadeSteps = static_cast<std::int16_t>(options.steps);
 
   std::string detail = "; " + std::to_string(slides.size()) + " photos (" +
-                       std::to_string(rewritten) + " turned, shrunk or converted), " +
-                       std::to_string(skipped) + " skipped";
+                       std::to_string(prepared.rewritten) + " turned, shrunk or converted), " +
+                       std::to_string(prepared.skipped) + " skipped";
   if (options.order == SlideOrder::Shuffle)
     detail += "; shuffled with --seed " + std::to_string(seed);
   const auto files = MakeNativeFileSystem();
