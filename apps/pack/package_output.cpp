@@ -122,7 +122,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
-                         const std::string& outPath) {
+                         const std::string& outPath, std::string_view detail) {
   auto summary = WritePackage(files, plan, playerPath, outPath);
   if (!summary) {
     Report(summary.error().description);
@@ -136,7 +136,8 @@ int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::
   std::cout << "wrote " << outPath << " (" << summary->fileBytes
             << " bytes): " << summary->package.Screens.size() << " screens, "
             << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia
-            << " media files; configuration text at byte " << summary->package.ConfigOffset << "\n";
+            << " media files; configuration text at byte " << summary->package.ConfigOffset
+            << detail << "\n";
   return kExitOk;
 }
 
