@@ -28,7 +28,9 @@ constexpr float kDefaultSeconds = 8;
 constexpr float kMinSeconds = 0.5F;
 constexpr float kMaxSeconds = 86400;
 constexpr int kDefaultSteps = 32;
-constexpr int kMaxSteps = 128;  // the player's cross-fade counts its steps in 16 bits
+// A step is one frame (about 1/60 s): 128 steps fade for about two seconds,
+// as slow as a photo show wants; the player itself takes far more.
+constexpr int kMaxSteps = 128;
 constexpr int kMinSide = 16;
 
 struct Options {
