@@ -37,24 +37,8 @@ Result<std::string> ReadText(FileSystem& files, const std::string& path) {
 
 }  // namespace
 
-int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
-  std::string error;
-  const auto parsed = ParseArgs(args, {{"--output", "--player"}, {}}, error);
-  if (!parsed) return UsageError("build", error);
-  if (parsed->positionals.empty()) return UsageError("build", "missing SHOW.json");
-  if (parsed->positionals.size() > 1) {
-    return UsageError("build", "unexpected argument '" + parsed->positionals[1] + "'");
-  }
-  const auto output = parsed->values.find("--output");
-  if (output == parsed->values.end()) return UsageError("build", "missing -o OUT.scr");
-  const std::string showPath = parsed->positionals.front();
-  const std::string outPath = output->second;
-
-  int failure = kExitUsage;
-  const auto player = ChoosePlayer(*parsed, selfPath, "build", failure);
-  if (!player) return failure;
-  const std::string& playerPath = *player;
-
+int BuildFromDescription(const std::string& showPath, const std::string& playerPath,
+                         const std::string& outPath, SummaryLine summary) {
   const auto files = MakeNativeFileSystem();
   auto text = ReadText(*files, showPath);
   if (!text) {
@@ -81,7 +65,28 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
     return kExitProblem;
   }
 
-  return WriteVerifiedPackage(*files, *plan, playerPath, outPath);
+  return WriteVerifiedPackage(*files, *plan, playerPath, outPath, {}, summary);
+}
+
+int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
+  std::string error;
+  const auto parsed = ParseArgs(args, {{"--output", "--player"}, {}}, error);
+  if (!parsed) return UsageError("build", error);
+  if (parsed->positionals.empty()) return UsageError("build", "missing SHOW.json");
+  if (parsed->positionals.size() > 1) {
+    return UsageError("build", "unexpected argument '" + parsed->positionals[1] + "'");
+  }
+  const auto output = parsed->values.find("--output");
+  if (output == parsed->values.end()) return UsageError("build", "missing -o OUT.scr");
+  const std::string showPath = parsed->positionals.front();
+  const std::string outPath = output->second;
+
+  int failure = kExitUsage;
+  const auto player = ChoosePlayer(*parsed, selfPath, "build", failure);
+  if (!player) return failure;
+  const std::string& playerPath = *player;
+
+  return BuildFromDescription(showPath, playerPath, outPath, SummaryLine::kPrint);
 }
 
 }  // namespace vistel::pack

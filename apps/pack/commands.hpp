@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/image.hpp"
 #include "package/records.hpp"
 #include "package/writer.hpp"
 #include "runtime/files.hpp"
@@ -38,6 +40,8 @@ int RunExtract(const std::vector<std::string>& args, std::string_view selfPath);
 int RunDemo(const std::vector<std::string>& args, std::string_view selfPath);
 int RunRepack(const std::vector<std::string>& args, std::string_view selfPath);
 int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath);
+int RunSheet(const std::vector<std::string>& args, std::string_view selfPath);
+int RunEffects(const std::vector<std::string>& args, std::string_view selfPath);
 
 // A command's arguments split into positionals and options. Options are
 // "--name VALUE", "--name=VALUE" or a flag; "-o" may stand for "--output".
@@ -93,10 +97,22 @@ void CopyPermissions(const std::string& from, const std::string& to);
 
 // Writes the package of `plan` at outPath, gives it the player's permissions,
 // reads it back as the player reads it and prints the one-line summary, with
-// `detail` at its end. A package that does not read back as written is
-// removed. Returns the exit code.
+// `detail` at its end (unless `summary` is quiet). A package that does not
+// read back as written is removed. Returns the exit code.
+enum class SummaryLine { kPrint, kQuiet };
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
-                         const std::string& outPath, std::string_view detail = {});
+                         const std::string& outPath, std::string_view detail = {},
+                         SummaryLine summary = SummaryLine::kPrint);
+
+// What build does after its command line: reads the show description, makes
+// sure no input is the output, and writes the verified package. Problems are
+// printed; returns the exit code.
+int BuildFromDescription(const std::string& showPath, const std::string& playerPath,
+                         const std::string& outPath, SummaryLine summary);
+
+// Writes a contact sheet as a PNG file, replacing the file at `path` whole
+// (a link there is replaced, not followed).
+Status WriteSheetPicture(const Image& image, const std::string& path);
 
 // A Single as a JSON number that prints as the float's shortest digits.
 double SingleAsJsonNumber(float value);

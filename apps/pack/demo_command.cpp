@@ -1,7 +1,4 @@
 // demo: a package of a show whose media the tool makes itself.
-#include <stdlib.h>  // mkdtemp
-
-#include <cerrno>
 #include <filesystem>
 #include <span>
 #include <system_error>
@@ -10,50 +7,12 @@
 #include "demo_show.hpp"
 #include "package/show_description_writer.hpp"
 #include "platform/native_files.hpp"
+#include "scratch_folder.hpp"
 
 namespace vistel::pack {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh folder for the media of one run, removed with this object: the
-// media are only a step towards the package unless --media-dir keeps them.
-class ScratchFolder {
- public:
-  ScratchFolder() = default;
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    if (!path_.empty()) {
-      std::error_code ec;
-      fs::remove_all(path_, ec);
-    }
-  }
-
-  // Creates the folder under the system's temporary folder with mkdtemp: a
-  // fresh name, made exclusively and open to this user only, so two runs at
-  // once keep apart and nobody else can plant files in it.
-  bool Create(std::string& error) {
-    std::error_code ec;
-    const fs::path base = fs::temp_directory_path(ec);
-    if (ec) {
-      error = "no temporary folder: " + ec.message();
-      return false;
-    }
-    std::string name = (base / "vistel-demo-XXXXXX").string();
-    if (::mkdtemp(name.data()) == nullptr) {
-      error = "cannot create a folder in the temporary folder " + base.string() + ": " +
-              std::error_code(errno, std::generic_category()).message();
-      return false;
-    }
-    path_ = name;
-    return true;
-  }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
 
 }  // namespace
 
@@ -93,7 +52,7 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
       return kExitProblem;
     }
   } else {
-    if (!scratch.Create(error)) {
+    if (!scratch.Create("vistel-demo", error)) {
       Report(error);
       return kExitProblem;
     }

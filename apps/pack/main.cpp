@@ -150,6 +150,56 @@ Options:
   --title TEXT          the show's title (default: the folder's name)
 )";
 
+constexpr std::string_view kSheetHelp =
+    R"(Usage: vistel-pack sheet PACKAGE|SHOW.json -o SHEET.png [OPTIONS]
+
+Draws a contact sheet: every screen of the show as the player shows it at
+rest, in a grid of cells labelled with the screen's index, kind (image,
+video, background), transition (effect code and family, cross-fade, plain
+repaint, or the random effect drawn) and how long it stays. The headless
+player plays the show twice on its virtual clock: once with a trace, to
+learn when each screen's revealing repaint returned and the next screen
+began, and once with a snapshot of each screen at rest (half-way through
+its rest, at most one second after the reveal). So the sheet shows what
+plays. Each screen is pictured at its first showing; a screen the show
+never reaches (one before it stays until input, the run's time ran out)
+gets an empty cell that says why. A SHOW.json is built into a temporary
+package first, removed afterwards. Prints one line per screen: what it is,
+the moments pictured and where their cells lie on the sheet. The same input
+and seed give the same sheet.
+
+Options:
+  -o, --output SHEET.png  the sheet to write (replaced when it exists)
+  --screen WxH            the player's screen, each side 16 to 4096
+                          (default 800x600)
+  --seed N                seed of the player's random generator (default 1)
+  --transitions           also picture each screen half-way through its
+                          transition (paint effect or cross-fade)
+  --columns N             cells per row, 1 to 16 (default 4, or 2 with
+                          --transitions)
+  --cell-width PX         width of a picture on the sheet, 64 to 800
+                          (default 200)
+  --max-seconds N         show time the first run may take at most (default
+                          600); the sheet shows the first 200 screens
+  --player PATH           the vistel-player to run (and to build SHOW.json
+                          with); found as for build when not given
+)";
+
+constexpr std::string_view kEffectsHelp =
+    R"(Usage: vistel-pack effects [--sheet EFFECTS.png [--size WxH] [--columns N]]
+
+Lists every paint-effect family with its code ranges, the names of its
+shapes in order and what its level changes, from the table the player uses
+(docs/paint-effects.md explains the codes and settings).
+
+Options:
+  --sheet PNG   also draw one frame of each family, 40 % into a one-second
+                effect from one generated picture to another, with the
+                player's own effect code, in a labelled grid
+  --size WxH    the size of each frame, each side 32 to 1024 (default 240x180)
+  --columns N   cells per row, 1 to 16 (default 4)
+)";
+
 constexpr std::string_view kUsage = R"(Usage: vistel-pack COMMAND [ARGUMENTS]
 
 Commands:
@@ -222,6 +272,8 @@ const std::vector<Command>& Commands() {
       {"demo", "build a demo package from media made here", kDemoHelp, RunDemo},
       {"repack", "put a package's show behind another player", kRepackHelp, RunRepack},
       {"slideshow", "build a package from a folder of photos", kSlideshowHelp, RunSlideshow},
+      {"sheet", "draw a contact sheet of a show's screens", kSheetHelp, RunSheet},
+      {"effects", "list the paint effects (and draw a sheet of them)", kEffectsHelp, RunEffects},
   };
   return commands;
 }

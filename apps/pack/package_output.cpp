@@ -122,7 +122,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
-                         const std::string& outPath, std::string_view detail) {
+                         const std::string& outPath, std::string_view detail,
+                         SummaryLine summaryLine) {
   auto summary = WritePackage(files, plan, playerPath, outPath);
   if (!summary) {
     Report(summary.error().description);
@@ -133,6 +134,7 @@ int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::
     (void)files.Remove(outPath);  // an unsound package is not left behind
     return kExitProblem;
   }
+  if (summaryLine == SummaryLine::kQuiet) return kExitOk;
   std::cout << "wrote " << outPath << " (" << summary->fileBytes
             << " bytes): " << summary->package.Screens.size() << " screens, "
             << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia

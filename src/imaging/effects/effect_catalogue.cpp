@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <span>
 
 #include "imaging/effect_groups.hpp"
 
@@ -52,13 +53,6 @@ namespace {
 //                 blended; level: largest block 2, 3, 4, 5 grains
 //   FadeThroughColour  8 shapes: through colour 1, 2, 3, 4, black, white, colour 1
 //                 then 2, colour 3 then 4; level: odd levels hold the colour a while
-struct CodeRange {
-  int first;
-  int last;
-  Family family;
-  int shapes;
-};
-
 constexpr std::array kCodeRanges = {
     // Group 0: 2000-2554, edge and pattern wipes.
     CodeRange{2000, 2079, Family::kWipe, 8},
@@ -117,10 +111,93 @@ constexpr std::array<std::string_view, kFamilyCount> kFamilyNames = {
     "radial sweep", "spiral",    "snake",  "push",         "slide",
     "cover",        "reveal",    "zoom",   "pixelate",     "fade through colour"};
 
+// The shapes of each family in shape order, as the comment above the code
+// table describes them, and what the level changes.
+struct FamilyWords {
+  std::span<const std::string_view> shapes;
+  std::string_view level;
+};
+constexpr std::string_view kDirections[] = {"E", "W", "S", "N", "SE", "NW", "SW", "NE"};
+constexpr std::string_view kBlinds[] = {"horizontal down", "horizontal up", "vertical right",
+                                        "vertical left"};
+constexpr std::string_view kCheckerboard[] = {"across right", "across left", "down", "up"};
+constexpr std::string_view kStrips[] = {"horizontal", "vertical", "diagonal", "anti-diagonal"};
+constexpr std::string_view kBars[] = {"horizontal", "vertical"};
+constexpr std::string_view kDissolve[] = {"pixels", "blocks"};
+constexpr std::string_view kIris[] = {"box out",   "box in",      "circle out",
+                                      "circle in", "diamond out", "diamond in"};
+constexpr std::string_view kBarnDoor[] = {"vertical open",    "vertical close", "horizontal open",
+                                          "horizontal close", "four-way open",  "four-way close"};
+constexpr std::string_view kClock[] = {"from 12 cw",  "from 3 cw",  "from 6 cw",  "from 9 cw",
+                                       "from 12 ccw", "from 3 ccw", "from 6 ccw", "from 9 ccw"};
+constexpr std::string_view kRadial[] = {"TL corner", "TR corner",  "BR corner",   "BL corner",
+                                        "top edge",  "right edge", "bottom edge", "left edge"};
+constexpr std::string_view kSpiral[] = {"TL cw",  "TR cw",  "BR cw",  "BL cw",
+                                        "TL ccw", "TR ccw", "BR ccw", "BL ccw"};
+constexpr std::string_view kSnake[] = {"rows from TL",    "rows from TR",    "rows from BR",
+                                       "rows from BL",    "columns from TL", "columns from TR",
+                                       "columns from BR", "columns from BL"};
+constexpr std::string_view kSlide[] = {"horizontal from left", "horizontal from right",
+                                       "vertical from top", "vertical from bottom"};
+constexpr std::string_view kZoom[] = {"grow centre", "shrink centre", "grow TL", "shrink TL",
+                                      "grow TR",     "shrink TR",     "grow BR", "shrink BR",
+                                      "grow BL",     "shrink BL"};
+constexpr std::string_view kPixelate[] = {"out then in", "blended"};
+constexpr std::string_view kFades[] = {"colour 1", "colour 2", "colour 3",      "colour 4",
+                                       "black",    "white",    "colour 1 to 2", "colour 3 to 4"};
+
+// In the order of Family.
+constexpr std::array<FamilyWords, kFamilyCount> kFamilyWords = {{
+    {kDirections, "-"},
+    {kDirections, "softness 12, 25, 40, 60 %"},
+    {kBlinds, "bands 4 + 2 x (level mod 8)"},
+    {kCheckerboard, "cells 4 + 2 x (level mod 8)"},
+    {kStrips, "strips 4 + 2 x (level mod 8)"},
+    {kBars, "bar 1, 2, 4, 8 px; random order"},
+    {kDissolve, "block size; random order"},
+    {kIris, "centre: middle, then the quarter points"},
+    {kBarnDoor, "-"},
+    {kClock, "1, 2, 4 hands"},
+    {kRadial, "odd: the other way"},
+    {kSpiral, "odd: outward; level/2 scales blocks"},
+    {kSnake, "scales blocks"},
+    {kDirections, "-"},
+    {kSlide, "slats 2 + 2 x (level mod 8)"},
+    {kDirections, "-"},
+    {kDirections, "-"},
+    {kZoom, "-"},
+    {kPixelate, "largest block 2 to 5 grains"},
+    {kFades, "odd: hold the colour"},
+}};
+
+// Every range has as many shapes as its family has names.
+constexpr bool ShapeNamesMatchTheRanges() {
+  for (const CodeRange& range : kCodeRanges) {
+    if (kFamilyWords[static_cast<std::size_t>(range.family)].shapes.size() !=
+        static_cast<std::size_t>(range.shapes)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(ShapeNamesMatchTheRanges(), "every shape of every range needs its name");
+
 }  // namespace
 
 std::string_view FamilyName(Family family) {
   return kFamilyNames[static_cast<std::size_t>(family)];
+}
+
+std::span<const CodeRange> CodeRanges() {
+  return kCodeRanges;
+}
+
+std::span<const std::string_view> ShapeNames(Family family) {
+  return kFamilyWords[static_cast<std::size_t>(family)].shapes;
+}
+
+std::string_view LevelMeaning(Family family) {
+  return kFamilyWords[static_cast<std::size_t>(family)].level;
 }
 
 std::optional<EffectRecipe> DescribeEffect(int code) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "base/image.hpp"
@@ -52,6 +53,23 @@ struct EffectRecipe {
 
 // Null for codes outside the effect groups, and for the plain repaint.
 std::optional<EffectRecipe> DescribeEffect(int code);
+
+// One range of the code table: codes first .. last (both included) name
+// `family`, with `shapes` shapes cycling through the range.
+struct CodeRange {
+  int first;
+  int last;
+  Family family;
+  int shapes;
+};
+// Every range, in code order; together they cover the effect groups exactly.
+std::span<const CodeRange> CodeRanges();
+
+// What the shapes of a family are, in shape order (as many as the family's
+// ranges have shapes), and what its level changes: the words authors see in
+// the tool's effect list and on contact sheets.
+std::span<const std::string_view> ShapeNames(Family family);
+std::string_view LevelMeaning(Family family);
 
 // How a moment of the effect's time maps onto its progress.
 enum class Easing { kLinear, kSmooth, kAccelerate, kDecelerate };
