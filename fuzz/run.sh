@@ -33,6 +33,7 @@ all_runs=(
   "show_description|show_description_fuzz|show_description|show_description.dict|4096|5"
   "regedit|regedit_fuzz|regedit|regedit.dict|4096|5"
   "input_script|input_script_fuzz|input_script|input_script.dict|4096|5"
+  "show_timeline|show_timeline_fuzz|show_timeline|show_timeline.dict|8192|5"
   "picture-jpeg|picture_fuzz|picture/jpeg|picture.dict|8192|20"
   "picture-png|picture_fuzz|picture/png|picture.dict|8192|20"
   "picture-bmp|picture_fuzz|picture/bmp|picture.dict|8192|20"

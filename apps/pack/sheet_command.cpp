@@ -546,9 +546,8 @@ int RunSheet(const std::vector<std::string>& args, std::string_view selfPath) {
     cell.label.push_back(EffectLabel(package, screen, step));
     std::string times;
     if (!step) {
-      const std::string why = "not reached: " + unreached;
-      if (options.transitions) cell.frames.push_back(SheetFrame{{}, why});
-      cell.frames.push_back(SheetFrame{{}, why});
+      if (options.transitions) cell.frames.push_back(SheetFrame{{}, "not reached"});
+      cell.frames.push_back(SheetFrame{{}, "not reached: " + unreached});
       times = "not reached";
     } else {
       if (options.transitions) {

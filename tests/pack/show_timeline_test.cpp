@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_findings.hpp"
+
 namespace vistel::pack {
 namespace {
 
@@ -120,6 +122,35 @@ TEST(ShowTimeline, ReadsTheRunsEndAndRefusesATraceWithoutEvents) {
   for (const std::string trace : {"", "\n\n", "garbage\n{\"ev\":\"screen\"}\n"}) {
     EXPECT_FALSE(ReadShowTimeline(trace)) << "a trace without events: '" << trace << "'";
   }
+}
+
+TEST(ShowTimeline, TimesThatGoBackCountAsTheLatestSoStepsNeverEndBeforeTheyStart) {
+  // A trace whose time jumps back (cut and spliced, as fuzzing found), and a
+  // small one: the second step starts "before" the first.
+  const std::vector<std::string> traces = {
+      ::vistel::testing::ReadFuzzFinding("show_timeline", "time-goes-back.jsonl"),
+      Line(R"({"t":500,"ev":"screen","index":0})") + Line(R"({"t":600,"ev":"reveal","index":0})") +
+          Line(R"({"t":100,"ev":"screen","index":1})") +
+          Line(R"({"t":200,"ev":"reveal","index":1})") +
+          Line(R"({"t":900,"ev":"screen","index":2})")};
+  for (std::size_t n = 0; n < traces.size(); ++n) {
+    const auto timeline = ReadShowTimeline(traces[n]);
+    ASSERT_TRUE(timeline) << "trace " << n;
+    Milliseconds previous = 0;
+    for (const ScreenStep& step : timeline->steps) {
+      EXPECT_GE(step.startMs, previous) << "trace " << n << ": steps out of order";
+      EXPECT_GE(step.endMs, step.startMs) << "trace " << n << ": a step ends before it starts";
+      if (const auto rest = RestMoment(step)) {
+        EXPECT_TRUE(*rest > *step.revealMs && *rest < step.endMs) << "trace " << n;
+      }
+      previous = step.startMs;
+    }
+  }
+  // The small trace: step 1 starts and is revealed at 600, and rests until 900.
+  const auto small = ReadShowTimeline(traces[1]);
+  ASSERT_EQ(small->steps.size(), 3U);
+  EXPECT_EQ(small->steps[1].startMs, 600);
+  EXPECT_EQ(RestMoment(small->steps[1]), std::optional<Milliseconds>(750));
 }
 
 TEST(StepOfEachScreen, PicturesTheFirstShowingThatRestsAndLeavesUnreachedScreensEmpty) {

@@ -34,8 +34,12 @@ std::string TextOf(const Json& event, const char* name) {
 
 class TimelineBuilder {
  public:
-  void Add(const Json& event, Milliseconds t) {
-    timeline_.endMs = std::max(timeline_.endMs, t);
+  void Add(const Json& event, Milliseconds traced) {
+    // The player writes its events in time order; a time that went back
+    // counts as the latest, so steps stay ordered and never end before
+    // they start.
+    const Milliseconds t = std::max(traced, timeline_.endMs);
+    timeline_.endMs = t;
     const std::string ev = TextOf(event, "ev");
     if (ev == "screen") {
       const auto index = IntOf(event, "index");

@@ -53,7 +53,8 @@ inline constexpr std::size_t kMaxTraceLineBytes = 1 << 20;
 
 // Reads a trace (JSON lines). Lines that are no JSON object, events it does
 // not know, and fields of the wrong type are passed over, as the trace's
-// readers do; a `reveal` that does not name its step's screen is ignored.
+// readers do; a `reveal` that does not name its step's screen is ignored,
+// and a time earlier than one before it counts as that one.
 // Fails when no line at all is a trace event.
 Result<ShowTimeline> ReadShowTimeline(std::string_view trace);
 
