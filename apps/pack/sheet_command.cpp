@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -123,17 +124,19 @@ Result<std::string> ReadCapped(const std::string& path, std::uint64_t cap) {
 // The last lines of the player's output, for a failure's message.
 std::string Tail(const std::string& path) {
   auto text = ReadCapped(path, 1 << 20);
-  if (!text || text->empty()) return "";
+  if (!text) return "";
+  std::vector<std::string_view> lines;
   std::string_view rest(*text);
-  while (!rest.empty() && rest.back() == '\n') rest.remove_suffix(1);
-  std::size_t from = rest.size();
-  for (int lines = 0; lines < 5 && from > 0; ++lines) {
-    const auto nl = rest.rfind('\n', from - 1);
-    from = nl == std::string_view::npos ? 0 : nl + 1;
-    if (from == 0) break;
-    from -= 1;
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    if (end > 0) lines.push_back(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
   }
-  return std::string(rest.substr(from == 0 ? 0 : from + 1));
+  std::string tail;
+  for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) {
+    tail += (tail.empty() ? "" : "\n") + std::string(lines[i]);
+  }
+  return tail;
 }
 
 // Runs the player with its output in logPath; the exit code, or a failure
@@ -262,7 +265,12 @@ std::string EffectLabel(const Package& package, const ScreenSettings& screen,
     return step && step->effectMs ? "random: " + named(step->effectCode) : "random effect";
   }
   if (screen.EffectCode == -100) {
-    if (IsVideo(screen)) return "cross-fade (not on video)";
+    // A video screen never cross-fades: its repaint keeps the effect the
+    // surface had.
+    if (IsVideo(screen)) {
+      return step && step->effectMs ? "no cross-fade on video: " + named(step->effectCode)
+                                    : "no cross-fade on video";
+    }
     return "cross-fade " + std::to_string(screen.CrossFadeParam) + " steps";
   }
   if (screen.EffectCode == kPlainRepaintEffect) return "plain repaint";

@@ -125,7 +125,8 @@ void DrawText(Image& image, int x, int y, std::string_view text, Pixel colour, i
     const Glyph& glyph = GlyphOf(c);
     for (int row = 0; row < kGlyphHeight; ++row) {
       for (int column = 0; column < 5; ++column) {
-        if (((glyph[static_cast<std::size_t>(row)] >> (4 - column)) & 1U) == 0) continue;
+        const unsigned bits = glyph[static_cast<std::size_t>(row)];
+        if (((bits >> static_cast<unsigned>(4 - column)) & 1U) == 0) continue;
         for (int dy = 0; dy < scale; ++dy) {
           const int py = y + row * scale + dy;
           if (py < 0 || py >= image.Height()) continue;
