@@ -73,9 +73,9 @@ void PrintTable(std::ostream& out) {
   out << row;
   for (const FamilyEntry& entry : Families()) {
     const auto shapes = effects::ShapeNames(entry.family);
-    std::snprintf(row, sizeof row, "%-20s %-24s %zu\n",
+    std::snprintf(row, sizeof row, "%-20s %-24s %s\n",
                   std::string(effects::FamilyName(entry.family)).c_str(), RangesText(entry).c_str(),
-                  shapes.size());
+                  std::to_string(shapes.size()).c_str());
     out << row << "    shapes: " << Joined(shapes) << "\n"
         << "    level:  " << effects::LevelMeaning(entry.family) << "\n";
   }

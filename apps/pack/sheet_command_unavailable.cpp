@@ -1,7 +1,8 @@
 // sheet, where the tool has no picture decoder to read the player's snapshots
 // back (the Windows build: it comes from FFmpeg on Linux). Sheets of effects
 // are still written, as PNG files of stored (uncompressed) blocks.
-#include <span>
+#include <cstddef>
+#include <vector>
 
 #include "commands.hpp"
 #include "imaging/png_encoder.hpp"

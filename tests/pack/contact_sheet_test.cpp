@@ -59,25 +59,34 @@ TEST(ComposeSheet, PutsEachFlatPictureWholeIntoItsReportedRectangle) {
 }
 
 TEST(ComposeSheet, RefusesLayoutsOutOfBoundsAndSheetsLargerThanAPicture) {
-  const std::vector<SheetCell> one(1, SheetCell{{SheetFrame{Image(4, 4), {}}}, {"x"}});
   struct Case {
     const char* what;
-    SheetLayout layout;
-    std::vector<SheetCell> cells;
+    int columns;
+    IntSize thumbnail;
+    std::size_t cells;
+    std::size_t framesPerCell;
   };
-  const std::vector<Case> cases = {
-      {"no column", {0, {200, 150}, ""}, one},
-      {"too many columns", {kMaxSheetColumns + 1, {200, 150}, ""}, one},
-      {"a thumbnail too small", {4, {8, 150}, ""}, one},
-      {"a thumbnail too large", {4, {200, kMaxThumbnailSide + 1}, ""}, one},
-      {"too many frames in a cell",
-       {4, {200, 150}, ""},
-       {SheetCell{std::vector<SheetFrame>(kMaxFramesPerCell + 1), {}}}},
+  const Case cases[] = {
+      {"no column", 0, {200, 150}, 1, 1},
+      {"too many columns", kMaxSheetColumns + 1, {200, 150}, 1, 1},
+      {"a thumbnail too small", 4, {8, 150}, 1, 1},
+      {"a thumbnail too large", 4, {200, kMaxThumbnailSide + 1}, 1, 1},
+      {"too many frames in a cell", 4, {200, 150}, 1, kMaxFramesPerCell + 1},
       {"a sheet over the picture limits",
-       {kMaxSheetColumns, {kMaxThumbnailSide, kMaxThumbnailSide}, ""},
-       std::vector<SheetCell>(64, SheetCell{std::vector<SheetFrame>(2), {}})},
+       kMaxSheetColumns,
+       {kMaxThumbnailSide, kMaxThumbnailSide},
+       64,
+       2},
   };
-  for (const Case& c : cases) EXPECT_FALSE(ComposeSheet(c.cells, c.layout)) << c.what;
+  for (const Case& c : cases) {
+    SheetLayout layout;
+    layout.columns = c.columns;
+    layout.thumbnail = c.thumbnail;
+    SheetCell cell;
+    cell.frames.resize(c.framesPerCell);
+    const std::vector<SheetCell> cells(c.cells, cell);
+    EXPECT_FALSE(ComposeSheet(cells, layout)) << c.what;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct MomentCase {
   // Per step, in order: the rest moment and the transition moment (-1: none).
   std::vector<std::pair<Milliseconds, Milliseconds>> expected;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const MomentCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 std::string Line(const std::string& json) {
   return json + "\n";
