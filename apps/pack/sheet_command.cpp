@@ -305,16 +305,31 @@ std::string WhyNotReached(const Package& package, const ShowTimeline& timeline,
     const ScreenSettings& screen = package.Screens[static_cast<std::size_t>(last.index)];
     if (!IsVideo(screen) && IntervalMs(screen) <= 0) return stays + " (DisplaySeconds 0)";
     if (IsVideo(screen) && !last.clipEndMs) {
-      return stays +
-             (timeline.exitReason == "idle" ? ": its clip never ends" : ": its clip had not ended");
+      if (timeline.exitReason == "idle") return stays + ": its clip never ends";
+      return "screen " + std::to_string(last.index) + "'s clip had not ended after " +
+             Seconds(ranMs) + " s of show";
     }
   }
   if (timeline.exitReason != "run-for") {
     return "the show ended at " + Seconds(timeline.endMs) + " s" +
            (timeline.exitReason.empty() ? "" : " (" + timeline.exitReason + ")");
   }
-  return std::string(package.Global.RandomScreenOrder ? "not drawn" : "not reached") +
-         " in the first " + Seconds(ranMs) + " s of show";
+  return package.Global.RandomScreenOrder
+             ? "random order did not draw it in the first " + Seconds(ranMs) + " s of show"
+             : "beyond the first " + Seconds(ranMs) + " s of show";
+}
+
+// Whether the run ended by its time while a video screen's clip played and
+// some screen was still to come.
+bool ClipOutranTheRun(const Package& package, const ShowTimeline& timeline, std::size_t shown) {
+  if (timeline.exitReason != "run-for" || timeline.steps.empty()) return false;
+  const ScreenStep& last = timeline.steps.back();
+  if (last.index < 0 || static_cast<std::size_t>(last.index) >= package.Screens.size() ||
+      !IsVideo(package.Screens[static_cast<std::size_t>(last.index)]) || last.clipEndMs) {
+    return false;
+  }
+  const auto stepOf = StepOfEachScreen(timeline, shown);
+  return std::any_of(stepOf.begin(), stepOf.end(), [](const auto& step) { return !step; });
 }
 
 // ---- The two runs ---------------------------------------------------------
@@ -478,9 +493,16 @@ int RunSheet(const std::vector<std::string>& args, std::string_view selfPath) {
   }
 
   // First run: when does each screen rest?
-  const Milliseconds runMs = EstimateShowMs(package, shown, options.maxShowMs);
+  Milliseconds runMs = EstimateShowMs(package, shown, options.maxShowMs);
   auto first = RunForTimeline(setup, runMs, {}, "first");
   if (!first) return Problem(setup.package + ": " + first.error().description);
+  // A clip longer than its allowance cut the run short: run longer, while
+  // --max-seconds allows.
+  while (ClipOutranTheRun(package, *first, shown) && runMs < options.maxShowMs) {
+    runMs = std::min(options.maxShowMs, 2 * runMs + kClipAllowanceMs);
+    first = RunForTimeline(setup, runMs, {}, "first");
+    if (!first) return Problem(setup.package + ": " + first.error().description);
+  }
   const auto stepOf = StepOfEachScreen(*first, shown);
   const std::string unreached = WhyNotReached(package, *first, runMs);
 

@@ -195,6 +195,10 @@ EOF
 expect 0 "$VISTEL_PACK" sheet show.scr -o from-package.png --player "$VISTEL_PLAYER" --screen 400x300 \
   --cell-width 100 --seed 3
 contains out.txt "screen 1: image, 1.5 s, effect 2000 wipe (E); rest at "
+# A run cut short by --max-seconds names what it did not reach.
+expect 0 "$VISTEL_PACK" sheet show.scr -o short.png --player "$VISTEL_PLAYER" --max-seconds 3
+contains out.txt "screen 1: image, 1.5 s, effect 2000 wipe (E); rest at 2.900 s"
+contains out.txt "screen 2: background, until input, cross-fade 10 steps; rest: not reached: beyond the first 3.000 s of show"
 printf 'not a package' >junk.bin
 expect 1 "$VISTEL_PACK" sheet junk.bin -o junk.png --player "$VISTEL_PLAYER"
 [[ ! -e junk.png ]] || fail "expected no sheet of a file that is no package"
