@@ -4,6 +4,8 @@
 
 #include "base/input_limits.hpp"
 #include "commands.hpp"
+#include "media_validation.hpp"
+#include "package/field_ranges.hpp"
 #include "package/show_description.hpp"
 #include "platform/native_files.hpp"
 
@@ -33,6 +35,60 @@ Result<std::string> ReadText(FileSystem& files, const std::string& path) {
   }
   text.resize(static_cast<std::size_t>(at));
   return text;
+}
+
+MediumUse UseOf(MediumSlot slot) {
+  switch (slot) {
+    case MediumSlot::Background:
+      return MediumUse::Background;
+    case MediumSlot::Image:
+      return MediumUse::Image;
+    case MediumSlot::Video:
+      return MediumUse::Video;
+    case MediumSlot::Track:
+      return MediumUse::Track;
+  }
+  return MediumUse::Image;
+}
+
+// What the player would do with the plan, before anything is written: values
+// outside their ranges and media it cannot play are errors (the count comes
+// back), the rest warnings. Every finding is printed.
+std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::string& showPath) {
+  std::size_t errors = 0;
+  // The media's lengths are filled in as they are written; until then a
+  // screen's medium counts as there, so that the fields that apply to it
+  // are checked.
+  Package package = plan.package;
+  for (const MediumSource& medium : plan.media) {
+    if (medium.slot == MediumSlot::Track) continue;
+    ScreenSettings& screen = package.Screens.at(medium.index);
+    (medium.slot == MediumSlot::Background ? screen.BackgroundLength
+     : medium.slot == MediumSlot::Image    ? screen.ImageLength
+                                           : screen.VideoLength) = 1;
+  }
+  for (const RangeFinding& finding : CheckFieldRanges(package)) {
+    Report(showPath + ": screens[" + std::to_string(finding.screen) + "]." +
+           std::string(finding.field) + ": " + DescribeRangeValue(finding));
+    ++errors;
+  }
+  for (const std::string& warning : IgnoredSettingWarnings(package)) {
+    Report(showPath + ": warning: " + warning);
+  }
+  for (const MediumSource& medium : plan.media) {
+    const bool track = medium.slot == MediumSlot::Track;
+    const ScreenSettings* screen = track ? nullptr : &package.Screens.at(medium.index);
+    const std::string trackName = track ? package.AudioTracks.at(medium.index).TrackFileName : "";
+    const MediumVerdict verdict =
+        ValidateMedium(files, medium.path, UseOf(medium.slot), screen, trackName);
+    const std::string what = medium.label + " '" + medium.path + "' ";
+    for (const std::string& problem : verdict.problems) Report(showPath + ": " + what + problem);
+    for (const std::string& warning : verdict.warnings) {
+      Report(showPath + ": warning: " + what + warning);
+    }
+    errors += verdict.problems.size();
+  }
+  return errors;
 }
 
 }  // namespace
@@ -81,6 +137,12 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
     return kExitProblem;
   }
 
+  if (!CheckOutputFolder(outPath)) return kExitProblem;
+  if (const std::size_t errors = ValidatePlan(*files, *plan, showPath); errors > 0) {
+    Report(showPath + ": " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+           "; no package written");
+    return kExitProblem;
+  }
   return WriteVerifiedPackage(*files, *plan, playerPath, outPath);
 }
 

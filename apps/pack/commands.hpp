@@ -83,6 +83,10 @@ std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_vi
 // Where the default player is looked for, in order.
 std::vector<std::string> DefaultPlayerCandidates(std::string_view selfPath);
 
+// Whether the folder outPath is to be written in exists; when not, says so
+// (naming the folder) on stderr.
+bool CheckOutputFolder(const std::string& outPath);
+
 // Whether two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);
 
