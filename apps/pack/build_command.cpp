@@ -54,8 +54,11 @@ MediumUse UseOf(MediumSlot slot) {
 // What the player would do with the plan, before anything is written: values
 // outside their ranges and media it cannot play are errors (the count comes
 // back), the rest warnings. Every finding is printed.
-std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::string& showPath) {
+std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::string& showPath,
+                         bool permissive) {
   std::size_t errors = 0;
+  // A permissive build reports the same, as warnings.
+  const std::string error = permissive ? ": warning: " : ": ";
   // The media's lengths are filled in as they are written; until then a
   // screen's medium counts as there, so that the fields that apply to it
   // are checked.
@@ -68,7 +71,7 @@ std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::
                                            : screen.VideoLength) = 1;
   }
   for (const RangeFinding& finding : CheckFieldRanges(package)) {
-    Report(showPath + ": screens[" + std::to_string(finding.screen) + "]." +
+    Report(showPath + error + "screens[" + std::to_string(finding.screen) + "]." +
            std::string(finding.field) + ": " + DescribeRangeValue(finding));
     ++errors;
   }
@@ -82,20 +85,20 @@ std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::
     const MediumVerdict verdict =
         ValidateMedium(files, medium.path, UseOf(medium.slot), screen, trackName);
     const std::string what = medium.label + " '" + medium.path + "' ";
-    for (const std::string& problem : verdict.problems) Report(showPath + ": " + what + problem);
+    for (const std::string& problem : verdict.problems) Report(showPath + error + what + problem);
     for (const std::string& warning : verdict.warnings) {
       Report(showPath + ": warning: " + what + warning);
     }
     errors += verdict.problems.size();
   }
-  return errors;
+  return permissive ? 0 : errors;
 }
 
 }  // namespace
 
 int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
   std::string error;
-  const auto parsed = ParseArgs(args, {{"--output", "--player"}, {}}, error);
+  const auto parsed = ParseArgs(args, {{"--output", "--player"}, {"--permissive"}}, error);
   if (!parsed) return UsageError("build", error);
   if (parsed->positionals.empty()) return UsageError("build", "missing SHOW.json");
   if (parsed->positionals.size() > 1) {
@@ -138,7 +141,9 @@ int RunBuild(const std::vector<std::string>& args, std::string_view selfPath) {
   }
 
   if (!CheckOutputFolder(outPath)) return kExitProblem;
-  if (const std::size_t errors = ValidatePlan(*files, *plan, showPath); errors > 0) {
+  if (const std::size_t errors =
+          ValidatePlan(*files, *plan, showPath, parsed->flags.contains("--permissive"));
+      errors > 0) {
     Report(showPath + ": " + std::to_string(errors) + (errors == 1 ? " error" : " errors") +
            "; no package written");
     return kExitProblem;

@@ -1,7 +1,7 @@
 // The values the player does something sensible with, field by field, and
 // what it does with the others. vistel-pack build refuses a value outside
 // its range; vistel-pack check, which must still inspect old packages, warns.
-// docs/field-ranges.md describes the same table for authors.
+// docs/show-format.md describes the same table for authors.
 #pragma once
 
 #include <cstddef>
