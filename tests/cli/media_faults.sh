@@ -111,9 +111,12 @@ python3 - <<'PY'
 import struct, zlib
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-rows = b"".join(b"\0" + bytes(3 * 16) for _ in range(8))
-open("ok.png", "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 16, 8, 8, 2, 0, 0, 0))
+def png(name, w, h):
+    rows = b"".join(b"\0" + bytes(3 * w) for _ in range(h))
+    open(name, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
                            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+png("ok.png", 16, 8)
+png("wide.png", 1024, 700)
 PY
 cat >range.json <<'JSON'
 {"screens": [{"image": "ok.png", "ImageSizing": 9, "CrossFadeParam": -5, "EffectCode": -100}]}
@@ -124,6 +127,13 @@ contains err.txt "range.json: screens[0].CrossFadeParam: -5 is not one of 1 to 2
 [[ ! -e range.scr ]] || fail "expected no package after range errors"
 expect 0 "$VISTEL_PACK" build range.json -o range.scr --player player.bin --permissive
 contains err.txt "range.json: warning: screens[0].ImageSizing: 9"
+# A picture larger than the screen at its own size: a warning only.
+cat >wide.json <<'JSON'
+{"screens": [{"image": "wide.png"}, {"image": "wide.png", "ImageSizing": 3}]}
+JSON
+expect 0 "$VISTEL_PACK" build wide.json -o wide.scr --player player.bin
+contains err.txt "wide.json: warning: screens[0].image 'wide.png' is 1024x700 pixels; at ImageSizing 0"
+grep -qF "screens[1]" err.txt && fail "expected no warning at ImageSizing 3: $(cat err.txt)"
 expect 1 "$VISTEL_PACK" build range.json -o nowhere/range.scr --player player.bin
 contains err.txt "nowhere/range.scr: cannot write it: the folder 'nowhere' does not exist"
 
