@@ -96,7 +96,7 @@ void CheckPicture(InputFile& file, std::string_view path, const MediumDecoders& 
       return;
     }
   }
-  if (header->kind == PictureKind::Jpeg && header->orientation != PictureOrientation::Upright) {
+  if (header->orientation != PictureOrientation::Upright) {
     verdict.warnings.push_back(
         "is a photo stored turned (Exif orientation: " +
         std::string(OrientationName(header->orientation)) +
