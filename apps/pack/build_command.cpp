@@ -78,15 +78,22 @@ std::size_t ValidatePlan(FileSystem& files, const PackagePlan& plan, const std::
   for (const std::string& warning : IgnoredSettingWarnings(package)) {
     Report(showPath + ": warning: " + warning);
   }
+  MediumValidator validator;
   for (const MediumSource& medium : plan.media) {
     const bool track = medium.slot == MediumSlot::Track;
-    const ScreenSettings* screen = track ? nullptr : &package.Screens.at(medium.index);
+    const MediumUse use = UseOf(medium.slot);
     const std::string trackName = track ? package.AudioTracks.at(medium.index).TrackFileName : "";
-    const MediumVerdict verdict =
-        ValidateMedium(files, medium.path, UseOf(medium.slot), screen, trackName);
+    const MediumVerdict& verdict = validator.Check(
+        MediumValidator::Key(medium.path, use, trackName), files, medium.path, use, trackName);
+    std::vector<std::string> warnings = verdict.warnings;
+    if (!track) {
+      for (std::string& w : ScreenWarnings(verdict, use, package.Screens.at(medium.index))) {
+        warnings.push_back(std::move(w));
+      }
+    }
     const std::string what = medium.label + " '" + medium.path + "' ";
     for (const std::string& problem : verdict.problems) Report(showPath + error + what + problem);
-    for (const std::string& warning : verdict.warnings) {
+    for (const std::string& warning : warnings) {
       Report(showPath + ": warning: " + what + warning);
     }
     errors += verdict.problems.size();

@@ -96,6 +96,7 @@ int RunCheck(const std::vector<std::string>& args, std::string_view /*selfPath*/
   }
 
   const std::vector<MediumEntry> media = PlayedMedia(package);
+  MediumValidator validator;
   for (const MediumEntry& medium : media) {
     const std::string name =
         DescribeMedium(medium) + " (" + std::string(PositionFieldName(medium.kind)) + " " +
@@ -107,29 +108,30 @@ int RunCheck(const std::vector<std::string>& args, std::string_view /*selfPath*/
       continue;
     }
     if (layoutOnly) continue;
-    auto copy = CopyOut(*files, loaded->package.PackageFileName, medium);
-    if (!copy) {
-      problems.push_back(name +
-                         ": cannot be copied out to be checked: " + copy.error().description);
-      continue;
-    }
     const bool track = medium.kind == MediumKind::Audio;
-    const ScreenSettings* screen = track ? nullptr : &package.Screens[medium.index];
+    const MediumUse use = UseOf(medium.kind);
     const std::string trackName = track ? package.AudioTracks[medium.index].TrackFileName : "";
-    const MediumVerdict verdict =
-        ValidateMedium(*files, *copy, UseOf(medium.kind), screen, trackName);
-    (void)files->Remove(*copy);
-    // The decoders name the file they read: the copy, which is gone.
-    const auto named = [&](std::string text) {
-      for (std::size_t at = text.find(*copy); at != std::string::npos; at = text.find(*copy, at)) {
-        const std::string what = DescribeMedium(medium);
-        text.replace(at, copy->size(), what);
-        at += what.size();
+    const std::string key = MediumValidator::Key(
+        std::to_string(medium.position) + "+" + std::to_string(medium.length), use, trackName);
+    const MediumVerdict* verdict = validator.Known(key);
+    if (verdict == nullptr) {
+      auto copy = CopyOut(*files, loaded->package.PackageFileName, medium);
+      if (!copy) {
+        problems.push_back(name +
+                           ": cannot be copied out to be checked: " + copy.error().description);
+        continue;
       }
-      return text;
-    };
-    for (const std::string& p : verdict.problems) problems.push_back(name + " " + named(p));
-    for (const std::string& w : verdict.warnings) warnings.push_back(name + " " + named(w));
+      // The decoders name the file they read: the copy, which is gone.
+      verdict = &validator.Check(key, *files, *copy, use, trackName, "the medium");
+      (void)files->Remove(*copy);
+    }
+    for (const std::string& p : verdict->problems) problems.push_back(name + " " + p);
+    for (const std::string& w : verdict->warnings) warnings.push_back(name + " " + w);
+    if (!track) {
+      for (const std::string& w : ScreenWarnings(*verdict, use, package.Screens[medium.index])) {
+        warnings.push_back(name + " " + w);
+      }
+    }
   }
   for (const std::string& warning : warnings) Report(path + ": warning: " + warning);
   for (const std::string& problem : problems) Report(path + ": " + problem);

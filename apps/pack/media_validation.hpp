@@ -2,6 +2,7 @@
 // whether each medium plays as its screen or track uses it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,10 +24,27 @@ MediumDecoders PackDecoders();
 // How deep media are checked, for the summary line.
 std::string_view MediaCheckDepth();
 
-// CheckMediumFile, plus what depends on the screen that shows the medium:
-// a picture larger than the screen at ImageSizing 0. `screen` is null for a
-// track.
-MediumVerdict ValidateMedium(FileSystem& files, std::string_view path, MediumUse use,
-                             const ScreenSettings* screen, std::string_view trackFileName);
+// CheckMediumFile with this build's decoders, once per medium: shows use one
+// background on many screens, and a decode of a large photo takes a while.
+class MediumValidator {
+ public:
+  // `bytes` names the medium's bytes (its file, or its range in a package).
+  static std::string Key(std::string_view bytes, MediumUse use, std::string_view trackFileName);
+  // The verdict on the medium of `key`, if it has been checked.
+  const MediumVerdict* Known(const std::string& key) const;
+  // `pathInMessages` replaces the path in what the decoders say, for a
+  // temporary copy of the medium; "" keeps it.
+  const MediumVerdict& Check(const std::string& key, FileSystem& files, std::string_view path,
+                             MediumUse use, std::string_view trackFileName,
+                             std::string_view pathInMessages = {});
+
+ private:
+  std::map<std::string, MediumVerdict> verdicts_;
+};
+
+// What depends on the screen that shows the medium: a picture larger than
+// the screen at ImageSizing 0.
+std::vector<std::string> ScreenWarnings(const MediumVerdict& verdict, MediumUse use,
+                                        const ScreenSettings& screen);
 
 }  // namespace vistel::pack
