@@ -11,10 +11,10 @@ namespace vistel::pack {
 #ifdef VISTEL_PACK_DECODES
 namespace {
 
-Status OpenSound(std::string_view path) {
+Result<Milliseconds> SoundLength(std::string_view path) {
   auto sound = OpenAudioFile(path);
   if (!sound) return Fail(sound.error());
-  return {};
+  return (*sound)->LengthMs();
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ Status OpenSound(std::string_view path) {
 MediumDecoders PackDecoders() {
   static FfmpegPictureDecoder pictures;
   static FfmpegClipDecoder clips;
-  return {&pictures, &clips, &OpenSound};
+  return {&pictures, &clips, &SoundLength};
 }
 
 std::string_view MediaCheckDepth() {

@@ -58,10 +58,10 @@ std::vector<std::uint8_t> TurnedPhoto(const std::vector<std::uint8_t>& jpeg) {
   return Text(whole.substr(0, 2) + segment + whole.substr(2));
 }
 
-Status OpenSound(std::string_view path) {
+Result<Milliseconds> SoundLength(std::string_view path) {
   auto sound = OpenAudioFile(path);
   if (!sound) return Fail(sound.error());
-  return {};
+  return (*sound)->LengthMs();
 }
 
 struct MediumCase {
@@ -96,6 +96,7 @@ class MediumCheck : public ::testing::Test {
     WriteBytes(folder_->File("huge.png"), PngHeader(20000, 20000));
     WriteBytes(folder_->File("random.mpg"), Random(8000, 14));
     WriteBytes(folder_->File("random.wav"), Random(3000, 15));
+    ASSERT_TRUE(EncodeAudioFile({}, {44100, 2}, AudioFileType::Wav, folder_->File("empty.wav")));
   }
   static void TearDownTestSuite() {
     delete folder_;
@@ -124,6 +125,8 @@ TEST_F(MediumCheck, NamesWhatThePlayerCannotPlay) {
        "is an MPEG stream, not a picture", "give it as \"video\"", ""},
       {"random bytes as a track", "random.wav", MediumUse::Track, "random.wav", "not a sound", "",
        ""},
+      {"a WAV without samples", "empty.wav", MediumUse::Track, "empty.wav",
+       "plays for no measurable time", "", ""},
       {"a WAV named as MIDI", "tone.wav", MediumUse::Track, "tone.mid", "names a MIDI song", "",
        ""},
       {"a photo stored turned", "turned.jpg", MediumUse::Image, "", "", "",
@@ -133,7 +136,7 @@ TEST_F(MediumCheck, NamesWhatThePlayerCannotPlay) {
   FfmpegPictureDecoder pictures;
   FfmpegClipDecoder clips;
   const MediumDecoders probesOnly;
-  const MediumDecoders decoding{&pictures, &clips, &OpenSound};
+  const MediumDecoders decoding{&pictures, &clips, &SoundLength};
   for (const MediumDecoders* decoders : {&probesOnly, &decoding}) {
     const char* mode = decoders == &probesOnly ? " (probes only)" : " (decoded)";
     for (const MediumCase& c : cases) {

@@ -174,6 +174,14 @@ void CheckSound(InputFile& file, std::string_view path, const MediumDecoders& de
   const std::string extension(MediaExtension(*head));
   const std::string content = DescribeContent(*head);
   constexpr std::string_view kSilent = "; the music stops at this track";
+  // The music moves on when a track's position reaches its length; a length
+  // of 0 never comes.
+  const auto timeless = [&](Milliseconds length) {
+    if (length <= 0) {
+      verdict.problems.push_back("plays for no measurable time, so the player never sees it end" +
+                                 std::string(kSilent));
+    }
+  };
   if (extension == ".mid") {
     if (!trackFileName.empty() && !IsMidiName(trackFileName)) {
       verdict.problems.push_back("is a MIDI song, but its TrackFileName \"" +
@@ -197,10 +205,13 @@ void CheckSound(InputFile& file, std::string_view path, const MediumDecoders& de
     }
     const auto bytes =
         std::span(reinterpret_cast<const std::uint8_t*>(whole->data()), whole->size());
-    if (auto parsed = MidiTiming::Parse(bytes); !parsed) {
+    auto parsed = MidiTiming::Parse(bytes);
+    if (!parsed) {
       verdict.problems.push_back("is a MIDI file the player cannot play: " +
                                  parsed.error().description + std::string(kSilent));
+      return;
     }
+    timeless(parsed->RenderedLengthMs());
     return;
   }
   if (!trackFileName.empty() && IsMidiName(trackFileName)) {
@@ -209,22 +220,31 @@ void CheckSound(InputFile& file, std::string_view path, const MediumDecoders& de
                                "; the player plays it as MIDI and fails" + std::string(kSilent));
     return;
   }
-  if (decoders.openSound != nullptr) {
-    if (auto s = decoders.openSound(path); !s) {
+  if (decoders.soundLength != nullptr) {
+    auto length = decoders.soundLength(path);
+    if (!length) {
       verdict.problems.push_back("is " + content +
-                                 ", not a sound the player plays: " + s.error().description +
+                                 ", not a sound the player plays: " + length.error().description +
                                  RightPlace(extension) + std::string(kSilent));
+      return;
     }
+    timeless(*length);
     return;
   }
   if (extension == ".wav" || extension == ".mp3" || extension == ".mp2") {
-    if (auto timing = ProbeSoundTiming(file); !timing) {
+    auto timing = ProbeSoundTiming(file);
+    if (!timing) {
       verdict.problems.push_back("is " + content + " the player cannot play: " +
                                  timing.error().description + std::string(kSilent));
+      return;
     }
+    timeless(timing->lengthMs);
     return;
   }
-  if (auto timing = ProbeClip(file); timing && timing->hasAudio) return;
+  if (auto timing = ProbeClip(file); timing && timing->hasAudio) {
+    timeless(timing->duration);
+    return;
+  }
   verdict.problems.push_back("is " + content +
                              ", not a sound the player plays (WAV, MP3, MP2, MIDI)" +
                              RightPlace(extension) + std::string(kSilent));

@@ -25,8 +25,9 @@ enum class MediumUse { Background, Image, Video, Track };
 struct MediumDecoders {
   PictureDecoder* pictures = nullptr;
   ClipDecoder* clips = nullptr;
-  // Opens the sound of a file; null without a sound decoder.
-  Status (*openSound)(std::string_view path) = nullptr;
+  // Opens the sound of a file and gives its length; null without a sound
+  // decoder.
+  Result<Milliseconds> (*soundLength)(std::string_view path) = nullptr;
 };
 
 struct MediumVerdict {
