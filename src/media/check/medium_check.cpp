@@ -57,8 +57,15 @@ bool IsMidiName(std::string_view name) {
   return ext == ".mid" || ext == ".midi" || ext == ".rmi";
 }
 
-void CheckPicture(InputFile& file, std::string_view path, const MediumDecoders& decoders,
-                  MediumVerdict& verdict) {
+void CheckPicture(MediumUse use, InputFile& file, std::string_view path,
+                  const MediumDecoders& decoders, MediumVerdict& verdict) {
+  // What the screen shows instead: the control keeps what it last decoded.
+  const std::string instead =
+      use == MediumUse::Background
+          ? "; the player draws the previous background picture there again, or leaves what the "
+            "previous screen showed"
+          : "; the player shows the previous image screen's picture there again, or the "
+            "background alone";
   auto head = ReadHead(file, kPictureHeadBytes);
   if (!head) {
     verdict.problems.push_back("cannot be read: " + head.error().description);
@@ -68,12 +75,12 @@ void CheckPicture(InputFile& file, std::string_view path, const MediumDecoders& 
   if (!header) {
     if (const auto kind = SniffPictureKind(*head)) {
       verdict.problems.push_back("is a " + std::string(PictureKindName(*kind)) +
-                                 " picture cut short before its size; the player shows nothing");
+                                 " picture cut short before its size" + instead);
     } else {
       verdict.problems.push_back("is " + DescribeContent(*head) +
                                  ", not a picture the player reads (JPEG, PNG, BMP, "
                                  "GIF or TIFF)" +
-                                 RightPlace(MediaExtension(*head)) + "; the player shows nothing");
+                                 RightPlace(MediaExtension(*head)) + instead);
     }
     return;
   }
@@ -85,14 +92,13 @@ void CheckPicture(InputFile& file, std::string_view path, const MediumDecoders& 
     verdict.problems.push_back("is " + dimensions + " pixels, more than the player decodes (" +
                                std::to_string(limits::kMaxPictureSide) + " pixels a side, " +
                                std::to_string(limits::kMaxPicturePixels / 1000000) +
-                               " million pixels); the player shows nothing. Scale it down first");
+                               " million pixels)" + instead + ". Scale it down first");
     return;
   }
   if (decoders.pictures != nullptr) {
     auto decoded = decoders.pictures->DecodePicture(path, Pixel{});
     if (!decoded) {
-      verdict.problems.push_back("cannot be decoded: " + decoded.error().description +
-                                 "; the player shows nothing");
+      verdict.problems.push_back("cannot be decoded: " + decoded.error().description + instead);
       return;
     }
   }
@@ -124,43 +130,47 @@ void CheckClip(InputFile& file, FileSystem& files, std::string_view path,
     verdict.problems.push_back("cannot be read: " + head.error().description);
     return;
   }
+  constexpr std::string_view kNoClip =
+      "; the player shows no clip there and moves on after DisplaySeconds";
   const std::string content = DescribeContent(*head);
   const std::string extension(MediaExtension(*head));
+  // What the Windows player (the project's own MPEG-1 decoder, timed by the
+  // probe) makes of it, and what the Linux player (FFmpeg) does.
   const auto timing = ProbeClip(file);
+  Status own;
   if (timing) {
-    // The player's own MPEG-1 decoder (the Windows player's) on the first picture.
-    Mpeg1ClipDecoder own(files);
-    if (auto s = DecodeFirstPicture(own, path); !s) {
-      verdict.problems.push_back("its first picture cannot be decoded: " + s.error().description +
-                                 "; the player shows no clip and moves on after DisplaySeconds");
-      return;
-    }
+    Mpeg1ClipDecoder decoder(files);
+    own = DecodeFirstPicture(decoder, path);
   }
   if (decoders.clips != nullptr) {
     const Status linux = DecodeFirstPicture(*decoders.clips, path);
     if (!linux) {
       verdict.problems.push_back(
           (timing ? "cannot be decoded: " : "is " + content + ", not a clip the player plays: ") +
-          linux.error().description + RightPlace(extension) +
-          "; the player shows no clip and moves on after DisplaySeconds");
+          linux.error().description + RightPlace(extension) + std::string(kNoClip));
       return;
     }
-    if (!timing) {
+    if (!timing || !own) {
       verdict.warnings.push_back(
-          "plays on Linux only: the Windows player reads MPEG-1 system streams alone (" +
-          timing.error().description + ")");
+          "plays on Linux only: the Windows player plays MPEG-1 system streams it can time and "
+          "decode, and " +
+          (timing ? "cannot decode its first picture: " + own.error().description
+                  : "cannot time this one: " + timing.error().description));
       return;
     }
   } else if (!timing) {
     verdict.problems.push_back("is " + content + ", not an MPEG-1 clip the player plays (" +
                                timing.error().description + ")" + RightPlace(extension) +
-                               "; the player shows no clip and moves on after DisplaySeconds");
+                               std::string(kNoClip));
+    return;
+  } else if (!own) {
+    verdict.problems.push_back("its first picture cannot be decoded: " + own.error().description +
+                               std::string(kNoClip));
     return;
   }
-  if (timing && !timing->hasVideo) {
+  if (!timing->hasVideo) {
     verdict.warnings.push_back(
-        "has no pictures: the screen shows its background while the "
-        "clip's sound plays");
+        "has no pictures: the screen shows its background while the clip's sound plays");
   }
 }
 
@@ -298,7 +308,7 @@ MediumVerdict CheckMediumFile(MediumUse use, FileSystem& files, std::string_view
   switch (use) {
     case MediumUse::Background:
     case MediumUse::Image:
-      CheckPicture(**file, path, decoders, verdict);
+      CheckPicture(use, **file, path, decoders, verdict);
       break;
     case MediumUse::Video:
       CheckClip(**file, files, path, decoders, verdict);
