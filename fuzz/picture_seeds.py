@@ -223,9 +223,33 @@ def tiff_seeds():
     yield "rgb_planar", _tiff(2, 1, planar, [b"\xff\x00", b"\x00\xff", b"\x80\x80"])
 
 
+def _exif_tiff(orientation, taken, modified):
+    """A little-endian TIFF structure as cameras write it into Exif: the first
+    directory with the orientation, DateTime and the Exif directory's pointer;
+    that directory with DateTimeOriginal."""
+    entry = lambda tag, kind, count, value: struct.pack("<HHI", tag, kind, count) + value
+    first_end = 8 + 2 + 3 * 12 + 4
+    exif_end = first_end + 2 + 12 + 4
+    first = (struct.pack("<H", 3)
+             + entry(274, 3, 1, struct.pack("<HH", orientation, 0))
+             + entry(306, 2, 20, struct.pack("<I", exif_end))
+             + entry(34665, 4, 1, struct.pack("<I", first_end)) + struct.pack("<I", 0))
+    exif = struct.pack("<H", 1) + entry(36867, 2, 20, struct.pack("<I", exif_end + 20)) + struct.pack("<I", 0)
+    return b"II*\0" + struct.pack("<I", 8) + first + exif + modified + b"\0" + taken + b"\0"
+
+
+def exif_seeds():
+    """The start of a camera's JPEG: an Exif segment with orientation and dates,
+    then a frame header (the probe and the date reader stop there)."""
+    payload = b"Exif\0\0" + _exif_tiff(6, b"2019:07:01 10:00:00", b"2020:02:29 23:59:59")
+    segment = b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload
+    frame = b"\xff\xc0\x00\x11\x08\x00\x10\x00\x10\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01"
+    yield "exif_dates", b"\xff\xd8" + segment + frame
+
+
 def seeds():
     """(format folder, name, bytes) for every hand-made picture."""
     for folder, make in (("bmp", bmp_seeds), ("png", png_seeds), ("gif", gif_seeds),
-                         ("tiff", tiff_seeds)):
+                         ("tiff", tiff_seeds), ("jpeg", exif_seeds)):
         for name, data in make():
             yield folder, name, data

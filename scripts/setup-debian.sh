@@ -6,6 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential g++ cmake ninja-build pkg-config git ca-certificates python3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  python3-jsonschema         # checks docs/show.schema.json and the shows against it
   nlohmann-json3-dev libfmt-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core

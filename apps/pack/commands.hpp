@@ -37,6 +37,7 @@ int RunCheck(const std::vector<std::string>& args, std::string_view selfPath);
 int RunExtract(const std::vector<std::string>& args, std::string_view selfPath);
 int RunDemo(const std::vector<std::string>& args, std::string_view selfPath);
 int RunRepack(const std::vector<std::string>& args, std::string_view selfPath);
+int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath);
 
 // A command's arguments split into positionals and options. Options are
 // "--name VALUE", "--name=VALUE" or a flag; "-o" may stand for "--output".
@@ -95,10 +96,11 @@ bool SameFile(const std::string& a, const std::string& b);
 void CopyPermissions(const std::string& from, const std::string& to);
 
 // Writes the package of `plan` at outPath, gives it the player's permissions,
-// reads it back as the player reads it and prints the one-line summary. A
-// package that does not read back as written is removed. Returns the exit code.
+// reads it back as the player reads it and prints the one-line summary, with
+// `detail` at its end. A package that does not read back as written is
+// removed. Returns the exit code.
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
-                         const std::string& outPath);
+                         const std::string& outPath, std::string_view detail = {});
 
 // A Single as a JSON number that prints as the float's shortest digits.
 double SingleAsJsonNumber(float value);

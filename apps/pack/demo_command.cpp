@@ -3,10 +3,12 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <span>
 #include <system_error>
 
 #include "commands.hpp"
 #include "demo_show.hpp"
+#include "package/show_description_writer.hpp"
 #include "platform/native_files.hpp"
 
 namespace vistel::pack {
@@ -81,6 +83,7 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
 
   ScratchFolder scratch;
   std::string folder;
+  const bool keepMedia = parsed->values.contains("--media-dir");
   if (const auto kept = parsed->values.find("--media-dir"); kept != parsed->values.end()) {
     folder = kept->second;
     std::error_code ec;
@@ -100,7 +103,12 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
   // Writing the media replaces files of their names: neither the output nor
   // the player may be one of them.
   const demo::DemoMedia media = demo::DemoMediaIn(folder);
-  for (const std::string& file : media.Files()) {
+  // Kept media come with the show description over them, to change and
+  // build again.
+  const std::string description = (fs::path(folder) / "show.json").string();
+  std::vector<std::string> outputs = media.Files();
+  if (keepMedia) outputs.push_back(description);
+  for (const std::string& file : outputs) {
     if (SameFile(file, outPath) || SameFile(file, playerPath)) {
       Report(file + ": a demo medium would replace it; choose another " +
              (SameFile(file, outPath) ? "output" : "media folder"));
@@ -112,7 +120,22 @@ int RunDemo(const std::vector<std::string>& args, std::string_view selfPath) {
     return kExitProblem;
   }
   const auto files = MakeNativeFileSystem();
-  return WriteVerifiedPackage(*files, demo::DemoShowPlan(media), playerPath, outPath);
+  const PackagePlan plan = demo::DemoShowPlan(media);
+  if (keepMedia) {
+    auto text = WriteShowDescription(plan, folder);
+    if (!text) {
+      Report("cannot describe the demo's show: " + text.error().description);
+      return kExitProblem;
+    }
+    const Status saved = WriteWholeFile(*files, description, [&](OutputFile& file) {
+      return file.Write(std::as_bytes(std::span(*text)));
+    });
+    if (!saved) {
+      Report(description + ": cannot write it: " + saved.error().description);
+      return kExitProblem;
+    }
+  }
+  return WriteVerifiedPackage(*files, plan, playerPath, outPath);
 }
 
 }  // namespace vistel::pack

@@ -97,7 +97,9 @@ Options:
                         vistel-pack, in the build tree (BUILD/apps/player
                         beside BUILD/apps/pack) or on PATH
   --media-dir DIR       also keep the media files in DIR (created when
-                        missing; files of the same names are replaced)
+                        missing; files of the same names are replaced),
+                        with DIR/show.json, the show over them: change it
+                        and build it with 'vistel-pack build'
 )";
 
 constexpr std::string_view kRepackHelp =
@@ -124,6 +126,52 @@ Options:
                         the first vistel-player found next to vistel-pack,
                         in the build tree (BUILD/apps/player beside
                         BUILD/apps/pack) or on PATH
+)";
+
+constexpr std::string_view kSlideshowHelp =
+    R"(Usage: vistel-pack slideshow PHOTOS_DIR -o OUT.scr [--player PATH] [OPTIONS]
+
+Builds a package of a show from a folder of photos: every JPEG, PNG, BMP, GIF
+and TIFF file in PHOTOS_DIR and its sub-folders (hidden files passed over,
+each file once however many links lead to it), one screen each, shown as
+large as the screen allows with its shape kept, centred on black.
+
+Each photo is turned upright by its Exif orientation and shrunk to at most
+--max, once, here, so that the package stays small. A JPEG, PNG or GIF that
+stands upright and fits goes in as it is; the others are stored as JPEG
+(BMP and TIFF always). A file that is not a picture the player shows is
+skipped with a warning naming it; with no usable photo at all nothing is
+written. A progress bar shows on a terminal; otherwise only the warnings and
+the one-line summary are printed.
+
+Options:
+  -o, --output OUT.scr  the package to write (replaced when it exists)
+  --player PATH         the player to copy: an ELF or PE executable; by
+                        default the first vistel-player found next to
+                        vistel-pack, in the build tree (BUILD/apps/player
+                        beside BUILD/apps/pack) or on PATH
+  --seconds S           how long each photo stays (default 8; 0.5 to 86400)
+  --effects KIND        the change between photos: crossfade (the default),
+                        random (a paint effect of any group, drawn anew at
+                        every change) or none (a plain cut)
+  --steps N             the steps of a cross-fade (default 32; 1 to 128)
+  --caption names|none  names: each photo's file name without its extension,
+                        "_" and "-" as blanks, at the bottom, in the player's
+                        code page (Windows-1252: accents that are stored
+                        apart are dropped, other characters it lacks show as
+                        "?"); none is the default
+  --order name|date|shuffle
+                        name (the default): by path, numbers by value
+                        ("img2" before "img10"); date: by the Exif date the
+                        photo was taken, else the file's modification time,
+                        oldest first; shuffle: at random, --seed N repeats
+                        an order (the summary names the seed it used)
+  --max WxH             the largest size a photo is stored at (default
+                        3840x2160)
+  --music DIR           the MP3, MP2, WAV and MIDI files in DIR (not its
+                        sub-folders), in name order, as the show's music,
+                        repeated
+  --title TEXT          the show's title (default: the folder's name)
 )";
 
 constexpr std::string_view kUsage = R"(Usage: vistel-pack COMMAND [ARGUMENTS]
@@ -197,6 +245,7 @@ const std::vector<Command>& Commands() {
       {"extract", "copy a package's media into a folder", kExtractHelp, RunExtract},
       {"demo", "build a demo package from media made here", kDemoHelp, RunDemo},
       {"repack", "put a package's show behind another player", kRepackHelp, RunRepack},
+      {"slideshow", "build a package from a folder of photos", kSlideshowHelp, RunSlideshow},
   };
   return commands;
 }

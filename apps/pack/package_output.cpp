@@ -135,7 +135,7 @@ bool CheckOutputFolder(const std::string& outPath) {
 }
 
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
-                         const std::string& outPath) {
+                         const std::string& outPath, std::string_view detail) {
   if (!CheckOutputFolder(outPath)) return kExitProblem;
   auto summary = WritePackage(files, plan, playerPath, outPath);
   if (!summary) {
@@ -150,7 +150,8 @@ int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::
   std::cout << "wrote " << outPath << " (" << summary->fileBytes
             << " bytes): " << summary->package.Screens.size() << " screens, "
             << summary->package.AudioTracks.size() << " tracks, " << summary->storedMedia
-            << " media files; configuration text at byte " << summary->package.ConfigOffset << "\n";
+            << " media files; configuration text at byte " << summary->package.ConfigOffset
+            << detail << "\n";
   return kExitOk;
 }
 

@@ -111,7 +111,7 @@ work = sys.argv[1]
 d = json.load(open(os.path.join(work, "inspect.json")))
 pkg = open(os.path.join(work, "demo.scr"), "rb").read()
 media = {name: open(os.path.join(work, "media", name), "rb").read()
-         for name in os.listdir(os.path.join(work, "media"))}
+         for name in os.listdir(os.path.join(work, "media")) if name != "show.json"}
 problems = []
 def need(what, ok):
     if not ok:
@@ -226,6 +226,12 @@ for p in problems:
 sys.exit(1 if problems else 0)
 EOF
 
+# --- the show over the kept media builds the very same package ---------------------
+[[ -s media/show.json ]] || fail "expected the show description beside the kept media"
+expect 0 "$VISTEL_PACK" build media/show.json -o rebuilt.scr --player player.bin
+cmp -s demo.scr rebuilt.scr || fail "expected media/show.json to build the demo's bytes"
+contains media/show.json '"image": "landscape.jpg"'
+
 # --- the same bytes again, without leaving the media behind ------------------------
 TMPDIR="$work/tmp" expect 0 "$VISTEL_PACK" demo -o again.scr --player player.bin
 cmp -s demo.scr again.scr || fail "expected two runs to give the same bytes"
@@ -240,6 +246,10 @@ before=$(cksum <media/clip.mpg)
 expect 1 "$VISTEL_PACK" demo -o media/clip.mpg --player player.bin --media-dir media
 contains err.txt "choose another output"
 [[ $(cksum <media/clip.mpg) == "$before" ]] || fail "expected the clip to be left alone"
+before=$(cksum <media/show.json)
+expect 1 "$VISTEL_PACK" demo -o media/show.json --player player.bin --media-dir media
+contains err.txt "choose another output"
+[[ $(cksum <media/show.json) == "$before" ]] || fail "expected the description to be left alone"
 expect 1 "$VISTEL_PACK" demo -o player.bin --player player.bin
 contains err.txt "is the player"
 cmp -s -n 16 player.bin demo.scr || fail "expected the player to be left alone"
@@ -253,12 +263,12 @@ contains err.txt "cannot create the media folder"
 mkdir -p linked-media elsewhere
 printf 'precious' >elsewhere/live
 ln -s "$work/elsewhere/live" linked-media/landscape.jpg
-for name in clip.mpg tune.wav tune.mid badge.png; do
+for name in clip.mpg tune.wav tune.mid badge.png show.json; do
   ln -s "$work/elsewhere/$name" "linked-media/$name"
 done
 expect 0 "$VISTEL_PACK" demo -o linked.scr --player player.bin --media-dir linked-media
 [[ $(cat elsewhere/live) == precious ]] || fail "demo wrote through the live link"
-for name in landscape.jpg clip.mpg tune.wav tune.mid badge.png; do
+for name in landscape.jpg clip.mpg tune.wav tune.mid badge.png show.json; do
   [[ ! -L linked-media/$name && -s linked-media/$name ]] || fail "expected linked-media/$name replaced"
   [[ $name == landscape.jpg || ! -e elsewhere/$name ]] || fail "demo wrote through linked-media/$name"
 done

@@ -360,26 +360,31 @@ Result<CodecPtr> SoundEncoder(AVCodecID id, const char* name, AudioFormat format
 
 }  // namespace
 
+Status EncodeJpeg(const Image& image, const JpegSettings& settings, std::string_view path) {
+  if (image.IsEmpty()) return Fail(WriteError(path, "the picture is empty"));
+  auto codec = NewEncoder(AV_CODEC_ID_MJPEG);
+  if (!codec) return Fail(codec.error());
+  AVCodecContext& c = **codec;
+  c.width = image.Width();
+  c.height = image.Height();
+  // Full-range YUV, the colour at full or half resolution.
+  c.pix_fmt = settings.chroma == JpegChroma::Full ? AV_PIX_FMT_YUVJ444P : AV_PIX_FMT_YUVJ420P;
+  c.time_base = {1, 25};
+  c.flags |= AV_CODEC_FLAG_QSCALE;
+  c.global_quality = FF_QP2LAMBDA * std::clamp(settings.quantiser, 1, 31);
+  FramePtr frame = NewVideoFrame(c.pix_fmt, c.width, c.height);
+  frame->quality = c.global_quality;
+  frame->color_range = AVCOL_RANGE_JPEG;
+  ScalePtr scaler;
+  if (!ScaleInto(image, *frame, scaler)) return Fail(MediaError("Cannot convert the picture"));
+  return EncodeStill(c, *frame, path);
+}
+
 Status EncodePicture(const Image& image, PictureFormat format, std::string_view path) {
   if (image.IsEmpty()) return Fail(WriteError(path, "the picture is empty"));
   switch (format) {
-    case PictureFormat::Jpeg: {
-      auto codec = NewEncoder(AV_CODEC_ID_MJPEG);
-      if (!codec) return Fail(codec.error());
-      AVCodecContext& c = **codec;
-      c.width = image.Width();
-      c.height = image.Height();
-      c.pix_fmt = AV_PIX_FMT_YUVJ444P;  // full-range, no chroma subsampling
-      c.time_base = {1, 25};
-      c.flags |= AV_CODEC_FLAG_QSCALE;
-      c.global_quality = FF_QP2LAMBDA * 2;
-      FramePtr frame = NewVideoFrame(c.pix_fmt, c.width, c.height);
-      frame->quality = c.global_quality;
-      frame->color_range = AVCOL_RANGE_JPEG;
-      ScalePtr scaler;
-      if (!ScaleInto(image, *frame, scaler)) return Fail(MediaError("Cannot convert the picture"));
-      return EncodeStill(c, *frame, path);
-    }
+    case PictureFormat::Jpeg:
+      return EncodeJpeg(image, JpegSettings{}, path);
     case PictureFormat::Gif: {
       auto codec = NewEncoder(AV_CODEC_ID_GIF);
       if (!codec) return Fail(codec.error());

@@ -21,6 +21,16 @@ enum class PictureFormat { Jpeg, Png, Bmp, Gif, Tiff };
 // colours and otherwise quantised to a fixed 256-colour palette.
 Status EncodePicture(const Image& image, PictureFormat format, std::string_view path);
 
+// A JPEG of chosen quality: quantiser 1 (best) to 31, and the colour at full
+// resolution or, as cameras store photos, at half in both directions (about a
+// third smaller). EncodePicture's JPEG is quantiser 2 at full resolution.
+enum class JpegChroma { Full, Half };
+struct JpegSettings {
+  int quantiser = 2;
+  JpegChroma chroma = JpegChroma::Full;
+};
+Status EncodeJpeg(const Image& image, const JpegSettings& settings, std::string_view path);
+
 // A PNG with an alpha channel: alpha holds one byte per pixel (255 opaque).
 Status EncodePngWithAlpha(const Image& image, std::span<const std::uint8_t> alpha,
                           std::string_view path);

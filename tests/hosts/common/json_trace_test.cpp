@@ -9,6 +9,7 @@
 #include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -173,9 +174,11 @@ class TraceThroughLinkTest : public ::testing::TestWithParam<bool> {};
 TEST_P(TraceThroughLinkTest, IsRefusedAndTheTargetStaysAsItWas) {
   namespace fs = std::filesystem;
   const bool live = GetParam();
-  const fs::path folder =
-      fs::temp_directory_path() /
-      ("vistel_trace_link_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // CTest runs both cases at once, each in its own process: a folder of its
+  // own for each, whatever else runs beside them.
+  const fs::path folder = fs::temp_directory_path() /
+                          ("vistel_trace_link_" + std::string(live ? "live_" : "dangling_") +
+                           std::to_string(std::random_device{}()));
   fs::remove_all(folder);
   fs::create_directories(folder);
   const fs::path victim = folder / "victim";
