@@ -62,9 +62,10 @@ constexpr double kMaxDisplaySeconds = 2147483.647;
 constexpr std::string_view kKeepsInterval =
     "the player keeps the previous screen's interval; on the first screen, or after a video "
     "screen, that is none and the show never moves on";
-// Above this the grey level of consecutive frames repeats: the fade only
-// gets slower, never smoother.
-constexpr double kMaxCrossFadeSteps = 255;
+// One frame a step, blended in wide arithmetic: any count the field holds
+// fades to the end (above 255 steps the shades repeat and the fade is only
+// slower, which a long fade may want).
+constexpr double kMaxCrossFadeSteps = 32767;
 // The window system's largest font size, as the caption box takes it.
 constexpr double kMaxCaptionPoints = 2160;
 
@@ -97,9 +98,7 @@ const FieldRange kRanges[] = {
      "the player shows the screen at once, as the plain repaint 1000 does"},
     {"CrossFadeParam", RangeKind::Between, 1, kMaxCrossFadeSteps,
      "EffectCode is -100 on an image screen", CrossFades,
-     "the player shows the screen at once, without a fade",
-     "the fade takes one frame per step but has only 256 shades, so frames repeat and it only "
-     "gets slower"},
+     "the player shows the screen at once, without a fade", ""},
     {"VideoPlacement", RangeKind::Between, 0, 9, "the screen plays a clip", ShowsClip,
      "the player leaves the clip where the previous video screen put it",
      "the player leaves the clip where the previous video screen put it"},

@@ -123,7 +123,7 @@ cat >range.json <<'JSON'
 JSON
 expect 1 "$VISTEL_PACK" build range.json -o range.scr --player player.bin
 contains err.txt "range.json: screens[0].ImageSizing: 9 is not one of 0 to 4; the player shows the picture as sizing 0"
-contains err.txt "range.json: screens[0].CrossFadeParam: -5 is not one of 1 to 255"
+contains err.txt "range.json: screens[0].CrossFadeParam: -5 is not one of 1 to 32767"
 [[ ! -e range.scr ]] || fail "expected no package after range errors"
 expect 0 "$VISTEL_PACK" build range.json -o range.scr --player player.bin --permissive
 contains err.txt "range.json: warning: screens[0].ImageSizing: 9"

@@ -96,9 +96,9 @@ TEST(FieldRanges, FlagsValuesOutsideTheRangesThePlayerReads) {
          s.CrossFadeParam = 1;
        }),
        ""},
-      {"CrossFadeParam 255", screen([](ScreenSettings& s) {
+      {"CrossFadeParam 32767", screen([](ScreenSettings& s) {
          s.EffectCode = -100;
-         s.CrossFadeParam = 255;
+         s.CrossFadeParam = 32767;
        }),
        ""},
       {"CrossFadeParam 0", screen([](ScreenSettings& s) {
@@ -109,11 +109,6 @@ TEST(FieldRanges, FlagsValuesOutsideTheRangesThePlayerReads) {
       {"CrossFadeParam -5", screen([](ScreenSettings& s) {
          s.EffectCode = -100;
          s.CrossFadeParam = -5;
-       }),
-       "CrossFadeParam"},
-      {"CrossFadeParam 256", screen([](ScreenSettings& s) {
-         s.EffectCode = -100;
-         s.CrossFadeParam = 256;
        }),
        "CrossFadeParam"},
       {"CrossFadeParam 0 without a cross-fade",
