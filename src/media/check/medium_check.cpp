@@ -37,15 +37,17 @@ bool Has(std::span<const std::byte> bytes, std::size_t offset, std::string_view 
                     [](char c, std::byte b) { return static_cast<std::byte>(c) == b; });
 }
 
-// Where a medium of this content belongs in a show description, if anywhere.
-std::string RightPlace(std::string_view extension) {
+// Where a medium of this content belongs in a show description, when that is
+// another place than `use`.
+std::string RightPlace(std::string_view extension, MediumUse use) {
+  const bool picture = use == MediumUse::Image || use == MediumUse::Background;
   if (extension == ".jpg" || extension == ".png" || extension == ".bmp" || extension == ".gif" ||
       extension == ".tif") {
-    return "; give it as \"image\" or \"background\"";
+    return picture ? "" : "; give it as \"image\" or \"background\"";
   }
-  if (extension == ".mpg") return "; give it as \"video\"";
+  if (extension == ".mpg") return use == MediumUse::Video ? "" : "; give it as \"video\"";
   if (extension == ".wav" || extension == ".mp3" || extension == ".mp2" || extension == ".mid") {
-    return "; give it as a track's \"file\"";
+    return use == MediumUse::Track ? "" : "; give it as a track's \"file\"";
   }
   return "";
 }
@@ -80,7 +82,7 @@ void CheckPicture(MediumUse use, InputFile& file, std::string_view path,
       verdict.problems.push_back("is " + DescribeContent(*head) +
                                  ", not a picture the player reads (JPEG, PNG, BMP, "
                                  "GIF or TIFF)" +
-                                 RightPlace(MediaExtension(*head)) + instead);
+                                 RightPlace(MediaExtension(*head), use) + instead);
     }
     return;
   }
@@ -147,7 +149,8 @@ void CheckClip(InputFile& file, FileSystem& files, std::string_view path,
     if (!linux) {
       verdict.problems.push_back(
           (timing ? "cannot be decoded: " : "is " + content + ", not a clip the player plays: ") +
-          linux.error().description + RightPlace(extension) + std::string(kNoClip));
+          linux.error().description + RightPlace(extension, MediumUse::Video) +
+          std::string(kNoClip));
       return;
     }
     if (!timing || !own) {
@@ -160,8 +163,8 @@ void CheckClip(InputFile& file, FileSystem& files, std::string_view path,
     }
   } else if (!timing) {
     verdict.problems.push_back("is " + content + ", not an MPEG-1 clip the player plays (" +
-                               timing.error().description + ")" + RightPlace(extension) +
-                               std::string(kNoClip));
+                               timing.error().description + ")" +
+                               RightPlace(extension, MediumUse::Video) + std::string(kNoClip));
     return;
   } else if (!own) {
     verdict.problems.push_back("its first picture cannot be decoded: " + own.error().description +
@@ -233,9 +236,12 @@ void CheckSound(InputFile& file, std::string_view path, const MediumDecoders& de
   if (decoders.soundLength != nullptr) {
     auto length = decoders.soundLength(path);
     if (!length) {
-      verdict.problems.push_back("is " + content +
-                                 ", not a sound the player plays: " + length.error().description +
-                                 RightPlace(extension) + std::string(kSilent));
+      const bool sound = extension == ".wav" || extension == ".mp3" || extension == ".mp2";
+      verdict.problems.push_back(
+          "is " + content +
+          (sound ? " the player cannot decode: " : ", not a sound the player plays: ") +
+          length.error().description + RightPlace(extension, MediumUse::Track) +
+          std::string(kSilent));
       return;
     }
     timeless(*length);
@@ -257,7 +263,7 @@ void CheckSound(InputFile& file, std::string_view path, const MediumDecoders& de
   }
   verdict.problems.push_back("is " + content +
                              ", not a sound the player plays (WAV, MP3, MP2, MIDI)" +
-                             RightPlace(extension) + std::string(kSilent));
+                             RightPlace(extension, MediumUse::Track) + std::string(kSilent));
 }
 
 }  // namespace
