@@ -48,6 +48,7 @@ all_runs=(
   "midi|midi_fuzz|midi|midi.dict|4096|10"
   "mpeg1_video|mpeg1_video_fuzz|mpeg1_video|mpeg1_video.dict|16384|10"
   "mpeg1_clip|mpeg1_clip_fuzz|clip|clip.dict|16384|10"
+  "medium_check|medium_check_fuzz|clip|clip.dict|16384|10"
 )
 runs=()
 for run in "${all_runs[@]}"; do

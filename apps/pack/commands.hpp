@@ -88,6 +88,10 @@ std::optional<std::string> ChoosePlayer(const ParsedArgs& parsed, std::string_vi
 // Where the default player is looked for, in order.
 std::vector<std::string> DefaultPlayerCandidates(std::string_view selfPath);
 
+// Whether the folder outPath is to be written in exists; when not, says so
+// (naming the folder) on stderr.
+bool CheckOutputFolder(const std::string& outPath);
+
 // Whether two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);
 
@@ -105,10 +109,13 @@ int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::
                          SummaryLine summary = SummaryLine::kPrint);
 
 // What build does after its command line: reads the show description, makes
-// sure no input is the output, and writes the verified package. Problems are
-// printed; returns the exit code.
+// sure no input is the output, checks every value and medium as the player
+// would take it, and writes the verified package. Problems are printed; a
+// permissive build prints them as warnings and writes the package anyway.
+// Returns the exit code.
+enum class Validation { kStrict, kPermissive };
 int BuildFromDescription(const std::string& showPath, const std::string& playerPath,
-                         const std::string& outPath, SummaryLine summary);
+                         const std::string& outPath, SummaryLine summary, Validation validation);
 
 // Writes a contact sheet as a PNG file, replacing the file at `path` whole
 // (a link there is replaced, not followed).

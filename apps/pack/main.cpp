@@ -9,12 +9,26 @@
 namespace vistel::pack {
 namespace {
 
+#ifdef VISTEL_PACK_DECODES
+#define VISTEL_PACK_MEDIA_DEPTH "decodes every medium as the Linux player does"
+#else
+#define VISTEL_PACK_MEDIA_DEPTH \
+  "has no decoders: it reads what the media's headers say, and decodes MPEG-1 clips alone"
+#endif
+
 constexpr std::string_view kBuildHelp =
-    R"(Usage: vistel-pack build SHOW.json -o OUT.scr [--player PATH]
+    R"(Usage: vistel-pack build SHOW.json -o OUT.scr [--player PATH] [--permissive]
 
 Builds a package: a copy of the player followed by the media that SHOW.json
 names, the configuration text and the trailer. Media paths in SHOW.json are
 relative to its folder; docs/show-format.md describes the file.
+
+Before writing, it checks what the player would do: a value outside its
+field's range (docs/show-format.md), and a medium that is not of the kind
+its place needs, cannot be decoded or is over the player's limits, are
+errors; a picture larger than an 800x600 screen at ImageSizing 0, a photo
+stored turned, and screen transitions that RandomEffects overrides are
+warnings. This build )" VISTEL_PACK_MEDIA_DEPTH R"(.
 
 Options:
   -o, --output OUT.scr  the package to write (replaced when it exists)
@@ -22,6 +36,8 @@ Options:
                         default the first vistel-player found next to
                         vistel-pack, in the build tree (BUILD/apps/player
                         beside BUILD/apps/pack) or on PATH
+  --permissive          write the package despite those errors, reporting
+                        them as warnings (test packages, old shows)
 )";
 
 constexpr std::string_view kInspectHelp = R"(Usage: vistel-pack inspect PACKAGE [--json]
@@ -34,12 +50,20 @@ Options:
           fields by name, AudioTracks and Screens as arrays of records
 )";
 
-constexpr std::string_view kCheckHelp = R"(Usage: vistel-pack check PACKAGE
+constexpr std::string_view kCheckHelp = R"(Usage: vistel-pack check PACKAGE [--layout-only]
 
 Checks the layout (trailer, configuration text, screen groups) and the range
 of every medium the player would extract: it must start at position 1 or
-later and end before the configuration text. Prints each problem with its
-screen or track (numbered from 0); exits with 0 only for a sound package.
+later and end before the configuration text. Then every medium is checked as
+its place uses it (a picture, an MPEG-1 clip, a sound): one the player cannot
+decode is a problem; field values outside their ranges, pictures larger than
+an 800x600 screen at ImageSizing 0 and photos stored turned are warnings
+(old packages must still be inspected). This build )" VISTEL_PACK_MEDIA_DEPTH R"(.
+Prints each problem with its screen or track (numbered from 0); exits with 0
+only for a sound package.
+
+Options:
+  --layout-only  check the layout and the media ranges alone
 )";
 
 constexpr std::string_view kExtractHelp = R"(Usage: vistel-pack extract PACKAGE DIR
@@ -267,7 +291,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"build", "build a package from a show description", kBuildHelp, RunBuild},
       {"inspect", "list every field of a package's records", kInspectHelp, RunInspect},
-      {"check", "check a package's layout and media ranges", kCheckHelp, RunCheck},
+      {"check", "check a package's layout, fields and media", kCheckHelp, RunCheck},
       {"extract", "copy a package's media into a folder", kExtractHelp, RunExtract},
       {"demo", "build a demo package from media made here", kDemoHelp, RunDemo},
       {"repack", "put a package's show behind another player", kRepackHelp, RunRepack},

@@ -121,9 +121,23 @@ bool SameFile(const std::string& a, const std::string& b) {
   return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec) && !ec;
 }
 
+bool CheckOutputFolder(const std::string& outPath) {
+  // The package is written under a temporary name in that folder first; a
+  // missing folder would otherwise be reported as that name's failure.
+  fs::path folder = fs::path(outPath).parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code ec;
+  const auto status = fs::status(folder, ec);
+  if (status.type() == fs::file_type::directory) return true;
+  Report(outPath + ": cannot write it: the folder '" + folder.string() + "' " +
+         (status.type() == fs::file_type::not_found ? "does not exist" : "is not a folder"));
+  return false;
+}
+
 int WriteVerifiedPackage(FileSystem& files, const PackagePlan& plan, const std::string& playerPath,
                          const std::string& outPath, std::string_view detail,
                          SummaryLine summaryLine) {
+  if (!CheckOutputFolder(outPath)) return kExitProblem;
   auto summary = WritePackage(files, plan, playerPath, outPath);
   if (!summary) {
     Report(summary.error().description);

@@ -474,9 +474,12 @@ int RunSheet(const std::vector<std::string>& args, std::string_view selfPath) {
   RunSetup setup{*player, options.input, scratch.Path(), options};
   if (LooksLikeDescription(options.input)) {
     // The package is a step towards the sheet: it lives in the scratch folder.
+    // What build would refuse is shown as it plays, with build's words as
+    // warnings: the sheet is where an author looks at a show that is not
+    // right yet.
     setup.package = scratch.Path() + "/show.scr";
-    if (const int built =
-            BuildFromDescription(options.input, *player, setup.package, SummaryLine::kQuiet);
+    if (const int built = BuildFromDescription(options.input, *player, setup.package,
+                                               SummaryLine::kQuiet, Validation::kPermissive);
         built != kExitOk) {
       return built;
     }

@@ -77,9 +77,16 @@ VideoControl::~VideoControl() {
 
 std::int16_t VideoControl::OpenMediaFile(std::string_view path) {
   CloseMedia();
+  lastOpenError_.clear();
   auto opened = services_.decoder.OpenClip(path);
-  if (!opened) return ErrorNumber(opened.error());
-  if (!*opened) return static_cast<std::int16_t>(ErrorCode::InvalidProcedureCall);
+  if (!opened) {
+    lastOpenError_ = opened.error().description;
+    return ErrorNumber(opened.error());
+  }
+  if (!*opened) {
+    lastOpenError_ = "the clip decoder gave no clip";
+    return static_cast<std::int16_t>(ErrorCode::InvalidProcedureCall);
+  }
   clip_ = std::move(*opened);
   state_ = State::Stopped;
   atEnd_ = false;

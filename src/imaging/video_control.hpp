@@ -102,6 +102,8 @@ class VideoControl {
   // the error number (never 0) and no clip is open. The video rectangle
   // becomes (0, 0, VideoWidth, VideoHeight) and the position 0.
   std::int16_t OpenMediaFile(std::string_view path);
+  // Why the last OpenMediaFile failed, in words; "" after one that opened.
+  const std::string& LastOpenError() const { return lastOpenError_; }
   // Stops playback and sound, takes the picture off the window and forgets
   // the clip; the rectangle becomes empty. Nothing happens with no clip.
   void CloseMedia();
@@ -161,6 +163,7 @@ class VideoControl {
   VideoEvents events_;
 
   std::unique_ptr<MediaClip> clip_;
+  std::string lastOpenError_;
   std::unique_ptr<AudioStream> sound_;  // pulls from clip_: reset before it
   State state_ = State::Idle;
   bool atEnd_ = false;

@@ -57,6 +57,9 @@ void AudioPlaylist::PlayCurrentTrack() {
   }
   MusicPlayer_.SetFileName(file);
   MusicPlayer_.Play();
+  if (MusicPlayer_.LastOpenResult() != 0 && onTrackFailure_) {
+    onTrackFailure_(CurrentTrack_, file, MusicPlayer_.LastOpenResult());
+  }
 }
 
 Status AudioPlaylist::AdvanceTrack() {

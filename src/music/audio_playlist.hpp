@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -54,6 +55,11 @@ class AudioPlaylist {
   void AudioTimerTick();
 
   std::int16_t CurrentTrack() const { return CurrentTrack_; }
+
+  // Told of a track that did not open (its index, its temporary file and the
+  // MCI result code), so that the user learns why the music stopped.
+  using TrackFailure = std::function<void(std::int16_t, const std::string&, std::uint32_t)>;
+  void SetTrackFailure(TrackFailure onFailure) { onTrackFailure_ = std::move(onFailure); }
   // The file the current track was (or would be) copied to.
   std::string TrackTempFile() const;
 
@@ -73,6 +79,7 @@ class AudioPlaylist {
   std::string TempFolder_;
   PathParts pathParts_;
   std::int16_t CurrentTrack_ = 0;
+  TrackFailure onTrackFailure_;
 };
 
 }  // namespace vistel

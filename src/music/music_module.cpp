@@ -73,6 +73,26 @@ void MusicModule::TakeReply(const MciReply& reply, std::uint32_t replySize, std:
   buffer = reply.reply.substr(0, replySize - 1);
 }
 
+std::string DescribeMciResult(std::uint32_t rc) {
+  // winmm's codes (MCIERR_BASE 256 onwards) that an "open" of a file gives.
+  switch (rc) {
+    case 0:
+      return "no error";
+    case 263:
+      return "no sound device plays it";
+    case 275:
+      return "the file is missing";
+    case 281:
+      return "no sound device plays files of its extension";
+    case 296:
+      return "the file is not a sound the device can play";
+    case 343:
+      return "no MIDI synthesiser is installed";
+    default:
+      return "the sound device refused it (MCI error " + std::to_string(rc) + ")";
+  }
+}
+
 void MusicModule::Send(std::string_view command) {
   (void)services_.mci.SendString(command, kMciNoReply);
 }
@@ -99,7 +119,7 @@ void MusicModule::TimeOut(double duration) {
 void MusicModule::Play() {
   Send("close " + FileName_);
   FileName_ = "\"" + std::string(TrimSpaces(FileName_)) + "\"";
-  Send("open " + FileName_);
+  lastOpenResult_ = services_.mci.SendString("open " + FileName_, kMciNoReply).rc;
   Send("play " + FileName_);
 }
 

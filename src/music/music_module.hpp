@@ -42,6 +42,9 @@ inline constexpr std::uint32_t kMciNoReply = 0;
 inline constexpr std::uint32_t kPositionReplySize = 30;
 inline constexpr std::uint32_t kLengthReplySize = 128;
 
+// An MCI result code in words: why a track did not open.
+std::string DescribeMciResult(std::uint32_t rc);
+
 class MusicModule {
  public:
   struct Services {
@@ -68,6 +71,9 @@ class MusicModule {
   // Closes the device of the unquoted name, quotes the trimmed name, opens and
   // plays it. Playback goes on in the background.
   void Play();
+  // The result code of Play's "open": 0 when the track opened. The original
+  // ignores it; the player uses it only to tell the user why there is no music.
+  std::uint32_t LastOpenResult() const { return lastOpenResult_; }
   // Whether the open track has played to its end (position >= length, both
   // non-zero, in milliseconds). False when nothing is open.
   bool EndOfSong();
@@ -136,6 +142,7 @@ class MusicModule {
 
   Services services_;
   std::string FileName_;
+  std::uint32_t lastOpenResult_ = 0;
   std::string positionBuffer_;        // PositioninMS's 30-character buffer
   std::string formatPositionBuffer_;  // FormatPosition's 30-character buffer
 };

@@ -56,7 +56,9 @@ void ShowEngine::DrawBackground(std::int32_t index) {
     // previous one in LEADBG, which is drawn again.
     const std::string file = BackgroundFileName();
     Extract(screen->BackgroundPosition, screen->BackgroundLength, file);
-    Skip(bg.LoadImageFile(file, 0, 0, 1));
+    if (auto loaded = bg.LoadImageFile(file, 0, 0, 1); !loaded) {
+      ReportMedia(index, "background", file, loaded.error().description);
+    }
     Skip(bg.ResizeBitmap(bg.DisplayWidth(), bg.DisplayHeight(), 2));
     Skip(BlitInto(bg, surface, 0.0F, 0.0F));
     return;
@@ -72,12 +74,14 @@ void ShowEngine::DrawImage(std::int32_t index) {
   ImagingControl& img = controls_.LEADImg1;
   const TwipsPerPixel tpp = Tpp();
 
-  HideVideo();                                                    // 1
+  HideVideo();                                                      // 1
   img.SetBackColor(static_cast<ColorRef>(screen->ImageBackColor));  // 2
   const std::string file = ImageFileName();
-  Extract(screen->ImagePosition, screen->ImageLength, file);  // 3
-  Skip(img.LoadImageFile(file, 0, 0, 1));                     // 4
-  img.SetDrawOptionFlag(screen->ImageOptionFlag);             // 5
+  Extract(screen->ImagePosition, screen->ImageLength, file);      // 3
+  if (auto loaded = img.LoadImageFile(file, 0, 0, 1); !loaded) {  // 4
+    ReportMedia(index, "image", file, loaded.error().description);
+  }
+  img.SetDrawOptionFlag(screen->ImageOptionFlag);  // 5
   img.SetDrawOptionColor(static_cast<ColorRef>(screen->ImageOptionColor));
   Skip(img.SetSizeMode(0));  // 6
   Skip(img.SetZoomFactor(100.0F));
@@ -90,7 +94,9 @@ void ShowEngine::DrawImage(std::int32_t index) {
     Skip(img.SetHeight(controls_.LEADBG.Height()));
   };
   switch (screen->ImageSizing) {
-    case 0: Skip(img.SetSizeMode(0)); break;
+    case 0:
+      Skip(img.SetSizeMode(0));
+      break;
     case 1:
     case 2:
     case 3:
@@ -101,7 +107,8 @@ void ShowEngine::DrawImage(std::int32_t index) {
       Skip(img.SetZoomFactor(screen->ImageScale));
       Skip(img.SetSizeMode(4));
       break;
-    default: break;
+    default:
+      break;
   }
   // 8. The holder takes its display size.
   Skip(img.SetWidth(img.DisplayWidth() * tpp.x));
@@ -114,10 +121,9 @@ void ShowEngine::DrawImage(std::int32_t index) {
     Skip(img.SetHeight(window.height));
   }
   // 10. Placement in the background area.
-  const Placement place =
-      PlacementCode(screen->ImagePlacement, BackgroundArea(),
-                    {img.DisplayWidth() * tpp.x, img.DisplayHeight() * tpp.y},
-                    screen->ImageXDivisor, screen->ImageYDivisor);
+  const Placement place = PlacementCode(screen->ImagePlacement, BackgroundArea(),
+                                        {img.DisplayWidth() * tpp.x, img.DisplayHeight() * tpp.y},
+                                        screen->ImageXDivisor, screen->ImageYDivisor);
   if (place.left) img.SetLeft(*place.left);
   if (place.top) img.SetTop(*place.top);
   // 11. The picture at its display size, blitted at the holder's place.

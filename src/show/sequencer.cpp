@@ -28,6 +28,17 @@ void ShowEngine::Extract(std::int32_t position, std::int32_t length, const std::
   if (extractor_ != nullptr) extractor_->ExtractMedium(position, length, fileName);
 }
 
+void ShowEngine::ReportMedia(std::int32_t index, std::string_view kind, const std::string& file,
+                             std::string_view reason) {
+  services_.trace.Write("media", {{"screen", std::int64_t{index}},
+                                  {"kind", std::string(kind)},
+                                  {"reason", std::string(reason)}});
+  if (services_.explain) {
+    services_.explain("screen " + std::to_string(index) + " " + std::string(kind) + " " + file +
+                      ": not shown: " + std::string(reason));
+  }
+}
+
 void ShowEngine::ShowScreen(std::int32_t index) {
   services_.trace.Write("screen", {{"index", std::int64_t{index}}});
   auto& c = controls_;

@@ -10,8 +10,9 @@
 //
 // Trace: `screen` when a step starts, `effect` when the revealing repaint
 // starts, `reveal` when it has returned, `crossfade` when a fade ends,
-// `caption` when the box is hidden or a step has drawn one, and the video's
-// `placed` and `hidden`.
+// `caption` when the box is hidden or a step has drawn one, the video's
+// `placed` and `hidden`, and `media` {screen, kind, reason} when a picture or
+// a clip cannot be decoded.
 //
 // Single-threaded; the cross-fade and the surface's events pump messages,
 // so window handlers may run inside a step (never another step: the screen
@@ -77,6 +78,9 @@ struct ShowServices {
   // Shows the frame just presented and waits one frame period (pumping).
   std::function<void()> awaitNextFrame;
   Trace& trace;
+  // One line for whoever runs the player (stderr), about a medium the show
+  // cannot use; nothing when absent.
+  std::function<void(std::string_view)> explain = nullptr;
 };
 
 class ShowEngine {
@@ -122,6 +126,10 @@ class ShowEngine {
   TwipsPerPixel Tpp() const { return services_.display.ScreenTwipsPerPixel(); }
   FloatSize BackgroundArea() const { return {controls_.LEADBG.Width(), controls_.LEADBG.Height()}; }
   void Extract(std::int32_t position, std::int32_t length, const std::string& fileName);
+  // A medium the screen step could not decode: the `media` trace event and a
+  // line for the user. The show goes on as it does without the medium.
+  void ReportMedia(std::int32_t index, std::string_view kind, const std::string& file,
+                   std::string_view reason);
   void WriteEffectSettings(std::int16_t code, const ScreenSettings& screen,
                            const RandomEffect* random);
   void TraceEffect();

@@ -24,7 +24,8 @@ void ShowEngine::ShowVideoScreen(std::int32_t index) {
   video.CloseMedia();                     // 2
   const std::string file = VideoFileName();
   Extract(screen->VideoPosition, screen->VideoLength, file);  // 3
-  (void)video.OpenMediaFile(file);                            // 4
+  if (video.OpenMediaFile(file) != 0)
+    ReportMedia(index, "video", file, video.LastOpenError());  // 4
 
   // 5. The size code scales the clip's own size.
   if (screen->VideoSize >= 0 && screen->VideoSize <= 7) {
@@ -48,10 +49,9 @@ void ShowEngine::ShowVideoScreen(std::int32_t index) {
   video.SetWidth(video.VideoRectWidth());
   video.SetHeight(video.VideoRectHeight());
   // 8. Placement in the background area.
-  const Placement place =
-      PlacementCode(screen->VideoPlacement, BackgroundArea(),
-                    {video.VideoRectWidth(), video.VideoRectHeight()}, screen->VideoXDivisor,
-                    screen->VideoYDivisor);
+  const Placement place = PlacementCode(screen->VideoPlacement, BackgroundArea(),
+                                        {video.VideoRectWidth(), video.VideoRectHeight()},
+                                        screen->VideoXDivisor, screen->VideoYDivisor);
   if (place.left) video.SetLeft(*place.left);
   if (place.top) video.SetTop(*place.top);
   TraceVideo("placed");
@@ -75,16 +75,16 @@ void ShowEngine::ShowCaption(std::int32_t index) {
   box.SetForeColor(static_cast<ColorRef>(screen->CaptionForeColor));  // 4
   box.SetBackColor(static_cast<ColorRef>(screen->CaptionBackColor));
   const float allowance = box.Appearance() == 1 ? kCaptionBorderAllowanceTwips : 0.0F;  // 5
-  Skip(box.SetWidth(box.TextWidth(screen->CaptionText) + allowance));                 // 6
+  Skip(box.SetWidth(box.TextWidth(screen->CaptionText) + allowance));                   // 6
   Skip(box.SetHeight(box.TextHeight(screen->CaptionText) + allowance));
   box.Print(screen->CaptionText);  // 7
   box.ZOrder();                    // 8
   box.KeepDrawingAsPicture();      // 9
   box.Refresh();
   // 10.
-  const Placement place = PlacementCode(screen->CaptionPlacement, BackgroundArea(),
-                                        {box.Width(), box.Height()}, screen->CaptionXDivisor,
-                                        screen->CaptionYDivisor);
+  const Placement place =
+      PlacementCode(screen->CaptionPlacement, BackgroundArea(), {box.Width(), box.Height()},
+                    screen->CaptionXDivisor, screen->CaptionYDivisor);
   if (place.left) Skip(box.SetLeft(*place.left));
   if (place.top) Skip(box.SetTop(*place.top));
 }

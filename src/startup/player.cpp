@@ -72,11 +72,11 @@ struct Player::Parts {
         settings(std::move(s)),
         registry(h.Registry(), h.Messages()),
         winOS(h.OsVersion()),
-        window(
-            MainWindowServices{h.Events(), h.Screen(), h.ShowWindow(), h.Password(), registry,
-                               winOS, h.Control(), h.Tracer(), h.Pictures(), h.Clips(), h.Fonts(),
-                               h.Audio(), [this]() -> MusicModule& { return Music(); }},
-            state),
+        window(MainWindowServices{h.Events(), h.Screen(), h.ShowWindow(), h.Password(), registry,
+                                  winOS, h.Control(), h.Tracer(), h.Pictures(), h.Clips(),
+                                  h.Fonts(), h.Audio(),
+                                  [this]() -> MusicModule& { return Music(); }, settings.explain},
+               state),
         about(h.AboutWindow(), h.Control(), h.Tracer()) {}
 
   // MusicPlayer: created on first use, lives until the process ends.
@@ -144,6 +144,17 @@ struct Player::Parts {
     playlist = std::make_unique<AudioPlaylist>(Music(), host.Files(), *extractor,
                                                state.package.AudioTracks,
                                                state.package.Global.RepeatAudio, state.TempFolder);
+    playlist->SetTrackFailure(
+        [this](std::int16_t track, const std::string& file, std::uint32_t rc) {
+          const std::string reason = DescribeMciResult(rc);
+          host.Tracer().Write(
+              "media",
+              {{"track", std::int64_t{track}}, {"kind", std::string("audio")}, {"reason", reason}});
+          if (settings.explain) {
+            settings.explain("track " + std::to_string(track) + " audio " + file +
+                             ": not played: " + reason);
+          }
+        });
     window.SetPlaylist(playlist.get());
     const MusicPlacement placement =
         state.InPreview() ? MusicPlacement::Preview : MusicPlacement::Show;

@@ -99,7 +99,7 @@ MainWindow::MainWindow(MainWindowServices services, ShowState& state)
                           return FloatSize{Width(), Height()};
                         }};
   ShowServices show{services_.display, services_.loop, [this] { compositor.AwaitNextFrame(); },
-                    services_.trace};
+                    services_.trace, services_.explain};
   engine_ = std::make_unique<ShowEngine>(std::move(controls), std::move(show), state_);
   WireEvents();
 }

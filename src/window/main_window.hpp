@@ -76,6 +76,8 @@ struct MainWindowServices {
   AudioOutput& audio;
   // The one music player, created on first use.
   std::function<MusicModule&()> musicPlayer;
+  // One line of detail for whoever runs the player (stderr); may be empty.
+  std::function<void(std::string_view)> explain = nullptr;
 };
 
 // Who asks for a close. The password guards a show that the user has seen;

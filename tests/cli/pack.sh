@@ -71,7 +71,7 @@ cat >show/SHOW.json <<'EOF'
 EOF
 
 # --- build -------------------------------------------------------------------
-expect 0 "$VISTEL_PACK" build show/SHOW.json -o show.scr --player player.bin
+expect 0 "$VISTEL_PACK" build show/SHOW.json -o show.scr --player player.bin --permissive
 contains out.txt "3 screens, 2 tracks, 5 media files"
 [[ -x show.scr ]] || fail "expected the package to be executable like its player"
 cmp -s -n 16 player.bin show.scr || fail "expected the package to start with the player"
@@ -130,7 +130,7 @@ contains out.txt "Screens: 3"
 contains out.txt '"line one\r\nline two"'
 
 # --- check -------------------------------------------------------------------
-expect 0 "$VISTEL_PACK" check show.scr
+expect 0 "$VISTEL_PACK" check show.scr --layout-only
 contains out.txt "sound"
 
 # damage NAME PYTHON: a copy of show.scr whose configuration lines (a list of
@@ -195,7 +195,7 @@ expect 1 "$VISTEL_PACK" check extra-line.scr
 contains err.txt "last screen group is incomplete"
 # Without the final CR LF the player reads the text all the same: a warning.
 damage unterminated.scr 'text = text[:-2]; data = data[:offset] + text + b"%020d" % offset'
-expect 0 "$VISTEL_PACK" check unterminated.scr
+expect 0 "$VISTEL_PACK" check unterminated.scr --layout-only
 contains err.txt "warning: the configuration text does not end with CR LF"
 contains out.txt "sound"
 
@@ -286,16 +286,16 @@ contains err.txt "--player"
 contains err.txt "$work/bin/vistel-player"
 contains err.txt "$work/nopath/vistel-player"
 printf '\x7fELF PLAYER ON PATH' >onpath/vistel-player
-expect 0 env PATH="$work/nopath:$work/onpath" "$work/bin/vistel-pack" build show/SHOW.json -o default.scr
+expect 0 env PATH="$work/nopath:$work/onpath" "$work/bin/vistel-pack" build show/SHOW.json -o default.scr --permissive
 cmp -s -n 16 onpath/vistel-player default.scr || fail "expected the player found on PATH"
 printf '\x7fELF NEXT-DOOR PLAYER' >bin/vistel-player
 chmod +x bin/vistel-player
-expect 0 env PATH="$work/onpath" bin/vistel-pack build show/SHOW.json -o default.scr
+expect 0 env PATH="$work/onpath" bin/vistel-pack build show/SHOW.json -o default.scr --permissive
 cmp -s -n 16 bin/vistel-player default.scr || fail "expected the player next to vistel-pack"
 expect 2 env PATH="$work/nopath" tree/apps/pack/vistel-pack build show/SHOW.json -o tree.scr
 contains err.txt "$work/tree/apps/player/vistel-player"
 printf '\x7fELF BUILD-TREE PLAYER' >tree/apps/player/vistel-player
-expect 0 env PATH="$work/onpath" tree/apps/pack/vistel-pack build show/SHOW.json -o tree.scr
+expect 0 env PATH="$work/onpath" tree/apps/pack/vistel-pack build show/SHOW.json -o tree.scr --permissive
 cmp -s -n 16 tree/apps/player/vistel-player tree.scr || fail "expected the player of the build tree"
 # A default that is no executable is refused like a --player.
 printf 'not a program' >bin/vistel-player

@@ -74,7 +74,7 @@ grep -q $'\r' err.txt && fail "expected no progress bar when stderr is no termin
 [[ $(wc -l <out.txt) == 1 ]] || fail "expected a one-line summary, got: $(cat out.txt)"
 contains out.txt "7 screens, 3 tracks"
 contains out.txt "7 photos (5 turned, shrunk or converted), 2 skipped"
-expect 0 "$VISTEL_PACK" check show.scr
+expect 0 "$VISTEL_PACK" check show.scr --layout-only  # its music is made-up bytes
 expect 0 "$VISTEL_PACK" inspect show.scr --json
 cp out.txt inspect.json
 expect 0 "$VISTEL_PACK" extract show.scr media
