@@ -66,6 +66,11 @@ constexpr std::string_view kKeepsInterval =
 // fades to the end (above 255 steps the shades repeat and the fade is only
 // slower, which a long fade may want).
 constexpr double kMaxCrossFadeSteps = 32767;
+// A divisor below 1 (0 aside) puts the edge past the far side of the screen,
+// a negative one past the near side: an author never means that.
+constexpr std::string_view kOffScreen =
+    "the player puts that edge beyond the side of the screen: what it places is cut off or not "
+    "seen at all";
 // The window system's largest font size, as the caption box takes it.
 constexpr double kMaxCaptionPoints = 2160;
 
@@ -89,10 +94,11 @@ const FieldRange kRanges[] = {
      "the player shows the picture as sizing 0, at its own size"},
     {"ImageScale", RangeKind::AboveZero, 0, 0, "ImageSizing is 4", PictureZoomed,
      "the player keeps a zoom of 100 percent", "the player keeps a zoom of 100 percent"},
-    {"ImageXDivisor", RangeKind::NotZero, 0, 0, "ImagePlacement is 9", PictureAtDivisors,
-     "the player leaves the picture's left edge where the previous image screen put it", ""},
-    {"ImageYDivisor", RangeKind::NotZero, 0, 0, "ImagePlacement is 9", PictureAtDivisors,
-     "the player leaves the picture's top edge where the previous image screen put it", ""},
+    {"ImageXDivisor", RangeKind::Divisor, 0, 0, "ImagePlacement is 9", PictureAtDivisors,
+     "the player leaves the picture's left edge where the previous image screen put it",
+     kOffScreen},
+    {"ImageYDivisor", RangeKind::Divisor, 0, 0, "ImagePlacement is 9", PictureAtDivisors,
+     "the player leaves the picture's top edge where the previous image screen put it", kOffScreen},
     {"EffectCode", RangeKind::EffectCode, 0, 0, "RandomEffects is off", OwnTransition,
      "the player shows the screen at once, as the plain repaint 1000 does",
      "the player shows the screen at once, as the plain repaint 1000 does"},
@@ -105,17 +111,17 @@ const FieldRange kRanges[] = {
     {"VideoSize", RangeKind::Between, 0, 7, "the screen plays a clip", ShowsClip,
      "the player shows the clip at its own size, as size 3",
      "the player shows the clip at its own size, as size 3"},
-    {"VideoXDivisor", RangeKind::NotZero, 0, 0, "VideoPlacement is 9", ClipAtDivisors,
-     "the player leaves the clip's left edge where the previous video screen put it", ""},
-    {"VideoYDivisor", RangeKind::NotZero, 0, 0, "VideoPlacement is 9", ClipAtDivisors,
-     "the player leaves the clip's top edge where the previous video screen put it", ""},
+    {"VideoXDivisor", RangeKind::Divisor, 0, 0, "VideoPlacement is 9", ClipAtDivisors,
+     "the player leaves the clip's left edge where the previous video screen put it", kOffScreen},
+    {"VideoYDivisor", RangeKind::Divisor, 0, 0, "VideoPlacement is 9", ClipAtDivisors,
+     "the player leaves the clip's top edge where the previous video screen put it", kOffScreen},
     {"CaptionPlacement", RangeKind::Between, -1, 9, "the screen has a CaptionText", ShowsCaption,
      "the player leaves the caption where the previous caption was, as -1 does",
      "the player leaves the caption where the previous caption was, as -1 does"},
-    {"CaptionXDivisor", RangeKind::NotZero, 0, 0, "CaptionPlacement is 9", CaptionAtDivisors,
-     "the player leaves the caption's left edge where the previous caption was", ""},
-    {"CaptionYDivisor", RangeKind::NotZero, 0, 0, "CaptionPlacement is 9", CaptionAtDivisors,
-     "the player leaves the caption's top edge where the previous caption was", ""},
+    {"CaptionXDivisor", RangeKind::Divisor, 0, 0, "CaptionPlacement is 9", CaptionAtDivisors,
+     "the player leaves the caption's left edge where the previous caption was", kOffScreen},
+    {"CaptionYDivisor", RangeKind::Divisor, 0, 0, "CaptionPlacement is 9", CaptionAtDivisors,
+     "the player leaves the caption's top edge where the previous caption was", kOffScreen},
     {"CaptionAppearance", RangeKind::Between, 0, 1, "the screen has a CaptionText", ShowsCaption,
      "the player keeps the previous caption's appearance (flat for the first)",
      "the player keeps the previous caption's appearance (flat for the first)"},
@@ -169,8 +175,8 @@ Verdict Judge(const FieldRange& range, double v) {
       return v < range.min ? Verdict::Below : v > range.max ? Verdict::Above : Verdict::Valid;
     case RangeKind::AboveZero:
       return v > 0 ? Verdict::Valid : Verdict::Below;
-    case RangeKind::NotZero:
-      return v != 0 ? Verdict::Valid : Verdict::Below;
+    case RangeKind::Divisor:  // 0 means "stay"; the rest below 1 is off screen
+      return v >= 1 ? Verdict::Valid : v == 0 ? Verdict::Below : Verdict::Above;
     case RangeKind::EffectCode:
       return v == kCrossFade || v == kPlainRepaint || IsPaintEffectCode(v) ? Verdict::Valid
                                                                            : Verdict::Below;
@@ -196,8 +202,8 @@ std::string DescribeValidValues(const FieldRange& range) {
       return Number(range.min) + " to " + Number(range.max);
     case RangeKind::AboveZero:
       return "above 0";
-    case RangeKind::NotZero:
-      return "any number but 0";
+    case RangeKind::Divisor:
+      return "1 or more";
     case RangeKind::EffectCode: {
       std::string text = "-100 (cross-fade), 1000 (plain) or a paint-effect code (";
       for (std::size_t i = 0; i < std::size(kEffectGroups); ++i) {
@@ -239,8 +245,10 @@ std::string DescribeRangeValue(const RangeFinding& finding) {
     case RangeKind::AboveZero:
       judged = " is not ";
       break;
-    case RangeKind::NotZero:
-      return finding.value + " divides by zero; " + finding.consequence;
+    case RangeKind::Divisor:
+      if (finding.value == "0") return finding.value + " divides by zero; " + finding.consequence;
+      judged = " is not ";
+      break;
   }
   return finding.value + judged + finding.valid + "; " + finding.consequence;
 }

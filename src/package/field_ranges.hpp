@@ -18,7 +18,7 @@ namespace vistel {
 enum class RangeKind {
   Between,     // min to max, both included
   AboveZero,   // any finite number above 0
-  NotZero,     // any finite number but 0
+  Divisor,     // 1 or more: a placement divisor, whose edge is then on the screen
   EffectCode,  // -100, 1000 or a code of the paint-effect groups
 };
 
@@ -31,7 +31,8 @@ struct FieldRange {
   // only matters when it has a picture); "" for always.
   std::string_view appliesWhen;
   bool (*applies)(const ScreenSettings&, const GlobalSettings&) = nullptr;
-  // What the player does with a value below the range, and above it.
+  // What the player does with a value below the range, and above it (for a
+  // divisor: with 0, and with any other value below 1).
   std::string_view belowMeans;
   std::string_view aboveMeans;
 };
@@ -39,7 +40,7 @@ struct FieldRange {
 // Every range, in the order of the screen's lines.
 std::span<const FieldRange> FieldRanges();
 
-// "0 to 4", "above 0", "not 0", "-100, 1000 or a paint-effect code".
+// "0 to 4", "above 0", "1 or more", "-100, 1000 or a paint-effect code".
 std::string DescribeValidValues(const FieldRange& range);
 
 // A field outside its range on one screen.

@@ -72,6 +72,24 @@ TEST(FieldRanges, FlagsValuesOutsideTheRangesThePlayerReads) {
        "ImageXDivisor"},
       {"ImageXDivisor 0 at placement 0", screen([](ScreenSettings& s) { s.ImageXDivisor = 0; }),
        ""},
+      {"CaptionYDivisor 0.5 puts the box below the screen", screen([](ScreenSettings& s) {
+         s.CaptionText = "x";
+         s.CaptionPlacement = 9;
+         s.CaptionYDivisor = 0.5F;
+       }),
+       "CaptionYDivisor"},
+      {"VideoYDivisor -86 puts the clip above the screen", screen([](ScreenSettings& s) {
+         s.ScreenKind = 1;
+         s.VideoLength = 10;
+         s.VideoPlacement = 9;
+         s.VideoYDivisor = -86.17F;
+       }),
+       "VideoYDivisor"},
+      {"ImageXDivisor 1 puts the edge at the far side", screen([](ScreenSettings& s) {
+         s.ImagePlacement = 9;
+         s.ImageXDivisor = 1;
+       }),
+       ""},
       {"DisplaySeconds 0 (for ever)", screen([](ScreenSettings& s) { s.DisplaySeconds = 0; }), ""},
       {"DisplaySeconds -3", screen([](ScreenSettings& s) { s.DisplaySeconds = -3; }),
        "DisplaySeconds"},
