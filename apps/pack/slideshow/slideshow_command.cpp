@@ -10,6 +10,7 @@
 #include "base/input_limits.hpp"
 #include "commands.hpp"
 #include "imaging/resample.hpp"
+#include "media_validation.hpp"
 #include "package/slideshow.hpp"
 #include "platform/native_files.hpp"
 #include "scratch_folder.hpp"
@@ -265,6 +266,19 @@ int RunSlideshow(const std::vector<std::string>& args, std::string_view selfPath
   std::vector<std::string> tracks;
   if (!options.music.empty()) {
     tracks = FindMusic(options.music, report);
+    // A track the player cannot play would end the music there: it is left
+    // out, as an unreadable photo is.
+    const auto files = MakeNativeFileSystem();
+    MediumValidator validator;
+    std::erase_if(tracks, [&](const std::string& track) {
+      const std::string name = Windows1252Approximation(fs::path(track).filename().string());
+      const MediumVerdict& verdict =
+          validator.Check(MediumValidator::Key(track, MediumUse::Track, name), *files, track,
+                          MediumUse::Track, name);
+      if (verdict.problems.empty()) return false;
+      Report(track + ": skipped: " + verdict.problems.front());
+      return true;
+    });
     if (tracks.empty()) Report(options.music + ": no music files (MP3, MP2, WAV or MIDI) found");
   }
   // The package replaces the output only at the end, but an input that is
