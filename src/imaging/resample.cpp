@@ -28,10 +28,12 @@ double CatmullRom(double x) {
   return 0.0;
 }
 
-AxisWeights ComputeWeights(int sourceSize, int destSize, ResampleFilter filter) {
+// `span` is how much of the source the destination covers (at most
+// sourceSize).
+AxisWeights ComputeWeights(int sourceSize, double span, int destSize, ResampleFilter filter) {
   AxisWeights axis;
-  const double scale = static_cast<double>(sourceSize) / destSize;
-  const bool shrinking = filter == ResampleFilter::Smooth && destSize < sourceSize;
+  const double scale = span / destSize;
+  const bool shrinking = filter == ResampleFilter::Smooth && destSize < span;
   axis.taps = filter == ResampleFilter::Nearest ? 1
               : shrinking                       ? static_cast<int>(std::ceil(scale)) + 1
                                                 : 4;
@@ -155,6 +157,12 @@ Image ResampleColumns(const Image& source, int height, const AxisWeights& axis) 
 }  // namespace
 
 Result<Image> ResampleImage(const Image& source, int width, int height, ResampleFilter filter) {
+  const FloatSize whole{static_cast<float>(source.Width()), static_cast<float>(source.Height())};
+  return ResampleImage(source, whole, width, height, filter);
+}
+
+Result<Image> ResampleImage(const Image& source, FloatSize extent, int width, int height,
+                            ResampleFilter filter) {
   if (source.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "No bitmap to resize");
   if (width < 1 || height < 1) return Fail(ErrorCode::InvalidProcedureCall, "Bitmap size below 1");
   if (!IsAllowedBitmapSize(width, height)) {
@@ -163,17 +171,25 @@ Result<Image> ResampleImage(const Image& source, int width, int height, Resample
   // The axis that shrinks more goes first, so the second pass has less to do.
   const bool rowsFirst = static_cast<long long>(width) * source.Height() <=
                          static_cast<long long>(source.Width()) * height;
+  const auto clamped = [](float value, int size) {
+    return value > 0.0F && value < static_cast<float>(size) ? static_cast<double>(value)
+                                                            : static_cast<double>(size);
+  };
+  const double spanX = clamped(extent.width, source.Width());
+  const double spanY = clamped(extent.height, source.Height());
   const Image* current = &source;
   Image result;
   const auto resizeRows = [&] {
-    if (width != current->Width()) {
-      result = ResampleRows(*current, width, ComputeWeights(current->Width(), width, filter));
+    if (width != current->Width() || spanX != current->Width()) {
+      result =
+          ResampleRows(*current, width, ComputeWeights(current->Width(), spanX, width, filter));
       current = &result;
     }
   };
   const auto resizeColumns = [&] {
-    if (height != current->Height()) {
-      result = ResampleColumns(*current, height, ComputeWeights(current->Height(), height, filter));
+    if (height != current->Height() || spanY != current->Height()) {
+      result = ResampleColumns(*current, height,
+                               ComputeWeights(current->Height(), spanY, height, filter));
       current = &result;
     }
   };
