@@ -49,7 +49,7 @@ for run in range(runs):
     trace = f"trace-{run}.jsonl"
     start = time.monotonic() * 1000
     subprocess.run(["taskset", "-c", "0", player, "--package", "show.scr", "--temp", "tmp",
-                    "--registry", "registry.reg", "--trace", trace, "--run-for", "1.5", "/s"],
+                    "--registry", "registry.reg", "--trace", trace, "--run-for", "4", "/s"],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     events = [json.loads(line) for line in open(trace)]
     first = next(e for e in events if e["ev"] == "present" and not e["blank"])
