@@ -13,6 +13,7 @@ packages=(
   libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont   # MIDI: installed together
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
   libsdl2-dev libx11-dev     # the desktop host
+  libjpeg62-turbo-dev libjpeg-turbo-progs   # JPEG at a reduced scale; djpeg for the decode benchmark
   xvfb xdotool               # playing the desktop host without a screen, with scripted input
   x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
   g++-mingw-w64-x86-64-posix wine wine64   # the Windows programs, cross-built and tested under Wine

@@ -65,11 +65,52 @@ Status ImagingControl::SetHeight(float twips) {
 }
 
 void ImagingControl::NewPicture() {
-  pictureSize_ = {BitmapWidth(), BitmapHeight()};
+  pending_.reset();
+  pictureSize_ = {static_cast<float>(bitmap_.Width()), static_cast<float>(bitmap_.Height())};
+}
+
+Status ImagingControl::Realise(IntSize atLeast, FloatSize* extent) const {
+  if (extent != nullptr) {
+    *extent = {static_cast<float>(bitmap_.Width()), static_cast<float>(bitmap_.Height())};
+  }
+  if (!pending_) return {};
+  const std::unique_ptr<OpenedPicture> picture = std::move(pending_);
+  auto pixels = picture->Decode(atLeast);
+  if (!pixels || pixels->image.IsEmpty()) {
+    pictureSize_ = previousPictureSize_;
+    if (!pixels) return Fail(std::move(pixels.error()));
+    return Fail(ErrorCode::InvalidProcedureCall, "Empty picture");
+  }
+  bitmap_ = std::move(pixels->image);
+  if (extent != nullptr) *extent = pixels->extent;
+  return {};
+}
+
+Status ImagingControl::RealiseWhole() const {
+  if (!pending_) return {};
+  return Realise(pending_->Size());
+}
+
+BitmapHandle ImagingControl::Bitmap() const {
+  (void)RealiseWhole();  // a picture that fails leaves the previous bitmap
+  return bitmap_.IsEmpty() ? nullptr : &bitmap_;
+}
+
+const Image& ImagingControl::BitmapImage() const {
+  (void)RealiseWhole();
+  return bitmap_;
+}
+
+float ImagingControl::BitmapWidth() const {
+  return pending_ ? pictureSize_.width : static_cast<float>(bitmap_.Width());
+}
+
+float ImagingControl::BitmapHeight() const {
+  return pending_ ? pictureSize_.height : static_cast<float>(bitmap_.Height());
 }
 
 void ImagingControl::SetBitmap(BitmapHandle handle) {
-  if (handle == &bitmap_) return;
+  if (handle == &bitmap_ && !pending_) return;
   bitmap_ = handle != nullptr ? *handle : Image();
   NewPicture();
 }
@@ -102,7 +143,7 @@ FloatRect ImagingControl::DisplayRect() const {
   in.origin = {static_cast<float>(displayLeft_), static_cast<float>(displayTop_)};
   in.control = {TwipsToPixelsX(width_, services_.twipsPerPixel),
                 TwipsToPixelsY(height_, services_.twipsPerPixel)};
-  in.picture = bitmap_.IsEmpty() ? FloatSize{} : pictureSize_;
+  in.picture = HasPicture() ? pictureSize_ : FloatSize{};
   return ComputeDisplayRect(in);
 }
 
@@ -114,10 +155,16 @@ Status ImagingControl::LoadImageFile(std::string_view path, std::int32_t bits, s
   if (services_.decoder == nullptr) {
     return Fail(ErrorCode::InvalidProcedureCall, "No picture decoder");
   }
-  auto picture = services_.decoder->DecodePicture(path, PixelFromColorRef(backColor_));
+  auto picture = services_.decoder->OpenPicture(path, PixelFromColorRef(backColor_));
   if (!picture) return Fail(std::move(picture.error()));
-  if (picture->IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "Empty picture");
-  SetBitmapImage(std::move(*picture));
+  const IntSize size = (*picture)->Size();
+  if (size.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "Empty picture");
+  // A picture loaded and never used is decoded now, so that the bitmap a
+  // failure of the new one leaves behind is the one the show last loaded.
+  (void)RealiseWhole();
+  previousPictureSize_ = pictureSize_;
+  pending_ = std::move(*picture);
+  pictureSize_ = {static_cast<float>(size.width), static_cast<float>(size.height)};
   return {};
 }
 
@@ -139,14 +186,23 @@ Status ImagingControl::ResizeBitmap(float width, float height, std::int32_t mode
   auto h = ToPixels(height);
   if (!h) return Fail(h.error());
   if (auto ok = CheckBitmapSize(*w, *h); !ok) return ok;
-  auto resized =
-      ResampleImage(bitmap_, *w, *h, mode == 0 ? ResampleFilter::Nearest : ResampleFilter::Smooth);
+  // Smooth resampling from a reduced-scale decode stays close to resampling
+  // the whole picture; the nearest neighbour would pick other pixels.
+  FloatSize extent;
+  if (auto ok = mode == 0 ? Realise(pending_ ? pending_->Size() : IntSize{}, &extent)
+                          : Realise({*w, *h}, &extent);
+      !ok) {
+    return ok;
+  }
+  auto resized = ResampleImage(bitmap_, extent, *w, *h,
+                               mode == 0 ? ResampleFilter::Nearest : ResampleFilter::Smooth);
   if (!resized) return Fail(std::move(resized.error()));
   bitmap_ = std::move(*resized);  // the picture's own size stays
   return {};
 }
 
 Status ImagingControl::Fill(ColorRef color) {
+  (void)RealiseWhole();
   if (bitmap_.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "No bitmap to fill");
   FillImage(bitmap_, PixelFromColorRef(color));
   return {};
@@ -156,6 +212,7 @@ Status ImagingControl::CombineBitmap(float left, float top, float width, float h
                                      BitmapHandle source, float sourceLeft, float sourceTop,
                                      std::int32_t mode) {
   if (source == nullptr) return Fail(ErrorCode::InvalidProcedureCall, "No source bitmap");
+  (void)RealiseWhole();
   const float values[] = {left, top, width, height, sourceLeft, sourceTop};
   std::int32_t v[6];
   for (int i = 0; i < 6; ++i) {
@@ -168,6 +225,7 @@ Status ImagingControl::CombineBitmap(float left, float top, float width, float h
 }
 
 Result<BitmapDC> ImagingControl::GetBitmapDC() {
+  (void)RealiseWhole();
   if (bitmap_.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "No bitmap");
   ++dcCount_;
   return BitmapDC{&bitmap_};
@@ -193,6 +251,7 @@ void ImagingControl::Present(const Image& frame) {
 
 Status ImagingControl::Repaint() {
   if (painting_) return Fail(ErrorCode::InvalidProcedureCall, "Repaint during a paint effect");
+  (void)RealiseWhole();
   if (!repaintEnabled_ || services_.surface == nullptr || bitmap_.IsEmpty()) return {};
 
   const bool animated = paintEffect_ != kPlainRepaintEffect && showActive_ &&

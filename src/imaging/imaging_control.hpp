@@ -76,14 +76,18 @@ class ImagingControl {
   void SetBackColor(ColorRef color) { backColor_ = color & 0x00FFFFFFU; }
 
   // ---- Bitmap ----
-  BitmapHandle Bitmap() const { return bitmap_.IsEmpty() ? nullptr : &bitmap_; }
+  // A loaded picture is decoded when its pixels are first needed: by a
+  // smooth ResizeBitmap at the scale that size needs (where the decoder can
+  // save work by it), by anything else whole. Its size is known from the
+  // load, so the display geometry never waits for the pixels.
+  BitmapHandle Bitmap() const;
   // A copy of the handle's picture; null or an empty picture discards ours.
   void SetBitmap(BitmapHandle handle);
   // Hands the control a picture directly (snapshots, tests).
   void SetBitmapImage(Image image);
-  const Image& BitmapImage() const { return bitmap_; }
-  float BitmapWidth() const { return static_cast<float>(bitmap_.Width()); }
-  float BitmapHeight() const { return static_cast<float>(bitmap_.Height()); }
+  const Image& BitmapImage() const;
+  float BitmapWidth() const;
+  float BitmapHeight() const;
 
   bool AutoAdjust() const { return autoAdjust_; }
   void SetAutoAdjust(bool on) { autoAdjust_ = on; }
@@ -109,7 +113,9 @@ class ImagingControl {
 
   // ---- Bitmap operations ----
   // Decodes a picture file; transparency is composed over BackColor. bits 0
-  // (as the file has it), 24 or 32; only the first page of one page.
+  // (as the file has it), 24 or 32; only the first page of one page. Fails
+  // as the decoder's open does; a picture that opens but then fails to
+  // decode leaves the previous bitmap, as a failed load does.
   Status LoadImageFile(std::string_view path, std::int32_t bits, std::int32_t page,
                        std::int32_t pages);
   Status CreateBitmap(float width, float height, std::int32_t bits);  // black
@@ -148,6 +154,13 @@ class ImagingControl {
 
  private:
   FloatRect DisplayRect() const;
+  bool HasPicture() const { return pending_ != nullptr || !bitmap_.IsEmpty(); }
+  // Decodes a pending picture: at least `atLeast` in both axes where the
+  // decoder can make it smaller, else whole. `extent`, where given, receives
+  // how much of the bitmap the picture covers (its whole size unless the
+  // decode was reduced).
+  Status Realise(IntSize atLeast, FloatSize* extent = nullptr) const;
+  Status RealiseWhole() const;
   // Reset after the bitmap is replaced by a new picture.
   void NewPicture();
   Status RunEffect(EffectAnimation& animation, Image& frame);
@@ -160,11 +173,16 @@ class ImagingControl {
   bool visible_ = true;
   ColorRef backColor_ = 0;
 
-  Image bitmap_;
+  // Decoding a pending picture on first use changes these from const
+  // accessors: to the caller the pixels were there since the load.
+  mutable Image bitmap_;
+  mutable std::unique_ptr<OpenedPicture> pending_;
   // The picture's own size: the base of the display geometry. Resampling the
   // bitmap leaves it, so a picture resized to its display size keeps that
   // display size instead of being scaled a second time.
-  FloatSize pictureSize_;
+  mutable FloatSize pictureSize_;
+  // bitmap_'s own size while a picture is pending, restored if it fails.
+  FloatSize previousPictureSize_;
   bool autoAdjust_ = true;
   bool drawOptionFlag_ = false;
   ColorRef drawOptionColor_ = 0;

@@ -28,4 +28,10 @@ constexpr bool IsAllowedBitmapSize(long long width, long long height) {
 // refuses (OutOfMemory).
 Result<Image> ResampleImage(const Image& source, int width, int height, ResampleFilter filter);
 
+// The same for a source whose picture covers only `extent` of it from the
+// top-left corner (a picture decoded at a reduced scale); the extent is
+// clamped to the source's size.
+Result<Image> ResampleImage(const Image& source, FloatSize extent, int width, int height,
+                            ResampleFilter filter);
+
 }  // namespace vistel

@@ -18,13 +18,45 @@ namespace vistel {
 
 // ---- Pictures -------------------------------------------------------------
 
+// The pixels of a picture decoded at some scale. The picture covers `extent`
+// of them from the top-left corner: a reduced scale may round the last
+// block of the picture up to a whole pixel, which `image` then holds beyond
+// the extent.
+struct DecodedPixels {
+  Image image;
+  FloatSize extent;
+};
+
+// A picture whose size is known and whose pixels are decoded on request, at
+// the size the caller is about to show it: a photograph shrunk to the screen
+// need not be decoded whole first.
+class OpenedPicture {
+ public:
+  virtual ~OpenedPicture() = default;
+  // The picture's own size, the size of its full decode.
+  virtual IntSize Size() const = 0;
+  // The pixels: the full picture, or, where the format decodes a reduced
+  // scale for less work, a smaller one whose extent is still at least
+  // `atLeast` in both axes (never larger than Size()). Called at most once.
+  virtual Result<DecodedPixels> Decode(IntSize atLeast) = 0;
+};
+
 class PictureDecoder {
  public:
   virtual ~PictureDecoder() = default;
   // Decodes a picture file recognised by its content (the extracted media
   // have no extension). Transparent pixels are composed over backColor.
   virtual Result<Image> DecodePicture(std::string_view path, Pixel backColor) = 0;
+  // Reads enough of the picture to know its size and that it can be
+  // decoded; the rest when asked. The file is read by the time this
+  // returns: it may be replaced afterwards. By default the picture is
+  // decoded whole at once.
+  virtual Result<std::unique_ptr<OpenedPicture>> OpenPicture(std::string_view path,
+                                                             Pixel backColor);
 };
+
+// An opened picture that was decoded whole when opened.
+std::unique_ptr<OpenedPicture> DecodedPicture(Image image);
 
 // ---- Sound ----------------------------------------------------------------
 

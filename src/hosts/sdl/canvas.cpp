@@ -10,6 +10,23 @@ unexpected<Error> SdlFailure(std::string what) {
   return Fail(ErrorCode::InvalidProcedureCall, std::move(what));
 }
 
+// An X server without direct rendering (Xvfb, Xvnc, a remote display) gives
+// OpenGL only through Mesa's software rasteriser, whose start (loading LLVM,
+// compiling its shaders) delays the first frame by a few hundred
+// milliseconds, and which draws no faster than SDL's own software renderer.
+// A renderer the user names (SDL_RENDER_DRIVER) is left to SDL.
+bool WantsAcceleratedRenderer(SDL_Window* window) {
+  if (SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr) return true;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+    return true;
+  }
+  int opcode = 0, event = 0, error = 0;
+  return XQueryExtension(info.info.x11.display, "DRI3", &opcode, &event, &error) == True ||
+         XQueryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error) == True;
+}
+
 }  // namespace
 
 Result<std::unique_ptr<Canvas>> Canvas::WithRenderer(SDL_Window* window, std::uint32_t flags) {
@@ -37,7 +54,9 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
                                         std::max(placement.rect.width, 1),
                                         std::max(placement.rect.height, 1), flags);
   if (window == nullptr) return SdlFailure("cannot create a window");
-  return WithRenderer(window, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  return WithRenderer(window, WantsAcceleratedRenderer(window)
+                                  ? SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC
+                                  : SDL_RENDERER_SOFTWARE);
 }
 
 Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) {

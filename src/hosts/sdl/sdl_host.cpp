@@ -76,7 +76,7 @@ SdlHost::SdlHost(const PlayerOptions& options, std::string playerPath,
       display_(*x11_, hackWindow),
       messages_(services_.Tracer(), hackWindow ? DialogUse::StderrOnly : DialogUse::Show,
                 std::cerr),
-      showWindow_(loop_, display_, *x11_, hackWindow, FramePeriodMs()),
+      showWindow_(loop_, display_, *x11_, hackWindow, FramePeriodMs(), services_.Tracer()),
       aboutWindow_(loop_, services_.Fonts()) {}
 
 SdlHost::~SdlHost() = default;

@@ -1,6 +1,7 @@
 #include "hosts/sdl/sdl_show_window.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 
 #include "base/text.hpp"
@@ -16,8 +17,10 @@ constexpr Milliseconds kForeignPollMs = 250;
 }  // namespace
 
 SdlShowWindow::SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows& x11,
-                             std::optional<WindowHandle> hackWindow, Milliseconds framePeriodMs)
-    : loop_(loop),
+                             std::optional<WindowHandle> hackWindow, Milliseconds framePeriodMs,
+                             Trace& trace)
+    : trace_(trace),
+      loop_(loop),
       display_(display),
       x11_(x11),
       hackWindow_(hackWindow),
@@ -208,7 +211,21 @@ void SdlShowWindow::PollForeignSize() {
 void SdlShowWindow::PresentNow() {
   dirty_ = false;
   if (!canvas_ || !visible_ || !painter_) return;
-  canvas_->Present(painter_());
+  const Image& frame = painter_();
+  canvas_->Present(frame);
+  if (!pictureShown_) TraceFirstPicture(frame);
+}
+
+// How long a show takes to put its first picture on the display is measured
+// from outside (bench/first_frame.sh): the presents up to the first one that
+// is not all black are traced, with the system's monotonic clock, which the
+// measuring process reads as well.
+void SdlShowWindow::TraceFirstPicture(const Image& frame) {
+  pictureShown_ = std::ranges::any_of(frame.Pixels(), [](Pixel p) { return p != 0; });
+  const double clockMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+  trace_.Write("present", {{"blank", !pictureShown_}, {"clockMs", clockMs}});
 }
 
 void SdlShowWindow::AwaitNextFrame() {

@@ -35,6 +35,7 @@
 #include "hosts/sdl/event_loop.hpp"
 #include "hosts/sdl/sdl_display.hpp"
 #include "hosts/sdl/x11_windows.hpp"
+#include "runtime/trace.hpp"
 #include "runtime/window.hpp"
 
 namespace vistel {
@@ -42,7 +43,7 @@ namespace vistel {
 class SdlShowWindow final : public ShowWindowHost {
  public:
   SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows& x11,
-                std::optional<WindowHandle> hackWindow, Milliseconds framePeriodMs);
+                std::optional<WindowHandle> hackWindow, Milliseconds framePeriodMs, Trace& trace);
   ~SdlShowWindow() override;
   SdlShowWindow(const SdlShowWindow&) = delete;
   SdlShowWindow& operator=(const SdlShowWindow&) = delete;
@@ -77,9 +78,12 @@ class SdlShowWindow final : public ShowWindowHost {
   void RealizeTopLevel();
   void RealizeEmbedded(WindowHandle parent);
   void PresentNow();
+  void TraceFirstPicture(const Image& frame);
   void PollForeignSize();
   void OnEvent(const SDL_Event& event);
 
+  Trace& trace_;
+  bool pictureShown_ = false;  // a present that was not all black
   SdlEventLoop& loop_;
   SdlDisplay& display_;
   X11Windows& x11_;

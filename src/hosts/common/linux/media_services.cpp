@@ -1,11 +1,12 @@
-// The Linux media services: FFmpeg pictures and clips, fontconfig fonts, and
-// the MCI service on FFmpeg and FluidSynth.
+// The Linux media services: libjpeg-turbo and FFmpeg pictures, FFmpeg clips,
+// fontconfig fonts, and the MCI service on FFmpeg and FluidSynth.
 #include "hosts/common/media_services.hpp"
 
 #include "media/ffmpeg/clip_decoder.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/ffmpeg/picture_decoder.hpp"
 #include "media/fonts/fontconfig_font_service.hpp"
+#include "media/jpeg/jpeg_picture_decoder.hpp"
 #include "media/mci/mci_service.hpp"
 #include "media/midi/decoded_sound_files.hpp"
 
@@ -24,7 +25,8 @@ class LinuxMediaServices final : public MediaServices {
  private:
   DecodedSoundFiles sounds_;
   MciStringService mci_;
-  FfmpegPictureDecoder pictures_;
+  FfmpegPictureDecoder ffmpegPictures_;
+  JpegPictureDecoder pictures_{ffmpegPictures_};
   FfmpegClipDecoder clips_;
   FontconfigFontService fonts_;
 };
