@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
 
 namespace vistel {
 namespace {
@@ -127,6 +128,24 @@ std::optional<std::string> ReadMonitorSetting(RegistryApi& registry) {
   // The stored text ends at its NUL.
   if (const auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
   return text;
+}
+
+}  // namespace vistel
+
+namespace vistel {
+
+MonitorMode ResolveMonitorMode(std::optional<MonitorMode> option, RegistryApi& registry,
+                               std::ostream& errors) {
+  if (option) return *option;
+  const std::optional<std::string> stored = ReadMonitorSetting(registry);
+  std::string unknown;
+  const MonitorMode mode = ChooseMonitorMode(
+      std::nullopt, stored ? std::optional<std::string_view>(*stored) : std::nullopt, &unknown);
+  if (!unknown.empty()) {
+    errors << "vistel-player: the registry's " << kMonitorsValueName << " setting \"" << unknown
+           << "\" is neither primary nor mirror; " << MonitorModeName(mode) << " it is\n";
+  }
+  return mode;
 }
 
 }  // namespace vistel

@@ -13,6 +13,7 @@
 // (whose origin is the primary monitor's top-left corner).
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
@@ -104,5 +105,10 @@ MonitorMode ChooseMonitorMode(std::optional<MonitorMode> option,
 // Reads the registry value (text; a missing key or value gives nothing),
 // without tracing: the setting is the host's, not the show's.
 std::optional<std::string> ReadMonitorSetting(RegistryApi& registry);
+
+// The setting of a run from the option and the registry (ChooseMonitorMode);
+// a registry text that names no mode is reported on `errors`.
+MonitorMode ResolveMonitorMode(std::optional<MonitorMode> option, RegistryApi& registry,
+                               std::ostream& errors);
 
 }  // namespace vistel
