@@ -44,6 +44,9 @@ Result<std::unique_ptr<Win32Host>> Win32Host::Create(const PlayerOptions& option
   std::unique_ptr<Win32Host> host(new Win32Host(options, std::move(playerPath)));
   if (auto started = host->services_.Start(); !started) return Fail(started.error());
   if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
+  // Read once a registry file, if one is named, is loaded.
+  host->showWindow_.SetMonitorMode(
+      ResolveMonitorMode(options.monitors, host->services_.UntracedRegistry(), std::cerr));
   return host;
 }
 
