@@ -77,7 +77,7 @@ struct Player::Parts {
                                winOS, h.Control(), h.Tracer(), h.Pictures(), h.Clips(), h.Fonts(),
                                h.Audio(), [this]() -> MusicModule& { return Music(); }},
             state),
-        about(h.AboutWindow(), h.Control(), h.Tracer()) {}
+        about(h.AboutWindow(), h.Control(), h.Tracer(), settings.aboutNote) {}
 
   // MusicPlayer: created on first use, lives until the process ends.
   MusicModule& Music() {

@@ -134,6 +134,21 @@ std::optional<std::string> ReadMonitorSetting(RegistryApi& registry) {
 
 namespace vistel {
 
+std::string MonitorSettingNote(MonitorMode mode, bool fromOption,
+                               const std::optional<std::string>& registryFile) {
+  std::string note = "Other monitors: ";
+  note += mode == MonitorMode::Mirror ? "the show mirrored" : "black";
+  if (fromOption) note += " (--monitors, this run only)";
+  note += ". Kept in HKEY_CURRENT_USER\\";
+  note += kPlayerSettingsKey;
+  note += ", text value ";
+  note += kMonitorsValueName;
+  note += ": primary or mirror";
+  if (registryFile) note += ", in " + *registryFile;
+  note += ".";
+  return note;
+}
+
 MonitorMode ResolveMonitorMode(std::optional<MonitorMode> option, RegistryApi& registry,
                                std::ostream& errors) {
   if (option) return *option;

@@ -106,6 +106,12 @@ MonitorMode ChooseMonitorMode(std::optional<MonitorMode> option,
 // without tracing: the setting is the host's, not the show's.
 std::optional<std::string> ReadMonitorSetting(RegistryApi& registry);
 
+// The about window's line on the setting: what the other monitors show in
+// this run (and whether the option said so) and where the setting is kept,
+// with the registry file when the registry is one.
+std::string MonitorSettingNote(MonitorMode mode, bool fromOption,
+                               const std::optional<std::string>& registryFile);
+
 // The setting of a run from the option and the registry (ChooseMonitorMode);
 // a registry text that names no mode is reported on `errors`.
 MonitorMode ResolveMonitorMode(std::optional<MonitorMode> option, RegistryApi& registry,

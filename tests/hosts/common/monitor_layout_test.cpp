@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "about/about_window.hpp"
 #include "system/memory_registry.hpp"
 
 namespace vistel {
@@ -197,6 +198,60 @@ TEST(MonitorLayout, TheOptionOverridesTheRegistryWhichOverridesTheDefault) {
     EXPECT_EQ(mode, c.expected) << c.what;
     EXPECT_EQ(unknown, c.unknown) << c.what;
   }
+}
+
+}  // namespace
+}  // namespace vistel
+
+namespace vistel {
+namespace {
+
+// The about window tells a user where to change the setting; a note that
+// names the wrong key or value, or hides the file on Linux, sends them
+// nowhere.
+TEST(MonitorLayout, TheAboutNoteSaysWhatTheMonitorsShowAndWhereTheSettingIsKept) {
+  struct Case {
+    MonitorMode mode;
+    bool fromOption;
+    std::optional<std::string> file;
+    std::vector<std::string> says, saysNot;
+  };
+  const std::string place =
+      "HKEY_CURRENT_USER\\Software\\Vistel\\Player, text value Monitors: primary or mirror";
+  const Case cases[] = {
+      {MonitorMode::Primary, false, std::nullopt, {"black", place}, {"--monitors", ", in "}},
+      {MonitorMode::Mirror,
+       false,
+       "/home/me/.config/vistel/registry.reg",
+       {"mirrored", place, "in /home/me/.config/vistel/registry.reg"},
+       {"black"}},
+      {MonitorMode::Mirror, true, std::nullopt, {"mirrored", "--monitors, this run only"}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::string note = MonitorSettingNote(c.mode, c.fromOption, c.file);
+    for (const std::string& part : c.says) {
+      EXPECT_NE(note.find(part), std::string::npos)
+          << "\"" << note << "\" lacks \"" << part << "\"";
+    }
+    for (const std::string& part : c.saysNot) {
+      EXPECT_EQ(note.find(part), std::string::npos) << "\"" << note << "\" has \"" << part << "\"";
+    }
+  }
+}
+
+// With the note the window grows to hold it, below every other label.
+TEST(MonitorLayout, TheAboutNoteFitsInTheWindowBelowTheShowsDetails) {
+  const std::vector<AboutLabel> labels = AboutLabels(GlobalSettings{}, "a note");
+  ASSERT_EQ(labels.back().name, "lblSettings");
+  const AboutLabel& note = labels.back();
+  EXPECT_LE(note.leftTwips + note.widthTwips, kAboutClientWithNoteTwips.width);
+  EXPECT_LE(note.topTwips + note.heightTwips, kAboutClientWithNoteTwips.height);
+  for (std::size_t i = 0; i + 1 < labels.size(); ++i) {
+    EXPECT_GE(note.topTwips, labels[i].topTwips + labels[i].heightTwips)
+        << "the note overlaps " << labels[i].name;
+  }
+  EXPECT_EQ(AboutLabels(GlobalSettings{}).size(), labels.size() - 1)
+      << "without a note the window keeps its own labels only";
 }
 
 }  // namespace
