@@ -12,9 +12,10 @@ packages=(
   libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core
   libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont   # MIDI: installed together
   clang libclang-rt-14-dev   # libFuzzer for the fuzz targets
-  libsdl2-dev libx11-dev     # the desktop host
+  libsdl2-dev libx11-dev libxrandr-dev libxinerama-dev   # the desktop host, its monitors
   libjpeg62-turbo-dev libjpeg-turbo-progs   # JPEG at a reduced scale; djpeg for the decode benchmark
   xvfb xdotool               # playing the desktop host without a screen, with scripted input
+  xserver-xephyr             # two monitors side by side for the desktop tests
   x11-utils imagemagick xscreensaver   # desktop tests: window facts, screenshots, the daemon
   g++-mingw-w64-x86-64-posix wine wine64   # the Windows programs, cross-built and tested under Wine
   pulseaudio                               # a sound server that plays nowhere, for music under Wine

@@ -40,3 +40,7 @@ echo "== windows: the player on a Wine that says it is Windows 98 (password serv
 code=0
 bash tests/wine/win98_under_wine.sh build/ci build/windows || code=$?
 if [[ $code == 77 ]]; then echo "skipped"; elif [[ $code != 0 ]]; then exit "$code"; fi
+echo "== windows: the full-screen show on two monitors (Xephyr heads, Wine through Xinerama)"
+code=0
+bash tests/wine/monitors_under_wine.sh build/ci build/windows || code=$?
+if [[ $code == 77 ]]; then echo "skipped"; elif [[ $code != 0 ]]; then exit "$code"; fi

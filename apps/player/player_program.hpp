@@ -43,7 +43,9 @@ int PlayOnDesktop(Result<std::unique_ptr<DesktopHost>> host, const PlayerOptions
   int code = 0;
   {
     // Declared after the host, so destroyed before it.
-    Player player(**host, SettingsOf(options));
+    PlayerSettings settings = SettingsOf(options);
+    settings.aboutNote = (*host)->AboutNote();
+    Player player(**host, std::move(settings));
     code = RunDesktop(
         **host,
         [&] {

@@ -77,7 +77,7 @@ struct Player::Parts {
                                   h.Fonts(), h.Audio(),
                                   [this]() -> MusicModule& { return Music(); }, settings.explain},
                state),
-        about(h.AboutWindow(), h.Control(), h.Tracer()) {}
+        about(h.AboutWindow(), h.Control(), h.Tracer(), settings.aboutNote) {}
 
   // MusicPlayer: created on first use, lives until the process ends.
   MusicModule& Music() {

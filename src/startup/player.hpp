@@ -27,6 +27,9 @@ struct PlayerSettings {
   // path and the reason of a refused package; the program writes it where
   // whoever runs it reads errors. Nothing when absent.
   std::function<void(std::string_view)> explain;
+  // A line of the host's own for the about window, below the show's
+  // details (where the host keeps its settings); nothing when empty.
+  std::string aboutNote;
 };
 
 class Player {

@@ -243,6 +243,7 @@ class ShowFixture : public ::testing::Test {
                                    options->seed ? std::optional<std::uint64_t>(
                                                        static_cast<std::uint64_t>(*options->seed))
                                                  : std::nullopt,
+                                   {},
                                    {}});
       run.exitCode = RunHeadless(
           **host, *plan, [&] { player.Main(options->commandLine); }, errors);

@@ -242,6 +242,13 @@ const OptionDefinition kOptions[] = {
        o.hackWindow = *id;
        return {};
      }},
+    {"--monitors", "primary or mirror", false,
+     [](PlayerOptions& o, std::string_view n, std::string_view v) -> Status {
+       const auto mode = ParseMonitorMode(v);
+       if (!mode) return BadValue(n, "primary or mirror", v);
+       o.monitors = *mode;
+       return {};
+     }},
     {"--root", "", false,
      [](PlayerOptions& o, std::string_view, std::string_view) -> Status {
        o.hackRoot = true;
@@ -396,7 +403,11 @@ std::string_view PlayerOptionsUsage() {
          "  --seed N                  seed of the random generator\n"
          "  --frame-ms N              virtual duration of a transition frame (default 16)\n"
          "  --window-id ID            draw into this X window (an XScreenSaver hack)\n"
-         "  --root                    draw into the root window (an XScreenSaver hack)\n";
+         "  --root                    draw into the root window (an XScreenSaver hack)\n"
+         "  --monitors primary|mirror full screen: the other monitors black, or the\n"
+         "                            show mirrored on each (default: the registry's\n"
+         "                            HKEY_CURRENT_USER\\Software\\Vistel\\Player\\Monitors,\n"
+         "                            else primary)\n";
 }
 
 }  // namespace vistel

@@ -14,6 +14,7 @@
 
 #include "base/error.hpp"
 #include "base/geometry.hpp"
+#include "hosts/common/monitor_layout.hpp"
 #include "runtime/events.hpp"
 #include "runtime/os_version.hpp"
 #include "runtime/password.hpp"
@@ -67,6 +68,9 @@ struct PlayerOptions {
   // (--window-id), or into the root window (--root).
   std::optional<WindowHandle> hackWindow;  // --window-id
   bool hackRoot = false;                   // --root
+  // What the full-screen show puts on the monitors besides the primary one
+  // (desktop hosts); the registry's setting, else the default, when absent.
+  std::optional<MonitorMode> monitors;  // --monitors
   // The remaining arguments joined by single blanks.
   std::string commandLine;
 };

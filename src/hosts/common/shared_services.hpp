@@ -95,6 +95,11 @@ class SharedServices {
   // unless the system's registry serves.
   RegistryApi& Registry() { return tracedRegistry_; }
   MemoryRegistry& RegistryStore() { return registry_; }
+  // The registry behind the trace, for the host's own settings, which are
+  // not the show's doing.
+  RegistryApi& UntracedRegistry() {
+    return systemRegistry_ ? *systemRegistry_ : static_cast<RegistryApi&>(registry_);
+  }
   SystemFolders& Folders() { return *folders_; }
   MciService& Mci() { return tracedMci_; }
   PictureDecoder& Pictures() { return media_->Pictures(); }

@@ -54,9 +54,9 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
                                         std::max(placement.rect.width, 1),
                                         std::max(placement.rect.height, 1), flags);
   if (window == nullptr) return SdlFailure("cannot create a window");
-  return WithRenderer(window, WantsAcceleratedRenderer(window)
-                                  ? SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC
-                                  : SDL_RENDERER_SOFTWARE);
+  if (!WantsAcceleratedRenderer(window)) return WithRenderer(window, SDL_RENDERER_SOFTWARE);
+  return WithRenderer(window, placement.vsync ? SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC
+                                              : SDL_RENDERER_ACCELERATED);
 }
 
 Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) {
@@ -89,25 +89,54 @@ WindowHandle Canvas::XWindow() const {
   return static_cast<WindowHandle>(info.info.x11.window);
 }
 
-void Canvas::Present(const Image& picture) {
-  if (picture.IsEmpty()) return;
+bool Canvas::Upload(const Image& picture) {
+  if (picture.IsEmpty()) return false;
   if (texture_ == nullptr || textureSize_ != picture.Extent()) {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
     // SDL's RGB888 is the engine's pixel: 0x00RRGGBB in a 32-bit word.
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                  picture.Width(), picture.Height());
-    if (texture_ == nullptr) return;
+    if (texture_ == nullptr) return false;
     textureSize_ = picture.Extent();
+    // A picture shown at another size (a mirror on a larger monitor) is
+    // smoothed rather than blocky; at its own size nothing changes.
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeLinear);
   }
   SDL_UpdateTexture(texture_, nullptr, picture.Pixels().data(),
                     picture.Width() * static_cast<int>(sizeof(Pixel)));
+  return true;
+}
+
+void Canvas::Present(const Image& picture) {
+  if (!Upload(picture)) return;
+  area_.reset();
+  Refresh();
+}
+
+void Canvas::Present(const Image& picture, const IntRect& area) {
+  if (!Upload(picture)) return;
+  area_ = area;
+  Refresh();
+}
+
+void Canvas::Clear() {
+  if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
+  textureSize_ = {};
   Refresh();
 }
 
 void Canvas::Refresh() {
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  if (texture_ != nullptr) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  if (texture_ != nullptr) {
+    if (area_) {
+      const SDL_Rect target{area_->left, area_->top, area_->width, area_->height};
+      SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    } else {
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    }
+  }
   SDL_RenderPresent(renderer_);
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/error.hpp"
@@ -27,6 +28,9 @@ class Canvas {
     bool topmost = false;
     bool borderless = true;
     bool visible = true;
+    // Waits for the display's refresh at each present. Only one window of a
+    // show may: with several, each present would wait out a refresh.
+    bool vsync = true;
   };
 
   static Result<std::unique_ptr<Canvas>> CreateOwn(const std::string& titleUtf8,
@@ -39,6 +43,11 @@ class Canvas {
   // Uploads the picture and shows it, stretched over the window when the
   // sizes differ (only between a resize and the next composition).
   void Present(const Image& picture);
+  // Uploads the picture and shows it scaled (smoothly) into `area` of the
+  // window, black around it.
+  void Present(const Image& picture, const IntRect& area);
+  // Shows the window black.
+  void Clear();
   // Shows the last picture again (after an expose).
   void Refresh();
 
@@ -52,8 +61,11 @@ class Canvas {
 
   SDL_Window* window_;
   SDL_Renderer* renderer_;
+  bool Upload(const Image& picture);
+
   SDL_Texture* texture_ = nullptr;
   IntSize textureSize_;
+  std::optional<IntRect> area_;  // where the picture goes; the whole window when absent
 };
 
 }  // namespace vistel

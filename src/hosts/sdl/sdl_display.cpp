@@ -15,10 +15,22 @@ IntSize SdlDisplay::ScreenSizePx() {
   if (hackWindow_) {
     if (const auto size = x11_.Size(*hackWindow_)) return *size;
   }
-  SDL_DisplayMode mode{};
-  if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) return {mode.w, mode.h};
-  // A screen of some size keeps the layout's arithmetic sound.
-  return {800, 600};
+  return Layout().primaryPx.Extent();
+}
+
+const MonitorLayout& SdlDisplay::Layout() {
+  if (!layout_) {
+    // SDL's first display when X lists no monitor; a screen of some size
+    // keeps the layout's arithmetic sound when SDL knows none either.
+    IntSize fallback{800, 600};
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+      fallback = {mode.w, mode.h};
+    }
+    const std::vector<Monitor> monitors = x11_.Monitors();
+    layout_ = ArrangeMonitors(monitors, fallback);
+  }
+  return *layout_;
 }
 
 FloatSize SdlDisplay::ScreenSizeTwips() {

@@ -1,5 +1,6 @@
-// The display on the desktop: the screen (the desktop's size at 15 twips per
-// pixel; as a hack, the size of the window the hack draws in), the cursor
+// The display on the desktop: the screen (the primary monitor's size at 15
+// twips per pixel; as a hack, the size of the window the hack draws in), the
+// monitors (listed once, at first use), the cursor
 // display counter applied to SDL's cursor, and foreign windows through X11.
 //
 // FindWindow compares titles only: X windows have no window class in the
@@ -13,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "hosts/common/monitor_layout.hpp"
 #include "hosts/sdl/input_mapping.hpp"
 #include "hosts/sdl/x11_windows.hpp"
 #include "runtime/display.hpp"
@@ -34,6 +36,8 @@ class SdlDisplay final : public Display {
                                          std::string_view title) override;
 
   IntSize ScreenSizePx();
+  // The monitors as the full-screen show covers them (ArrangeMonitors).
+  const MonitorLayout& Layout();
   void AddOwnWindow(WindowHandle window);
   void RemoveOwnWindow(WindowHandle window);
   const CursorCounter& Cursor() const { return cursor_; }
@@ -45,6 +49,7 @@ class SdlDisplay final : public Display {
   std::optional<WindowHandle> hackWindow_;
   CursorCounter cursor_;
   std::vector<WindowHandle> ownWindows_;
+  std::optional<MonitorLayout> layout_;
 };
 
 }  // namespace vistel

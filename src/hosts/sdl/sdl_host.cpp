@@ -98,6 +98,13 @@ Result<std::unique_ptr<SdlHost>> SdlHost::Create(const PlayerOptions& options,
       new SdlHost(options, std::move(playerPath), std::move(*x11), hackWindow));
   if (auto started = host->services_.Start(); !started) return Fail(started.error());
   if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
+  // Read once the registry file is loaded.
+  const MonitorMode monitors =
+      ResolveMonitorMode(options.monitors, host->services_.UntracedRegistry(), std::cerr);
+  host->showWindow_.SetMonitorMode(monitors);
+  host->aboutNote_ =
+      MonitorSettingNote(monitors, options.monitors.has_value(),
+                         options.registryPath ? options.registryPath : DefaultRegistryPath());
   return host;
 }
 

@@ -75,6 +75,8 @@ class SdlHost final : public SharedHost {
   AudioOutput& Audio() override { return audio_; }
 
   SdlEventLoop& Loop() { return loop_; }
+  // The about window's line on the host's own setting.
+  const std::string& AboutNote() const { return aboutNote_; }
 
  private:
   SdlHost(const PlayerOptions& options, std::string playerPath, std::unique_ptr<X11Windows> x11,
@@ -92,6 +94,7 @@ class SdlHost final : public SharedHost {
   SdlMessageBoxes messages_;
   SdlShowWindow showWindow_;
   SdlAboutWindow aboutWindow_;
+  std::string aboutNote_;
 };
 
 }  // namespace vistel

@@ -24,15 +24,24 @@ SdlShowWindow::SdlShowWindow(SdlEventLoop& loop, SdlDisplay& display, X11Windows
       display_(display),
       x11_(x11),
       hackWindow_(hackWindow),
-      framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)) {
+      framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)),
+      monitors_(loop, [this] { return visible_ ? input_ : nullptr; }) {
   loop_.AddIdleTask([this] {
     PollForeignSize();
-    if (dirty_) PresentNow();
+    if (dirty_) {
+      PresentNow();
+    } else if (monitors_.NeedsPaint()) {
+      PresentMonitorWindows();
+    }
   });
 }
 
 SdlShowWindow::~SdlShowWindow() {
   Unrealize();
+}
+
+IntPoint SdlShowWindow::DesktopOrigin() {
+  return display_.Layout().primaryPx.Origin();
 }
 
 void SdlShowWindow::SetCaption(std::string_view title) {
@@ -41,6 +50,7 @@ void SdlShowWindow::SetCaption(std::string_view title) {
   // FindWindow looks for, and a hack must not be found as a running show.
   if (kind_ == Kind::TopLevel) {
     SDL_SetWindowTitle(canvas_->Window(), Windows1252ToUtf8(caption_).c_str());
+    monitors_.SetTitle(Windows1252ToUtf8(caption_));
   }
 }
 
@@ -84,6 +94,30 @@ void SdlShowWindow::SetVisible(bool visible) {
 }
 
 void SdlShowWindow::Realize() {
+  RealizeWindow();
+  SyncMonitorWindows();
+}
+
+void SdlShowWindow::SyncMonitorWindows() {
+  // A hack's daemon gives each screen a window of its own; a preview lives
+  // in its dialog: only the full-screen show covers the other monitors.
+  const bool wanted = kind_ == Kind::TopLevel && canvas_ && visible_ && topmost_;
+  if (!wanted) {
+    monitors_.Close();
+    return;
+  }
+  const IntPoint origin = DesktopOrigin();
+  monitors_.SetShowOrigin({origin.x + rect_.left, origin.y + rect_.top});
+  if (monitors_.IsOpen()) return;
+  const std::vector<MonitorWindowPlan> plans = PlanMonitorWindows(display_.Layout(), monitorMode_);
+  if (plans.empty()) return;
+  monitors_.Open(plans, Windows1252ToUtf8(caption_));
+  // The show keeps the keyboard focus and stays above its companions.
+  SDL_RaiseWindow(canvas_->Window());
+  dirty_ = true;
+}
+
+void SdlShowWindow::RealizeWindow() {
   WindowHandle wantedParent = 0;
   if (hackWindow_) {
     wantedParent = *hackWindow_;
@@ -107,7 +141,10 @@ void SdlShowWindow::Realize() {
     int x = 0, y = 0, w = 0, h = 0;
     SDL_GetWindowPosition(window, &x, &y);
     SDL_GetWindowSize(window, &w, &h);
-    if (x != rect_.left || y != rect_.top) SDL_SetWindowPosition(window, rect_.left, rect_.top);
+    const IntPoint origin = DesktopOrigin();
+    if (x != origin.x + rect_.left || y != origin.y + rect_.top) {
+      SDL_SetWindowPosition(window, origin.x + rect_.left, origin.y + rect_.top);
+    }
     if (w != rect_.width || h != rect_.height) {
       SDL_SetWindowSize(window, std::max(rect_.width, 1), std::max(rect_.height, 1));
     }
@@ -123,8 +160,10 @@ void SdlShowWindow::Realize() {
 }
 
 void SdlShowWindow::RealizeTopLevel() {
+  const IntPoint origin = DesktopOrigin();
   auto canvas = Canvas::CreateOwn(Windows1252ToUtf8(caption_),
-                                  {rect_, topmost_, /*borderless=*/true, visible_});
+                                  {rect_.Translated(origin.x, origin.y), topmost_,
+                                   /*borderless=*/true, visible_});
   if (!canvas) {
     std::cerr << "vistel-player: " << canvas.error().description << '\n';
     return;
@@ -166,6 +205,7 @@ void SdlShowWindow::RealizeEmbedded(WindowHandle parent) {
 }
 
 void SdlShowWindow::Unrealize() {
+  monitors_.Close();
   if (kind_ == Kind::None) return;
   if (canvas_) loop_.RemoveWindowHandler(canvas_->WindowId());
   canvas_.reset();
@@ -213,7 +253,13 @@ void SdlShowWindow::PresentNow() {
   if (!canvas_ || !visible_ || !painter_) return;
   const Image& frame = painter_();
   canvas_->Present(frame);
+  monitors_.Present(frame);
   if (!pictureShown_) TraceFirstPicture(frame);
+}
+
+void SdlShowWindow::PresentMonitorWindows() {
+  if (!canvas_ || !visible_ || !painter_) return;
+  monitors_.Present(painter_());
 }
 
 // How long a show takes to put its first picture on the display is measured

@@ -3,9 +3,14 @@
 // Windows meanings, as the headless window does, and maps it onto X:
 //
 //   top-level      an SDL window of its own: borderless, at the rectangle
-//                  (the desktop's size for /s), kept above others when
-//                  topmost, titled by SetCaption so that FindWindow of a
-//                  second instance finds it; it takes the input.
+//                  (the primary monitor's size for /s; the core's screen
+//                  coordinates start at the primary monitor's corner, as
+//                  on Windows), kept above others when topmost, titled by
+//                  SetCaption so that FindWindow of a second instance
+//                  finds it; it takes the input. While it is topmost and
+//                  shown (the full-screen show), every other monitor gets
+//                  a window too, black or mirroring it (SdlMonitorWindows,
+//                  by the monitor mode), whose input is this window's.
 //   embedded       WS_CHILD with a foreign parent (/p): a child X window
 //                  inside the parent, at the parent's size, taking no input;
 //                  the parent's size is polled (X sends a foreign window's
@@ -30,10 +35,12 @@
 #include <optional>
 #include <string>
 
+#include "hosts/common/monitor_layout.hpp"
 #include "hosts/common/window_state.hpp"
 #include "hosts/sdl/canvas.hpp"
 #include "hosts/sdl/event_loop.hpp"
 #include "hosts/sdl/sdl_display.hpp"
+#include "hosts/sdl/sdl_monitor_windows.hpp"
 #include "hosts/sdl/x11_windows.hpp"
 #include "runtime/trace.hpp"
 #include "runtime/window.hpp"
@@ -67,6 +74,9 @@ class SdlShowWindow final : public ShowWindowHost {
 
   // Whether the window draws into a foreign window (preview or hack).
   bool Embedded() const { return embeddedIn_ != 0; }
+  // What the other monitors show while the show is full screen; takes
+  // effect the next time the monitor windows open.
+  void SetMonitorMode(MonitorMode mode) { monitorMode_ = mode; }
 
  private:
   enum class Kind { None, TopLevel, Embedded };
@@ -74,11 +84,16 @@ class SdlShowWindow final : public ShowWindowHost {
   bool IsChild() const { return longs_.IsChild(); }
   // Makes, re-makes or updates the X side to match the state.
   void Realize();
+  void RealizeWindow();
+  void SyncMonitorWindows();
   void Unrealize();
+  // Where the core's screen coordinates start on the X desktop.
+  IntPoint DesktopOrigin();
   void RealizeTopLevel();
   void RealizeEmbedded(WindowHandle parent);
   void PresentNow();
   void TraceFirstPicture(const Image& frame);
+  void PresentMonitorWindows();
   void PollForeignSize();
   void OnEvent(const SDL_Event& event);
 
@@ -108,6 +123,9 @@ class SdlShowWindow final : public ShowWindowHost {
   std::function<const Image&()> painter_;
   bool dirty_ = true;
   Milliseconds lastFrameMs_ = 0;
+
+  MonitorMode monitorMode_ = kDefaultMonitorMode;
+  SdlMonitorWindows monitors_;
 };
 
 }  // namespace vistel

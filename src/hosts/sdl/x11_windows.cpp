@@ -3,6 +3,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,6 +99,40 @@ std::optional<IntSize> X11Windows::Size(WindowHandle window) {
     return std::nullopt;
   }
   return IntSize{attributes.width, attributes.height};
+}
+
+std::vector<Monitor> X11Windows::Monitors() {
+  const ProbeScope probe;
+  std::vector<Monitor> randr;
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  // XRRGetMonitors needs RandR 1.5.
+  if (XRRQueryExtension(display_, &eventBase, &errorBase) != 0 &&
+      XRRQueryVersion(display_, &major, &minor) != 0 && (major > 1 || (major == 1 && minor >= 5))) {
+    int count = 0;
+    if (XRRMonitorInfo* monitors =
+            XRRGetMonitors(display_, DefaultRootWindow(display_), True, &count)) {
+      for (int i = 0; i < count; ++i) {
+        const XRRMonitorInfo& m = monitors[i];
+        randr.push_back({{m.x, m.y, m.width, m.height}, m.primary != 0});
+      }
+      XRRFreeMonitors(monitors);
+    }
+  }
+  std::vector<Monitor> xinerama;
+  if (XineramaQueryExtension(display_, &eventBase, &errorBase) != 0 &&
+      XineramaIsActive(display_) != 0) {
+    int count = 0;
+    if (XineramaScreenInfo* heads = XineramaQueryScreens(display_, &count)) {
+      // Xinerama has no primary flag; a server driven by RandR lists the
+      // primary first, which ArrangeMonitors takes when no flag says.
+      for (int i = 0; i < count; ++i) {
+        xinerama.push_back(
+            {{heads[i].x_org, heads[i].y_org, heads[i].width, heads[i].height}, false});
+      }
+      XFree(heads);
+    }
+  }
+  return PreferredMonitorList(std::move(randr), std::move(xinerama));
 }
 
 WindowHandle X11Windows::Root() {

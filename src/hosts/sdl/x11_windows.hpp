@@ -18,9 +18,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/error.hpp"
 #include "base/geometry.hpp"
+#include "hosts/common/monitor_layout.hpp"
 #include "runtime/password.hpp"
 
 // Xlib's Display, without Xlib's header (its macros clash with the core).
@@ -61,6 +63,10 @@ class X11Windows {
   // input; 0 on failure.
   WindowHandle CreateChild(WindowHandle parent, IntSize size);
   void ResizeWindow(WindowHandle window, IntSize size);
+  // The monitors of the default screen, in root-window pixels: RandR's or
+  // Xinerama's list, whichever knows more (PreferredMonitorList); empty
+  // when neither extension answers.
+  std::vector<Monitor> Monitors();
   void DestroyWindow(WindowHandle window);
   void Flush();
 

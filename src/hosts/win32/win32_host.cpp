@@ -44,6 +44,13 @@ Result<std::unique_ptr<Win32Host>> Win32Host::Create(const PlayerOptions& option
   std::unique_ptr<Win32Host> host(new Win32Host(options, std::move(playerPath)));
   if (auto started = host->services_.Start(); !started) return Fail(started.error());
   if (options.runForMs) host->loop_.SetEndTime(options.runForMs);
+  // Read once a registry file, if one is named, is loaded.
+  const MonitorMode monitors =
+      ResolveMonitorMode(options.monitors, host->services_.UntracedRegistry(), std::cerr);
+  host->showWindow_.SetMonitorMode(monitors);
+  // The system's registry unless --registry names a file.
+  host->aboutNote_ =
+      MonitorSettingNote(monitors, options.monitors.has_value(), options.registryPath);
   return host;
 }
 

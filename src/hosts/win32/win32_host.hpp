@@ -53,6 +53,8 @@ class Win32Host final : public SharedHost {
   AboutWindowHost& AboutWindow() override { return aboutWindow_; }
   AudioOutput& Audio() override { return audio_; }
   Win32EventLoop& Loop() { return loop_; }
+  // The about window's line on the host's own setting.
+  const std::string& AboutNote() const { return aboutNote_; }
 
  private:
   Win32Host(const PlayerOptions& options, std::string playerPath);
@@ -66,6 +68,7 @@ class Win32Host final : public SharedHost {
   Win32MessageBoxes messages_;
   Win32ShowWindow showWindow_;
   Win32AboutWindow aboutWindow_;
+  std::string aboutNote_;
 };
 
 }  // namespace vistel

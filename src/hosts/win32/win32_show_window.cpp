@@ -38,13 +38,17 @@ const wchar_t* ClassName(WNDPROC procedure) {
 }  // namespace
 
 Win32ShowWindow::Win32ShowWindow(Win32EventLoop& loop, Milliseconds framePeriodMs)
-    : loop_(loop), framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)) {
+    : loop_(loop),
+      framePeriodMs_(std::max<Milliseconds>(framePeriodMs, 1)),
+      monitors_([this] { return Visible() ? input_ : nullptr; },
+                [this]() -> const Image* { return painter_ ? &painter_() : nullptr; }) {
   window_ = ::CreateWindowExW(0, ClassName(&Win32ShowWindow::Procedure), L"", WS_POPUP, 0, 0,
                               kFormDesignSizePx.width, kFormDesignSizePx.height, nullptr, nullptr,
                               ::GetModuleHandleW(nullptr), this);
 }
 
 Win32ShowWindow::~Win32ShowWindow() {
+  monitors_.Close();
   destroying_ = true;
   if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
 }
@@ -74,21 +78,45 @@ std::int64_t Win32ShowWindow::SetWindowLong(int index, std::int64_t value) {
   }
   std::int64_t previous = ::SetWindowLongPtrW(window_, index, static_cast<LONG_PTR>(value));
   if (index == GWL_STYLE) previous &= ~static_cast<std::int64_t>(WS_POPUP);
+  SyncMonitorWindows();
   return previous;
 }
 
 void Win32ShowWindow::SetParent(WindowHandle parent) {
   ::SetParent(window_, HwndOf(parent));
+  SyncMonitorWindows();
 }
 
 bool Win32ShowWindow::SetWindowPos(InsertAfter insertAfter, int x, int y, int cx, int cy,
                                    std::uint32_t flags) {
   const HWND after = insertAfter == InsertAfter::Topmost ? HWND_TOPMOST : nullptr;
-  return ::SetWindowPos(window_, after, x, y, cx, cy, flags) != 0;
+  const bool placed = ::SetWindowPos(window_, after, x, y, cx, cy, flags) != 0;
+  SyncMonitorWindows();
+  return placed;
 }
 
 void Win32ShowWindow::SetVisible(bool visible) {
   ::ShowWindow(window_, visible ? SW_SHOW : SW_HIDE);
+  SyncMonitorWindows();
+}
+
+void Win32ShowWindow::SyncMonitorWindows() {
+  // A preview lives in its dialog: only the full-screen show covers the
+  // other monitors.
+  if (window_ == nullptr || !Visible() || !Topmost() ||
+      (::GetWindowLongPtrW(window_, GWL_STYLE) & WS_CHILD) != 0) {
+    monitors_.Close();
+    return;
+  }
+  RECT rect{};
+  ::GetWindowRect(window_, &rect);
+  monitors_.SetShowOrigin({rect.left, rect.top});
+  if (monitors_.IsOpen()) return;
+  const IntSize screen{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  const std::vector<Monitor> monitors = ListMonitors();
+  const std::vector<MonitorWindowPlan> plans =
+      PlanMonitorWindows(ArrangeMonitors(monitors, screen), monitorMode_);
+  if (!plans.empty()) monitors_.Open(plans);
 }
 
 bool Win32ShowWindow::Visible() const {
@@ -112,11 +140,13 @@ bool Win32ShowWindow::Topmost() const {
 
 void Win32ShowWindow::Invalidate() {
   ::InvalidateRect(window_, nullptr, FALSE);
+  monitors_.Invalidate();
 }
 
 void Win32ShowWindow::AwaitNextFrame() {
   Invalidate();
   ::UpdateWindow(window_);
+  monitors_.Update();
   const Milliseconds due = lastFrameMs_ + framePeriodMs_;
   lastFrameMs_ = std::max(due, loop_.NowMs());
   loop_.WaitUntil(lastFrameMs_);

@@ -9,14 +9,19 @@
 // a 32-bit top-down DIB; Invalidate marks the window for it, and each
 // animation frame (AwaitNextFrame) draws at once and then waits out the
 // frame period pumping messages. Mouse, keys, size and close reach the
-// core's input. A window destroyed from outside (the preview area closing)
+// core's input. While the window is topmost, shown and not a child (the
+// full-screen show), every other monitor gets a window too, black or
+// mirroring it (Win32MonitorWindows, by the monitor mode), whose input is
+// this window's. A window destroyed from outside (the preview area closing)
 // ends the message loop.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "hosts/common/monitor_layout.hpp"
 #include "hosts/win32/win32_event_loop.hpp"
+#include "hosts/win32/win32_monitor_windows.hpp"
 #include "hosts/win32/windows_api.hpp"
 #include "runtime/window.hpp"
 
@@ -45,7 +50,12 @@ class Win32ShowWindow final : public ShowWindowHost {
   void Invalidate() override;
   void AwaitNextFrame() override;
 
+  // What the other monitors show while the show is full screen; takes
+  // effect the next time the monitor windows open.
+  void SetMonitorMode(MonitorMode mode) { monitorMode_ = mode; }
+
  private:
+  void SyncMonitorWindows();
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT OnMessage(UINT message, WPARAM w, LPARAM l);
   void Paint();
@@ -57,6 +67,8 @@ class Win32ShowWindow final : public ShowWindowHost {
   WindowInput* input_ = nullptr;
   std::function<const Image&()> painter_;
   Milliseconds lastFrameMs_ = 0;
+  MonitorMode monitorMode_ = kDefaultMonitorMode;
+  Win32MonitorWindows monitors_;
 };
 
 }  // namespace vistel

@@ -44,6 +44,7 @@ TEST(PlayerOptions, DefaultsWhenNothingIsGiven) {
   EXPECT_FALSE(options->os) << "not given: the host decides (the system's, or kDefaultOs)";
   EXPECT_EQ(options->frameMs, 16);
   EXPECT_FALSE(options->passwordReplies) << "not given: the host decides";
+  EXPECT_FALSE(options->monitors) << "not given: the registry's setting, else the default";
   EXPECT_EQ(options->commandLine, "");
 }
 
@@ -71,6 +72,8 @@ TEST(PlayerOptions, EveryOptionInBothSpellings) {
                         "--seed",
                         "-42",
                         "--frame-ms=0",
+                        "--monitors",
+                        "Mirror",
                         "/s"});
   ASSERT_TRUE(options) << options.error().description;
   EXPECT_EQ(options->packagePath, "show.scr");
@@ -87,6 +90,7 @@ TEST(PlayerOptions, EveryOptionInBothSpellings) {
   EXPECT_EQ(options->systemDir, "/sys/dir");
   EXPECT_EQ(options->seed, -42);
   EXPECT_EQ(options->frameMs, 0);
+  EXPECT_EQ(options->monitors, MonitorMode::Mirror);
   EXPECT_EQ(options->commandLine, "/s");
 }
 
@@ -167,6 +171,8 @@ TEST(PlayerOptions, MalformedValuesAreRefused) {
       {"--frame-ms", "60001"},
       {"--package", ""},
       {"--temp", ""},
+      {"--monitors", "both"},
+      {"--monitors", ""},
   };
   for (const auto& c : bad) {
     const std::string joined = std::string(c.option) + "=" + std::string(c.value);

@@ -82,7 +82,7 @@ class Win32Embedding : public ::testing::Test {
     auto host = Win32Host::Create(options, (folder_ / "show.scr").string());
     ASSERT_TRUE(host) << host.error().description;
     host_ = std::move(*host);
-    player_ = std::make_unique<Player>(*host_, PlayerSettings{options.packagePath, 1, {}});
+    player_ = std::make_unique<Player>(*host_, PlayerSettings{options.packagePath, 1, {}, {}});
     player_->Main(commandLine);
   }
 
