@@ -1,7 +1,6 @@
 #include "package/slideshow.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <random>
 
 #include "base/text.hpp"
@@ -247,7 +246,11 @@ PackagePlan SlideshowPlan(const std::vector<Slide>& slides, const std::vector<st
   for (const std::string& path : tracks) {
     const std::size_t index = plan.package.AudioTracks.size();
     AudioTrack track;
-    track.TrackFileName = Windows1252Approximation(std::filesystem::path(path).filename().string());
+    // The name's bytes as they are: std::filesystem would take them for the
+    // ANSI code page on Windows, and they are UTF-8.
+    const std::size_t slash = path.find_last_of("/\\");
+    track.TrackFileName =
+        Windows1252Approximation(slash == std::string::npos ? path : path.substr(slash + 1));
     plan.package.AudioTracks.push_back(std::move(track));
     plan.media.push_back({MediumSlot::Track, index, path, "music " + path});
   }
