@@ -102,6 +102,39 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
   return utf8;
 }
 
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at, char32_t& cp) {
+  const unsigned lead = ByteAt(text, at);
+  std::size_t length = 0;
+  char32_t least = 0;
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    cp = lead & 0x1FU;
+    least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    cp = lead & 0x0FU;
+    least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    cp = lead & 0x07U;
+    least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (text.size() - at < length) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned next = ByteAt(text, at + k);
+    if (!IsContinuation(next)) return 0;
+    cp = (cp << 6) | (next & 0x3FU);
+  }
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return length;
+}
+
 Result<std::string> Utf8ToWindows1252(std::string_view utf8) {
   // Never longer than its UTF-8 form.
   std::string bytes(utf8.size(), '\0');
@@ -114,32 +147,9 @@ Result<std::string> Utf8ToWindows1252(std::string_view utf8) {
       ++i;
       continue;
     }
-    // Strict decoding: no overlong forms, no surrogates, nothing above U+10FFFF.
-    std::size_t length = 0;
     char32_t cp = 0;
-    char32_t least = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      cp = lead & 0x1FU;
-      least = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      cp = lead & 0x0FU;
-      least = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      cp = lead & 0x07U;
-      least = 0x10000;
-    } else {
-      return InvalidUtf8(i);
-    }
-    if (utf8.size() - i < length) return InvalidUtf8(i);
-    for (std::size_t k = 1; k < length; ++k) {
-      const unsigned next = ByteAt(utf8, i + k);
-      if (!IsContinuation(next)) return InvalidUtf8(i);
-      cp = (cp << 6) | (next & 0x3FU);
-    }
-    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return InvalidUtf8(i);
+    const std::size_t length = Utf8SequenceLength(utf8, i, cp);
+    if (length == 0) return InvalidUtf8(i);
     const int byte = ByteOf(cp);
     if (byte < 0) return NotInCodePage(cp, i);
     *out++ = static_cast<char>(byte);

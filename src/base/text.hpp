@@ -19,6 +19,11 @@ std::string Windows1252ToUtf8(std::string_view bytes);
 // error that names the first offending byte offset.
 Result<std::string> Utf8ToWindows1252(std::string_view utf8);
 
+// The length of the UTF-8 sequence at `at` with its code point in `cp`, or 0
+// when it is not a valid one: strictly, no overlong forms, no surrogates,
+// nothing above U+10FFFF.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at, char32_t& cp);
+
 // ASCII-only case folding, as the original's LCase/UCase on ANSI text within
 // the characters that matter here (switches, extensions, section names).
 std::string AsciiLower(std::string_view text);

@@ -55,41 +55,6 @@ int CompareNatural(std::string_view a, std::string_view b) {
   return 0;
 }
 
-// Length of the UTF-8 sequence at `at` when it is a valid one (no overlong
-// forms, surrogates or code points above U+10FFFF), else 0.
-std::size_t SequenceLength(std::string_view text, std::size_t at, char32_t& cp) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = 0;
-  char32_t least = 0;
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  }
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    cp = lead & 0x1FU;
-    least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    cp = lead & 0x0FU;
-    least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    cp = lead & 0x07U;
-    least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() - at < length) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[at + k]);
-    if ((next & 0xC0U) != 0x80U) return 0;
-    cp = (cp << 6) | (next & 0x3FU);
-  }
-  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
-}
-
 // A uniform draw from [0, bound) without the bias of a plain modulo.
 std::uint64_t Below(std::mt19937_64& generator, std::uint64_t bound) {
   const std::uint64_t limit = UINT64_MAX - UINT64_MAX % bound;
@@ -122,7 +87,7 @@ std::string Windows1252Approximation(std::string_view text) {
   std::size_t at = 0;
   while (at < text.size()) {
     char32_t cp = 0;
-    const std::size_t length = SequenceLength(text, at, cp);
+    const std::size_t length = Utf8SequenceLength(text, at, cp);
     if (length == 0) {
       out += '?';
       ++at;
