@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_findings.hpp"
 #include "imaging/resample.hpp"
 #include "media/ffmpeg/encoders.hpp"
 #include "media/ffmpeg/picture_decoder.hpp"
@@ -161,6 +162,10 @@ TEST(JpegPictureDecoder, RefusesOrSurvivesDamagedFiles) {
   auto corrupt = bytes;
   for (std::size_t i = bytes.size() / 3; i < bytes.size() - 2; i += 7) corrupt[i] ^= 0x5A;
 
+  // Found by fuzzing: a header of 13x7 whose data FFmpeg decodes as 13x15.
+  const std::string taller =
+      testing::ReadFuzzFinding("picture-jpeg", "data-taller-than-header.jpg");
+
   enum class Expect { Refused, PictureOrError };
   struct Case {
     const char* name;
@@ -178,6 +183,7 @@ TEST(JpegPictureDecoder, RefusesOrSurvivesDamagedFiles) {
        Expect::PictureOrError},
       {"corrupt-data", corrupt, Expect::PictureOrError},
       {"hundreds-of-scans", manyScans, Expect::PictureOrError},
+      {"data-taller-than-its-header", {taller.begin(), taller.end()}, Expect::Refused},
   };
   FfmpegPictureDecoder ffmpeg;
   JpegPictureDecoder decoder(ffmpeg);

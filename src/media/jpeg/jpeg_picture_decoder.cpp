@@ -213,6 +213,15 @@ class JpegPicture final : public OpenedPicture {
     session_.reset();
     auto image = fallback_.DecodePicture(path_, backColor_);
     if (!image) return Fail(std::move(image.error()));
+    // The show has placed the picture by its header's size already; data of
+    // another size (a second frame, a height the scan redefines) would not
+    // fit that place.
+    if (image->Extent() != size_) {
+      return Fail(PictureError(
+          path_, "its data make a picture of " + std::to_string(image->Width()) + "x" +
+                     std::to_string(image->Height()) + ", its header says " +
+                     std::to_string(size_.width) + "x" + std::to_string(size_.height)));
+    }
     const FloatSize extent{static_cast<float>(image->Width()), static_cast<float>(image->Height())};
     return DecodedPixels{std::move(*image), extent};
   }
