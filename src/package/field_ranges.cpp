@@ -239,6 +239,8 @@ std::string DescribeRangeValue(const RangeFinding& finding) {
   std::string judged;
   switch (finding.kind) {
     case RangeKind::Between:
+      judged = " is outside the range ";
+      break;
     case RangeKind::EffectCode:
       judged = " is not one of ";
       break;

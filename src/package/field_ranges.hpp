@@ -57,10 +57,10 @@ struct RangeFinding {
 // its range.
 std::vector<RangeFinding> CheckFieldRanges(const Package& package);
 
-// "9 is not one of 0 to 4; the player shows ...": the value and what the
+// "9 is outside the range 0 to 4; the player shows ...": the value and what the
 // player does with it, for a message that names the field its own way.
 std::string DescribeRangeValue(const RangeFinding& finding);
-// "ImageSizing 9 is not one of 0 to 4; ...". Without the screen: the callers
+// "ImageSizing 9 is outside the range 0 to 4; ...". Without the screen: the callers
 // name it in their own way.
 std::string DescribeRangeFinding(const RangeFinding& finding);
 

@@ -78,10 +78,10 @@ contains err.txt "is a HEIC picture, not a picture the player reads"
 contains err.txt "screen 1 video (VideoPosition"
 contains err.txt "not a clip the player plays"
 contains err.txt "track 0 audio (TrackPosition"
-contains err.txt "warning: screen 1: VideoSize 12 is not one of 0 to 7"
-contains err.txt "warning: screen 2: ImagePlacement 12 is not one of 0 to 9"
-contains err.txt "warning: screen 2: ImageSizing 9 is not one of 0 to 4"
-contains err.txt "warning: screen 2: DisplaySeconds -3 is not one of 0 to"
+contains err.txt "warning: screen 1: VideoSize 12 is outside the range 0 to 7"
+contains err.txt "warning: screen 2: ImagePlacement 12 is outside the range 0 to 9"
+contains err.txt "warning: screen 2: ImageSizing 9 is outside the range 0 to 4"
+contains err.txt "warning: screen 2: DisplaySeconds -3 is outside the range 0 to"
 contains err.txt "faults.scr: 3 problems"
 # The layout alone is sound.
 expect 0 "$VISTEL_PACK" check faults.scr --layout-only
@@ -122,8 +122,8 @@ cat >range.json <<'JSON'
 {"screens": [{"image": "ok.png", "ImageSizing": 9, "CrossFadeParam": -5, "EffectCode": -100}]}
 JSON
 expect 1 "$VISTEL_PACK" build range.json -o range.scr --player player.bin
-contains err.txt "range.json: screens[0].ImageSizing: 9 is not one of 0 to 4; the player shows the picture as sizing 0"
-contains err.txt "range.json: screens[0].CrossFadeParam: -5 is not one of 1 to 32767"
+contains err.txt "range.json: screens[0].ImageSizing: 9 is outside the range 0 to 4; the player shows the picture as sizing 0"
+contains err.txt "range.json: screens[0].CrossFadeParam: -5 is outside the range 1 to 32767"
 [[ ! -e range.scr ]] || fail "expected no package after range errors"
 expect 0 "$VISTEL_PACK" build range.json -o range.scr --player player.bin --permissive
 contains err.txt "range.json: warning: screens[0].ImageSizing: 9"

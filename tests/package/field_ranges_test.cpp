@@ -185,9 +185,10 @@ TEST(FieldRanges, MessagesNameTheValueTheRangeAndTheConsequence) {
   const std::vector<RangeFinding> findings = CheckFieldRanges(package);
   ASSERT_EQ(findings.size(), 2U);
   EXPECT_EQ(findings[0].screen, 1U);
-  EXPECT_EQ(DescribeRangeFinding(findings[0]),
-            "ImageSizing 9 is not one of 0 to 4; the player shows the picture as sizing 0, at its "
-            "own size");
+  EXPECT_EQ(
+      DescribeRangeFinding(findings[0]),
+      "ImageSizing 9 is outside the range 0 to 4; the player shows the picture as sizing 0, at its "
+      "own size");
   EXPECT_EQ(DescribeRangeValue(findings[1]),
             "0 divides by zero; the player leaves the picture's left edge where the previous "
             "image screen put it");
