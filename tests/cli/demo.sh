@@ -3,6 +3,7 @@
 # demo is for, its media are the files they claim to be, two runs give the
 # same bytes, and the command refuses to overwrite its own inputs.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -10,29 +11,6 @@ work="$VISTEL_SCRATCH/demo"
 rm -rf "$work"
 mkdir -p "$work/tmp"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
-# err.txt, and checks its exit code.
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-
-# contains FILE TEXT: the file holds the text.
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 printf '\x7fELF DUMMY PLAYER \x00\x01\x02' >player.bin
 chmod +x player.bin

@@ -3,6 +3,7 @@
 # check, and plays through: every screen in turn, the cross-fade, the clip and
 # both tracks.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -12,21 +13,6 @@ work="$VISTEL_SCRATCH/example_show"
 rm -rf "$work"
 mkdir -p "$work/cafe"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
 
 # The real player when there is one, so that the package also plays.
 player=${VISTEL_PLAYER:-}

@@ -4,6 +4,7 @@
 # reports the media as problems and the values as warnings, and the player
 # says which screen's medium it could not show (trace and stderr).
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_PLAYER:?the path of vistel-player}"
@@ -12,22 +13,6 @@ work="$VISTEL_SCRATCH/media_faults"
 rm -rf "$work"
 mkdir -p "$work/temp"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  [[ $got == "$want" ]] || fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-}
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 python3 - <<'PY'
 import random, struct, zlib

@@ -2,6 +2,7 @@
 # vistel-pack end to end: build a show from media made here, inspect it, check
 # it and damaged copies of it, extract its media, and the command-line errors.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -9,29 +10,6 @@ work="$VISTEL_SCRATCH/pack"
 rm -rf "$work"
 mkdir -p "$work/show/media" "$work/show/music"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
-# err.txt, and checks its exit code.
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-
-# contains FILE TEXT: the file holds the text.
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 # Media with recognisable, different bytes, most behind the signature of a
 # kind: extract names them by it, whatever their source names say.

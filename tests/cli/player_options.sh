@@ -4,6 +4,7 @@
 # invalid package, a bad preview handle, /i, /a), checked on the trace, the
 # registry file and the exit code.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PLAYER:?the path of vistel-player}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -11,29 +12,6 @@ work="$VISTEL_SCRATCH/player_options"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
-# err.txt, and checks its exit code.
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-
-# contains FILE TEXT: the file holds the text.
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 # has_event TRACE JSON: some line of the trace has every field of JSON.
 # last_event TRACE JSON: the last line has every field of JSON.

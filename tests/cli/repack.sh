@@ -5,6 +5,7 @@
 # its records, its media bytes and the rest of its text, and plays the same
 # show; damaged packages are refused and nothing is written through a link.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -13,29 +14,6 @@ work="$VISTEL_SCRATCH/repack"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-
-# expect CODE COMMAND...: runs the command, keeps its output in out.txt and
-# err.txt, and checks its exit code.
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-
-# contains FILE TEXT: the file holds the text.
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 # Real media (the show is played below), made by the demo command.
 printf '\x7fELF DUMMY PLAYER' >dummy.bin

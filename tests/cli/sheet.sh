@@ -5,6 +5,7 @@
 # show never reaches, and come out the same on a second run; the effect list
 # and its sheet; the command-line errors.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -18,24 +19,6 @@ mkdir -p "$work/show" "$work/tmp"
 cd "$work"
 # The sheet's temporary package and snapshots go here, and must be gone after.
 export TMPDIR="$work/tmp"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 # Three pictures of different patterns, as 24-bit BMP files.
 python3 - <<'EOF'

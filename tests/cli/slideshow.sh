@@ -5,6 +5,7 @@
 # upright and within --max, as it was where nothing had to change; the player
 # plays the show and shows every turned photo upright.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib/checks.bash"
 
 : "${VISTEL_PACK:?the path of vistel-pack}"
 : "${VISTEL_SCRATCH:?a scratch folder}"
@@ -17,24 +18,6 @@ work="$VISTEL_SCRATCH/slideshow"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-expect() {
-  local want=$1
-  shift
-  local got=0
-  "$@" >out.txt 2>err.txt || got=$?
-  if [[ $got != "$want" ]]; then
-    fail "expected exit $want from '$*', got $got; stderr: $(cat err.txt)"
-  fi
-}
-contains() {
-  grep -qF -- "$2" "$1" || fail "expected $1 to contain '$2'; it holds: $(cat "$1")"
-}
 
 printf '\x7fELF DUMMY PLAYER \x00\x01\x02' >player.bin
 chmod +x player.bin
