@@ -128,6 +128,31 @@ void Win32MonitorWindows::Paint(Window& window) {
   ::EndPaint(window.handle, &paint);
 }
 
+bool DeliverShowInput(WindowInput* input, UINT message, WPARAM w, FloatPoint at) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+      if (input != nullptr) input->MouseMove(at.x, at.y);
+      return true;
+    case WM_LBUTTONUP:
+      if (input != nullptr) input->MouseUp(1, at.x, at.y);
+      return true;
+    case WM_RBUTTONUP:
+      if (input != nullptr) input->MouseUp(2, at.x, at.y);
+      return true;
+    case WM_MBUTTONUP:
+      if (input != nullptr) input->MouseUp(4, at.x, at.y);
+      return true;
+    case WM_CHAR:
+      if (input != nullptr) input->KeyPress(static_cast<int>(w));
+      return true;
+    case WM_CLOSE:
+      if (input != nullptr) input->CloseRequested();
+      return true;
+    default:
+      return false;
+  }
+}
+
 LRESULT CALLBACK Win32MonitorWindows::Procedure(HWND handle, UINT message, WPARAM w, LPARAM l) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
@@ -144,30 +169,13 @@ LRESULT Win32MonitorWindows::OnMessage(Window& window, UINT message, WPARAM w, L
   const FloatPoint at =
       ToShowWindowPoint({static_cast<float>(GET_X_LPARAM(l)), static_cast<float>(GET_Y_LPARAM(l))},
                         window.plan.windowPx.Origin(), showOriginPx_);
+  if (DeliverShowInput(input, message, w, at)) return 0;
   switch (message) {
     case WM_PAINT:
       Paint(window);
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
-    case WM_MOUSEMOVE:
-      if (input != nullptr) input->MouseMove(at.x, at.y);
-      return 0;
-    case WM_LBUTTONUP:
-      if (input != nullptr) input->MouseUp(1, at.x, at.y);
-      return 0;
-    case WM_RBUTTONUP:
-      if (input != nullptr) input->MouseUp(2, at.x, at.y);
-      return 0;
-    case WM_MBUTTONUP:
-      if (input != nullptr) input->MouseUp(4, at.x, at.y);
-      return 0;
-    case WM_CHAR:
-      if (input != nullptr) input->KeyPress(static_cast<int>(w));
-      return 0;
-    case WM_CLOSE:
-      if (input != nullptr) input->CloseRequested();
-      return 0;
     case WM_NCDESTROY:
       ::SetWindowLongPtrW(window.handle, GWLP_USERDATA, 0);
       return ::DefWindowProcW(window.handle, message, w, l);

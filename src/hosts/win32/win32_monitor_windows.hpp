@@ -27,6 +27,11 @@
 
 namespace vistel {
 
+// Passes a window's mouse, key or close message to the show's input (when
+// there is one), at `at` in the show window's pixels: every window of the
+// show takes input alike. False for any other message.
+bool DeliverShowInput(WindowInput* input, UINT message, WPARAM w, FloatPoint at);
+
 // The monitors the system lists (EnumDisplayMonitors), in virtual-screen
 // pixels, the primary flagged.
 std::vector<Monitor> ListMonitors();

@@ -184,34 +184,16 @@ LRESULT CALLBACK Win32ShowWindow::Procedure(HWND window, UINT message, WPARAM w,
 }
 
 LRESULT Win32ShowWindow::OnMessage(UINT message, WPARAM w, LPARAM l) {
-  const auto x = static_cast<float>(GET_X_LPARAM(l));
-  const auto y = static_cast<float>(GET_Y_LPARAM(l));
+  const FloatPoint at{static_cast<float>(GET_X_LPARAM(l)), static_cast<float>(GET_Y_LPARAM(l))};
+  if (DeliverShowInput(input_, message, w, at)) return 0;
   switch (message) {
     case WM_PAINT:
       Paint();
       return 0;
     case WM_ERASEBKGND:
       return 1;  // the paint covers every pixel
-    case WM_MOUSEMOVE:
-      if (input_ != nullptr) input_->MouseMove(x, y);
-      return 0;
-    case WM_LBUTTONUP:
-      if (input_ != nullptr) input_->MouseUp(1, x, y);
-      return 0;
-    case WM_RBUTTONUP:
-      if (input_ != nullptr) input_->MouseUp(2, x, y);
-      return 0;
-    case WM_MBUTTONUP:
-      if (input_ != nullptr) input_->MouseUp(4, x, y);
-      return 0;
-    case WM_CHAR:
-      if (input_ != nullptr) input_->KeyPress(static_cast<int>(w));
-      return 0;
     case WM_SIZE:
       if (input_ != nullptr) input_->Resized();
-      return 0;
-    case WM_CLOSE:
-      if (input_ != nullptr) input_->CloseRequested();
       return 0;
     case WM_DESTROY:
       // Destroyed from outside: the preview area the window lived in is gone.
