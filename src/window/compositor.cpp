@@ -38,9 +38,13 @@ void Compositor::HideVideo() {
 }
 
 const Image& Compositor::Compose(IntSize clientSize) {
+  // Most frames are the surface alone, at the window's size: shown as it is.
+  if (surface_.Extent() == clientSize && !videoShown_ && !caption_.Visible()) return surface_;
+  const bool covered =
+      surface_.Width() >= clientSize.width && surface_.Height() >= clientSize.height;
   if (composed_.Width() != clientSize.width || composed_.Height() != clientSize.height) {
     composed_ = Image(std::max(clientSize.width, 0), std::max(clientSize.height, 0), Pixel{0});
-  } else {
+  } else if (!covered) {
     std::fill(composed_.Pixels().begin(), composed_.Pixels().end(), Pixel{0});
   }
   CopyInto(composed_, surface_, {0, 0});

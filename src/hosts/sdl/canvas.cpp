@@ -2,6 +2,10 @@
 
 #include <SDL_syswm.h>
 
+#include <algorithm>
+
+#include "imaging/resample.hpp"
+
 namespace vistel {
 namespace {
 
@@ -42,6 +46,15 @@ Result<std::unique_ptr<Canvas>> Canvas::WithRenderer(SDL_Window* window, std::ui
   return std::unique_ptr<Canvas>(new Canvas(window, renderer));
 }
 
+Result<std::unique_ptr<Canvas>> Canvas::OnSurface(SDL_Window* window) {
+  if (SDL_GetWindowSurface(window) == nullptr) {
+    auto failure = SdlFailure("cannot draw in the window");
+    SDL_DestroyWindow(window);
+    return failure;
+  }
+  return std::unique_ptr<Canvas>(new Canvas(window, nullptr));
+}
+
 Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
                                                   const Placement& placement) {
   std::uint32_t flags = SDL_WINDOW_SKIP_TASKBAR;
@@ -54,7 +67,7 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateOwn(const std::string& titleUtf8,
                                         std::max(placement.rect.width, 1),
                                         std::max(placement.rect.height, 1), flags);
   if (window == nullptr) return SdlFailure("cannot create a window");
-  if (!WantsAcceleratedRenderer(window)) return WithRenderer(window, SDL_RENDERER_SOFTWARE);
+  if (!WantsAcceleratedRenderer(window)) return OnSurface(window);
   return WithRenderer(window, placement.vsync ? SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC
                                               : SDL_RENDERER_ACCELERATED);
 }
@@ -63,7 +76,7 @@ Result<std::unique_ptr<Canvas>> Canvas::CreateFromForeign(WindowHandle xWindow) 
   SDL_Window* window =
       SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(xWindow)));
   if (window == nullptr) return SdlFailure("cannot draw into X window " + std::to_string(xWindow));
-  return WithRenderer(window, SDL_RENDERER_SOFTWARE);
+  return OnSurface(window);
 }
 
 Canvas::~Canvas() {
@@ -74,7 +87,7 @@ Canvas::~Canvas() {
           ? info.info.x11.display
           : nullptr;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-  SDL_DestroyRenderer(renderer_);
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   SDL_DestroyWindow(window_);
   // A window destroyed from outside makes these calls fail. Their errors are
   // taken now, by the host's handler: at SDL_Quit SDL puts Xlib's default
@@ -108,18 +121,74 @@ bool Canvas::Upload(const Image& picture) {
 }
 
 void Canvas::Present(const Image& picture) {
-  if (!Upload(picture)) return;
-  area_.reset();
-  Refresh();
+  Show(picture, std::nullopt);
 }
 
 void Canvas::Present(const Image& picture, const IntRect& area) {
+  Show(picture, area);
+}
+
+void Canvas::Show(const Image& picture, const std::optional<IntRect>& area) {
+  if (renderer_ == nullptr) {
+    DrawOnSurface(picture, area);
+    return;
+  }
   if (!Upload(picture)) return;
   area_ = area;
   Refresh();
 }
 
+// The picture goes into the window's surface at its place, scaled smoothly
+// when that place has another size; the rest of the window is black.
+void Canvas::DrawOnSurface(const Image& picture, const std::optional<IntRect>& area) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (surface == nullptr || picture.IsEmpty()) return;
+  const IntRect whole{0, 0, surface->w, surface->h};
+  const IntRect place = area.value_or(whole);
+  Image scaled;
+  const Image* shown = &picture;
+  if (picture.Extent() != place.Extent() && place.width > 0 && place.height > 0) {
+    auto resampled = ResampleImage(picture, place.width, place.height, ResampleFilter::Smooth);
+    if (!resampled) return;
+    scaled = std::move(*resampled);
+    shown = &scaled;
+  }
+  // Black bands around the place, where there are any.
+  const int top = std::clamp(place.top, 0, surface->h);
+  const int bottom = std::clamp(place.top + place.height, top, surface->h);
+  const int left = std::clamp(place.left, 0, surface->w);
+  const int right = std::clamp(place.left + place.width, left, surface->w);
+  const Uint32 black = SDL_MapRGB(surface->format, 0, 0, 0);
+  const SDL_Rect bands[] = {{0, 0, surface->w, top},
+                            {0, bottom, surface->w, surface->h - bottom},
+                            {0, top, left, bottom - top},
+                            {right, top, surface->w - right, bottom - top}};
+  for (const SDL_Rect& band : bands) {
+    if (band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, black);
+  }
+  if (right > left && bottom > top) {
+    // SDL's RGB888 is the engine's pixel; the conversion is a plain copy
+    // when the surface has that format too (a 24-bit X visual).
+    const int width = right - left;
+    const int height = bottom - top;
+    const Pixel* from = shown->Row(top - place.top) + (left - place.left);
+    auto* to = static_cast<Uint8*>(surface->pixels) + std::ptrdiff_t{top} * surface->pitch +
+               std::ptrdiff_t{left} * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_RGB888, from,
+                      shown->Width() * static_cast<int>(sizeof(Pixel)), surface->format->format, to,
+                      surface->pitch);
+  }
+  SDL_UpdateWindowSurface(window_);
+}
+
 void Canvas::Clear() {
+  if (renderer_ == nullptr) {
+    if (SDL_Surface* surface = SDL_GetWindowSurface(window_)) {
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+      SDL_UpdateWindowSurface(window_);
+    }
+    return;
+  }
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   texture_ = nullptr;
   textureSize_ = {};
@@ -127,6 +196,11 @@ void Canvas::Clear() {
 }
 
 void Canvas::Refresh() {
+  if (renderer_ == nullptr) {
+    // The surface still holds the last picture.
+    SDL_UpdateWindowSurface(window_);
+    return;
+  }
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   if (texture_ != nullptr) {

@@ -1,9 +1,12 @@
-// An SDL window with its renderer and one streaming texture: what the show
-// and about windows put their composed pictures on.
+// An SDL window that the show and about windows put their composed
+// pictures on: through an accelerated renderer and one streaming texture
+// where the display renders in hardware, otherwise straight into the
+// window's own surface (an XShm image), which takes one copy of the
+// picture where SDL's software renderer takes three.
 //
 // A canvas owns either a window it created, or an SDL window made from a
 // foreign X window (SDL_CreateWindowFrom: the X window stays its owner's).
-// Foreign windows get the software renderer: an accelerated one would make
+// Foreign windows are drawn in software: an accelerated renderer would make
 // SDL re-create the window with an OpenGL visual, which it cannot do for a
 // window that is not its own. Own windows take vsync when the driver has it.
 #pragma once
@@ -58,10 +61,14 @@ class Canvas {
  private:
   Canvas(SDL_Window* window, SDL_Renderer* renderer) : window_(window), renderer_(renderer) {}
   static Result<std::unique_ptr<Canvas>> WithRenderer(SDL_Window* window, std::uint32_t flags);
+  static Result<std::unique_ptr<Canvas>> OnSurface(SDL_Window* window);
+
+  bool Upload(const Image& picture);
+  void Show(const Image& picture, const std::optional<IntRect>& area);
+  void DrawOnSurface(const Image& picture, const std::optional<IntRect>& area);
 
   SDL_Window* window_;
-  SDL_Renderer* renderer_;
-  bool Upload(const Image& picture);
+  SDL_Renderer* renderer_;  // none: the window's surface
 
   SDL_Texture* texture_ = nullptr;
   IntSize textureSize_;

@@ -27,6 +27,31 @@ Milliseconds FramePeriodMs() {
   return 16;
 }
 
+// Xlib reads the locale's whole Compose table (thousands of lines, about
+// 13 ms) when SDL opens its input method. The player takes keys, never
+// composed text, so during SDL's start the table is an empty file; the
+// variable is put back as it was for whatever the process starts later.
+class NoComposeTable {
+ public:
+  NoComposeTable() {
+    if (const char* value = std::getenv(kName)) previous_ = value;
+    setenv(kName, "/dev/null", 1);
+  }
+  ~NoComposeTable() {
+    if (previous_) {
+      setenv(kName, previous_->c_str(), 1);
+    } else {
+      unsetenv(kName);
+    }
+  }
+  NoComposeTable(const NoComposeTable&) = delete;
+  NoComposeTable& operator=(const NoComposeTable&) = delete;
+
+ private:
+  static constexpr const char* kName = "XCOMPOSEFILE";
+  std::optional<std::string> previous_;
+};
+
 }  // namespace
 
 std::optional<std::string> DefaultRegistryPath() {
@@ -49,7 +74,11 @@ Result<std::unique_ptr<SdlSession>> SdlSession::Start() {
   // which SDL would otherwise back with an OpenGL texture: slow to start
   // (seconds under a software GL) for a picture that XShm puts up as fast.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+  const bool started = [] {
+    const NoComposeTable noCompose;
+    return SDL_Init(SDL_INIT_VIDEO) == 0;
+  }();
+  if (!started) {
     std::string text = "no X display (";
     text.append(SDL_GetError()).append("); use --headless to play without one");
     return Fail(ErrorCode::InvalidProcedureCall, std::move(text));

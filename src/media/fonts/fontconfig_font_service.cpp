@@ -79,7 +79,11 @@ struct FontconfigFontService::Impl {
     std::uint64_t lastOpened = 0;
   };
 
+  // Loaded at the first lookup: reading the configuration and the font
+  // cache costs milliseconds that a show without captions, and the first
+  // frame of any show, need not wait for.
   FcConfig* config = nullptr;
+  bool configTried = false;
   std::shared_ptr<fonts::FreeTypeLibrary> library = std::make_shared<fonts::FreeTypeLibrary>();
   std::shared_ptr<fonts::GlyphCache> glyphs;
   std::map<StyleKey, ResolvedFace> resolved;
@@ -87,8 +91,7 @@ struct FontconfigFontService::Impl {
   std::uint64_t opens = 0;
 
   explicit Impl(std::size_t glyphCacheBytes)
-      : config(FcInitLoadConfigAndFonts()),
-        glyphs(std::make_shared<fonts::GlyphCache>(glyphCacheBytes)) {}
+      : glyphs(std::make_shared<fonts::GlyphCache>(glyphCacheBytes)) {}
   ~Impl() {
     faces.clear();
     if (config != nullptr) FcConfigDestroy(config);
@@ -100,6 +103,10 @@ struct FontconfigFontService::Impl {
 
 ResolvedFace FontconfigFontService::Impl::Lookup(const FontRequest& request) {
   ResolvedFace result;
+  if (!configTried) {
+    configTried = true;
+    config = FcInitLoadConfigAndFonts();
+  }
   if (config == nullptr) return result;
   FcPattern* pattern = FcPatternCreate();
   if (pattern == nullptr) return result;
