@@ -110,7 +110,12 @@ void CaptionBox::SetTwipsPerPixel(TwipsPerPixel twipsPerPixel) {
 void CaptionBox::ReopenFont() {
   // Twips are 1/1440 inch, so the display's pixels per inch follow.
   font_.pixelsPerInch = twipsPerPixel_.y > 0.0F ? 1440.0F / twipsPerPixel_.y : 96.0F;
-  openFont_ = fonts_.OpenFont(font_);
+  openFont_.reset();
+}
+
+const std::shared_ptr<const Font>& CaptionBox::OpenedFont() const {
+  if (!openFont_) openFont_ = fonts_.OpenFont(font_);
+  return openFont_;
 }
 
 void CaptionBox::SetFontName(std::string_view faceName) {
@@ -183,7 +188,7 @@ void CaptionBox::Cls() {
 float CaptionBox::TextWidth(std::string_view text) const {
   std::int64_t widest = 0;
   ForEachLine(text, [&](std::string_view line) {
-    widest = std::max(widest, openFont_->TextWidthPixels(Windows1252ToUtf8(line)));
+    widest = std::max(widest, OpenedFont()->TextWidthPixels(Windows1252ToUtf8(line)));
   });
   return PixelsToTwipsX(static_cast<float>(widest), twipsPerPixel_);
 }
@@ -192,19 +197,19 @@ float CaptionBox::TextHeight(std::string_view text) const {
   std::int64_t lines = 0;
   ForEachLine(text, [&](std::string_view) { ++lines; });
   return PixelsToTwipsY(
-      static_cast<float>(lines) * static_cast<float>(openFont_->LineHeightPixels()),
+      static_cast<float>(lines) * static_cast<float>(OpenedFont()->LineHeightPixels()),
       twipsPerPixel_);
 }
 
 void CaptionBox::Print(std::string_view text) {
-  const int lineHeight = openFont_->LineHeightPixels();
+  const int lineHeight = OpenedFont()->LineHeightPixels();
   std::int64_t lines = 0;
   ForEachLine(text, [&](std::string_view) { ++lines; });
   const LongSize inside = InsideRect().Extent();
   // Text that starts beyond the inside never shows, whatever comes later.
   if (currentX_ < inside.width && currentY_ < inside.height) {
     drawing_.push_back(
-        {inside, TextRun{openFont_,
+        {inside, TextRun{OpenedFont(),
                          std::make_shared<const std::string>(Windows1252ToUtf8(text)),
                          {currentX_, currentY_},
                          lineHeight,

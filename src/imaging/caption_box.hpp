@@ -166,7 +166,10 @@ class CaptionBox {
   FontService& fonts_;
   TwipsPerPixel twipsPerPixel_;
   FontRequest font_;
-  std::shared_ptr<const Font> openFont_;  // shared with the text drawn in it
+  // The font, opened at its first use: finding a face costs the font
+  // configuration's load, which a show's first frame need not wait for.
+  const std::shared_ptr<const Font>& OpenedFont() const;
+  mutable std::shared_ptr<const Font> openFont_;  // shared with the text drawn in it
   ColorRef foreColor_ = 0x000000;
   ColorRef backColor_ = 0xFFFFFF;
   BoxAppearance appearance_ = BoxAppearance::Flat;

@@ -96,6 +96,7 @@ TEST_F(CaptionBoxTest, EachFontAttributeReopensTheFontKeepingTheOthers) {
   box.SetFontBold(true);
   box.SetFontItalic(true);
   box.SetFontBold(false);
+  box.TextWidth("x");  // the font opens when the box first measures or draws
   const FontRequest& last = fonts.requests.back();
   EXPECT_EQ(last.faceName, "Ari\xE9l");
   EXPECT_EQ(last.sizePoints, 12.0F);
@@ -106,6 +107,7 @@ TEST_F(CaptionBoxTest, EachFontAttributeReopensTheFontKeepingTheOthers) {
 
   // A display of 12 twips per pixel has 120 pixels per inch.
   box.SetTwipsPerPixel({12.0F, 12.0F});
+  box.TextWidth("x");
   EXPECT_EQ(fonts.requests.back().pixelsPerInch, 120.0F);
   EXPECT_EQ(fonts.requests.back().faceName, "Ari\xE9l");
 }
