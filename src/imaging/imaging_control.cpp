@@ -257,8 +257,8 @@ Status ImagingControl::Repaint() {
   const bool animated = paintEffect_ != kPlainRepaintEffect && showActive_ &&
                         services_.clock != nullptr && services_.effects;
   if (!animated) {
-    Present(bitmap_);
     shown_ = bitmap_;
+    Present(shown_);
     return {};
   }
   // The effect works on copies: an event handler may change the bitmap
@@ -276,15 +276,17 @@ Status ImagingControl::Repaint() {
     animation = services_.effects(paintEffect_, effectSettings_, from, to);
   }
   if (!animation) {
-    Present(to);
     shown_ = to;
+    Present(shown_);
     return {};
   }
-  Image frame(to.Width(), to.Height());
-  return RunEffect(*animation, frame);
+  // The frames are drawn where the surface output looks: the shown picture.
+  if (shown_.Extent() != to.Extent()) shown_ = Image(to.Width(), to.Height());
+  return RunEffect(*animation);
 }
 
-Status ImagingControl::RunEffect(EffectAnimation& animation, Image& frame) {
+Status ImagingControl::RunEffect(EffectAnimation& animation) {
+  Image& frame = shown_;
   const FlagGuard guard(painting_);
   abortRequested_ = false;
   const Milliseconds duration = std::max<Milliseconds>(0, animation.Duration());
@@ -294,7 +296,6 @@ Status ImagingControl::RunEffect(EffectAnimation& animation, Image& frame) {
     const Milliseconds at = std::min(t, duration);
     animation.RenderFrame(at, frame);
     Present(frame);
-    shown_ = frame;
     const int percent = duration > 0 ? static_cast<int>(at * 100 / duration) : 100;
     if (events_.surfaceProgress) events_.surfaceProgress(percent);
     if (events_.surfaceProgress2) {

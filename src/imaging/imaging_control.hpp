@@ -163,7 +163,7 @@ class ImagingControl {
   Status RealiseWhole() const;
   // Reset after the bitmap is replaced by a new picture.
   void NewPicture();
-  Status RunEffect(EffectAnimation& animation, Image& frame);
+  Status RunEffect(EffectAnimation& animation);
   void Present(const Image& frame);
 
   ImagingServices services_;
@@ -197,6 +197,7 @@ class ImagingControl {
   bool showActive_ = true;
   bool painting_ = false;
   bool abortRequested_ = false;
+  // What the surface output shows: it keeps a reference to this frame.
   Image shown_;
 };
 

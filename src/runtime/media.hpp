@@ -166,6 +166,10 @@ class SurfaceOutput {
  public:
   virtual ~SurfaceOutput() = default;
   // The surface control shows this picture (its whole area, in pixels).
+  // The output may keep a reference instead of a copy (a full-screen frame
+  // is megabytes, an effect presents one per display refresh): the control
+  // keeps the frame alive, and changes it only to present it again, until
+  // its next call or the output's end.
   virtual void PresentSurface(const Image& frame) = 0;
   // Waits for the next frame of an animation: one frame period of the
   // host's clock (virtual time on the headless host, the display's pace on

@@ -21,7 +21,7 @@ void CopyInto(Image& target, const Image& source, IntPoint at) {
 }  // namespace
 
 void Compositor::PresentSurface(const Image& frame) {
-  surface_ = frame;
+  surface_ = &frame;
   window_.Invalidate();
 }
 
@@ -39,15 +39,15 @@ void Compositor::HideVideo() {
 
 const Image& Compositor::Compose(IntSize clientSize) {
   // Most frames are the surface alone, at the window's size: shown as it is.
-  if (surface_.Extent() == clientSize && !videoShown_ && !caption_.Visible()) return surface_;
-  const bool covered =
-      surface_.Width() >= clientSize.width && surface_.Height() >= clientSize.height;
+  const Image& surface = *surface_;
+  if (surface.Extent() == clientSize && !videoShown_ && !caption_.Visible()) return surface;
+  const bool covered = surface.Width() >= clientSize.width && surface.Height() >= clientSize.height;
   if (composed_.Width() != clientSize.width || composed_.Height() != clientSize.height) {
     composed_ = Image(std::max(clientSize.width, 0), std::max(clientSize.height, 0), Pixel{0});
   } else if (!covered) {
     std::fill(composed_.Pixels().begin(), composed_.Pixels().end(), Pixel{0});
   }
-  CopyInto(composed_, surface_, {0, 0});
+  CopyInto(composed_, surface, {0, 0});
   if (videoShown_) CopyInto(composed_, video_, videoRect_.Origin());
   if (caption_.Visible()) {
     // Only the part of the box in the window is rendered: the box itself may

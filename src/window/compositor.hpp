@@ -32,7 +32,8 @@ class Compositor final : public SurfaceOutput, public VideoOutput {
  private:
   ShowWindowHost& window_;
   const CaptionBox& caption_;
-  Image surface_;
+  static inline const Image kNoSurface;
+  const Image* surface_ = &kNoSurface;  // the surface control's own frame
   Image video_;
   IntRect videoRect_{};
   bool videoShown_ = false;
