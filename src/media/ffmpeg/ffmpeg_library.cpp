@@ -169,10 +169,10 @@ Status LoadFfmpeg() {
 // Outside the namespace: these are FFmpeg's C names. Hidden, so that the
 // libraries' calls among themselves never bind to them should the program's
 // symbols ever be exported.
-#define VISTEL_FFMPEG_FORWARD(ret, name, params, args)                       \
-  extern "C" __attribute__((visibility("hidden"))) ret name params {         \
-    using vistel::ffmpeg::Function;                                          \
-    return vistel::ffmpeg::Resolved<decltype(&name)>(Function::name) args;   \
+#define VISTEL_FFMPEG_FORWARD(ret, name, params, args)                     \
+  extern "C" __attribute__((visibility("hidden"))) ret name params {       \
+    using vistel::ffmpeg::Function;                                        \
+    return vistel::ffmpeg::Resolved<decltype(&name)>(Function::name) args; \
   }
 VISTEL_FFMPEG_FUNCTIONS(VISTEL_FFMPEG_FORWARD)
 #undef VISTEL_FFMPEG_FORWARD

@@ -42,9 +42,11 @@ Status LoadLibraries(std::string_view family, std::span<const char* const> sonam
     }
     if (addresses[i] == nullptr) {
       std::string libraries;
-      for (const char* soname : sonames) libraries += (libraries.empty() ? "" : ", ") + std::string(soname);
-      return Fail(LoadError(family, std::string("no function ") + symbols[i].name + " in " +
-                                        (libraries.empty() ? std::string("no library") : libraries)));
+      for (const char* soname : sonames)
+        libraries += (libraries.empty() ? "" : ", ") + std::string(soname);
+      return Fail(
+          LoadError(family, std::string("no function ") + symbols[i].name + " in " +
+                                (libraries.empty() ? std::string("no library") : libraries)));
     }
   }
   for (std::size_t i = 0; i < symbols.size(); ++i) {

@@ -90,10 +90,10 @@ Status LoadFluidSynth() {
 }  // namespace vistel
 
 // Outside the namespace: these are FluidSynth's C names.
-#define VISTEL_FLUIDSYNTH_FORWARD(ret, name, params, args)           \
-  extern "C" ret name params {                                       \
-    using vistel::FluidFunction;                                          \
-    return vistel::ResolvedFluid<decltype(&name)>(FluidFunction::name) args;   \
+#define VISTEL_FLUIDSYNTH_FORWARD(ret, name, params, args)                   \
+  extern "C" ret name params {                                               \
+    using vistel::FluidFunction;                                             \
+    return vistel::ResolvedFluid<decltype(&name)>(FluidFunction::name) args; \
   }
 VISTEL_FLUIDSYNTH_FUNCTIONS(VISTEL_FLUIDSYNTH_FORWARD)
 #undef VISTEL_FLUIDSYNTH_FORWARD
