@@ -20,6 +20,7 @@ extern "C" {
 
 #include "media/ffmpeg/audio_file.hpp"
 #include "media/ffmpeg/encoders.hpp"
+#include "media/ffmpeg/ffmpeg_library.hpp"
 #include "media/mpeg1/audio_decoder.hpp"
 
 namespace {
@@ -99,6 +100,10 @@ BENCHMARK(BM_MpegAudioMinuteOurs)->Unit(benchmark::kMillisecond);
 // FFmpeg's MP2 decoder alone, on the same frames as packets.
 void BM_MpegAudioMinuteFfmpegDecoder(benchmark::State& state) {
   auto frames = SoundFrames();
+  if (auto loaded = ffmpeg::LoadFfmpeg(); !loaded) {
+    state.SkipWithError(loaded.error().description.c_str());
+    return;
+  }
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP2);
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();

@@ -147,6 +147,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_media_seeds CORPUS_FOLDER\n");
     return 2;
   }
+  // The MPEG-1 streams below call FFmpeg's encoder directly.
+  if (auto loaded = ffmpeg::LoadFfmpeg(); !loaded) {
+    std::fprintf(stderr, "make_media_seeds: %s\n", loaded.error().description.c_str());
+    return 1;
+  }
   const std::filesystem::path root(argv[1]);
   bool ok = true;
 

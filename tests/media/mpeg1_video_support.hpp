@@ -40,6 +40,13 @@ struct StreamSettings {
   bool closedGops = false;
 };
 
+// FFmpeg's libraries, which the helpers below call directly.
+inline void RequireFfmpeg() {
+  if (auto loaded = ffmpeg::LoadFfmpeg(); !loaded) {
+    throw std::runtime_error(loaded.error().description);
+  }
+}
+
 // Content of picture n: smooth gradients and sharp detail, moved by n.
 inline void DrawPicture(const StreamSettings& s, int n, AVFrame& frame) {
   double dx = 0, dy = 0;
@@ -94,6 +101,7 @@ inline void DrawPicture(const StreamSettings& s, int n, AVFrame& frame) {
 // The elementary stream of the settings' pictures, from FFmpeg's encoder.
 inline std::vector<std::uint8_t> EncodeStream(const StreamSettings& s) {
   using namespace ffmpeg;
+  RequireFfmpeg();
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG1VIDEO);
   if (codec == nullptr) throw std::runtime_error("no MPEG-1 video encoder");
   CodecPtr context(avcodec_alloc_context3(codec));
@@ -195,6 +203,7 @@ inline Yuv420View ViewOf(const AVFrame& f) {
 template <class Each>
 void DecodeWithFfmpeg(std::span<const std::uint8_t> stream, Each each) {
   using namespace ffmpeg;
+  RequireFfmpeg();
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MPEG1VIDEO);
   CodecPtr context(avcodec_alloc_context3(codec));
   context->thread_count = 1;
@@ -238,6 +247,7 @@ void DecodeWithFfmpeg(std::span<const std::uint8_t> stream, Each each) {
 // without joining them into pictures: the payloads of the packs.
 inline std::vector<std::vector<std::uint8_t>> VideoPayloads(const std::string& path) {
   using namespace ffmpeg;
+  RequireFfmpeg();
   AVFormatContext* raw = avformat_alloc_context();
   raw->flags |= AVFMT_FLAG_NOPARSE;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {

@@ -159,6 +159,7 @@ TEST(Mpeg1ConvertTest, DiffersFromSwscaleOnlyWhereItsSumsWrap) {
     state = state * 1664525U + 1013904223U;
     return static_cast<std::uint8_t>(state >> 24);
   };
+  ASSERT_TRUE(ffmpeg::LoadFfmpeg());
   ffmpeg::ScalePtr scaler;
   long wrappedAll = 0;
   for (const IntSize size :

@@ -29,6 +29,7 @@ extern "C" {
 
 #include "media/ffmpeg/audio_file.hpp"
 #include "media/ffmpeg/encoders.hpp"
+#include "media/ffmpeg/ffmpeg_library.hpp"
 #include "media/mpeg1/audio_decoder.hpp"
 #include "media/mpeg1/mpeg_audio_frames.hpp"
 #include "media_test_support.hpp"
@@ -266,6 +267,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, MpegAudioParityTest, ::testing::ValuesIn(kCase
 
 // Which FFmpeg decoders the bound above was measured against.
 TEST(MpegAudioParity, FfmpegDecodesLayersOneAndTwoInFixedPoint) {
+  ASSERT_TRUE(ffmpeg::LoadFfmpeg());
   const AVCodec* layer2 = avcodec_find_decoder(AV_CODEC_ID_MP2);
   const AVCodec* layer1 = avcodec_find_decoder(AV_CODEC_ID_MP1);
   ASSERT_NE(layer2, nullptr);

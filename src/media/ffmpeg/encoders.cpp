@@ -27,7 +27,7 @@ Error WriteError(std::string_view path, std::string_view what) {
 }
 
 Result<CodecPtr> NewEncoder(AVCodecID id, const char* name = nullptr) {
-  SetUpOnce();
+  if (auto ready = SetUpOnce(); !ready) return Fail(ready.error());
   const AVCodec* codec =
       name != nullptr ? avcodec_find_encoder_by_name(name) : avcodec_find_encoder(id);
   if (codec == nullptr) {
@@ -166,7 +166,7 @@ class Muxer {
   }
 
   Status Open(const char* format, std::string_view path) {
-    SetUpOnce();
+    if (auto ready = SetUpOnce(); !ready) return ready;
     path_ = std::string(path);
     AVFormatContext* raw = nullptr;
     if (int rc = avformat_alloc_output_context2(&raw, nullptr, format, path_.c_str()); rc < 0) {
@@ -545,6 +545,7 @@ Status EncodeMpeg1Clip(const Mpeg1ClipSettings& settings, const FrameGenerator& 
 }
 
 bool CanEncodeAudio(AudioFileType type) {
+  if (!SetUpOnce()) return false;
   switch (type) {
     case AudioFileType::Wav:
       return avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE) != nullptr;

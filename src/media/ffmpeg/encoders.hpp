@@ -73,7 +73,8 @@ Status EncodeMpeg1Clip(const Mpeg1ClipSettings& settings, const FrameGenerator& 
 
 enum class AudioFileType { Wav, Mp3, Mp2 };
 
-// Whether this FFmpeg build has the encoder for the type (MP3 needs LAME).
+// Whether this FFmpeg build has the encoder for the type (MP3 needs LAME);
+// false when FFmpeg cannot be loaded.
 bool CanEncodeAudio(AudioFileType type);
 
 // `bitRate` (bit/s) of MP3 and MP2; 0 takes 192 kbit/s (160 at MP2's half

@@ -27,13 +27,15 @@ Error MediaError(std::string_view what) {
   return Error(ErrorCode::InvalidProcedureCall, std::string(what));
 }
 
-void SetUpOnce() {
+Status SetUpOnce() {
+  if (auto loaded = LoadFfmpeg(); !loaded) return loaded;
   static std::once_flag once;
   std::call_once(once, [] {
     av_max_alloc(limits::kMaxMediaAllocationBytes);
     const char* keep = std::getenv("VISTEL_FFMPEG_LOG");
     av_log_set_level(keep != nullptr && *keep == '1' ? AV_LOG_WARNING : AV_LOG_QUIET);
   });
+  return {};
 }
 
 FramePtr NewFrame() {

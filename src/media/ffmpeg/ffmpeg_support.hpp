@@ -19,6 +19,7 @@ extern "C" {
 #include <string_view>
 
 #include "base/error.hpp"
+#include "media/ffmpeg/ffmpeg_library.hpp"
 
 namespace vistel::ffmpeg {
 
@@ -59,11 +60,12 @@ std::string ErrorText(int averror);
 Error MediaError(std::string_view what, int averror);
 Error MediaError(std::string_view what);
 
-// Sets FFmpeg up once per process: no single allocation over
-// limits::kMaxMediaAllocationBytes, and a quiet console log (errors come back
-// as results; a corrupt file must not spray the terminal). VISTEL_FFMPEG_LOG=1
-// keeps FFmpeg's warnings for debugging.
-void SetUpOnce();
+// Loads FFmpeg (LoadFfmpeg) and sets it up once per process: no single
+// allocation over limits::kMaxMediaAllocationBytes, and a quiet console log
+// (errors come back as results; a corrupt file must not spray the terminal).
+// VISTEL_FFMPEG_LOG=1 keeps FFmpeg's warnings for debugging. Fails when
+// FFmpeg cannot be loaded; nothing of FFmpeg may be called then.
+Status SetUpOnce();
 
 FramePtr NewFrame();
 PacketPtr NewPacket();

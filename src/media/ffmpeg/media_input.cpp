@@ -145,7 +145,7 @@ void InputCloser::operator()(AVFormatContext* c) const {
 }
 
 Result<InputPtr> OpenInput(std::string_view path, MediaKind kind) {
-  SetUpOnce();
+  if (auto ready = SetUpOnce(); !ready) return Fail(ready.error());
   const std::string name(path);
   auto io = OpenMediaIo(name, kind);
   if (!io) return Fail(io.error());

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "media/ffmpeg/audio_file.hpp"
+#include "media/midi/fluidsynth_library.hpp"
 #include "media/midi/midi_decoder.hpp"
 
 namespace vistel {
@@ -13,7 +14,7 @@ bool DecodedSoundFiles::IsFile(std::string_view path) {
 }
 
 bool DecodedSoundFiles::PlaysMidi() {
-  return FindGeneralMidiSoundfont().has_value();
+  return FindGeneralMidiSoundfont().has_value() && LoadFluidSynth().has_value();
 }
 
 Result<std::unique_ptr<AudioFileDecoder>> DecodedSoundFiles::OpenMidi(std::string_view path) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/input_limits.hpp"
+#include "media/midi/fluidsynth_library.hpp"
 #include "media/sound/midi_timing.hpp"
 
 namespace vistel {
@@ -199,6 +200,7 @@ Result<std::unique_ptr<AudioFileDecoder>> OpenMidiFile(std::string_view path,
     return Fail(ErrorCode::FileNotFound,
                 "the soundfont " + std::string(soundfontPath) + " is missing");
   }
+  if (auto loaded = LoadFluidSynth(); !loaded) return Fail(loaded.error());
   PrepareFluidSynth();
   auto decoder = std::make_unique<FluidMidiDecoder>(std::move(bytes), *timing);
   if (auto status = decoder->Init(std::string(soundfontPath)); !status) {

@@ -19,7 +19,8 @@ namespace vistel {
 std::optional<std::string> FindGeneralMidiSoundfont();
 
 // Opens a Standard MIDI File. Fails with a clear description when the file
-// is missing or not MIDI, or when no soundfont is installed.
+// is missing or not MIDI, when no soundfont is installed, or when FluidSynth
+// cannot be loaded.
 Result<std::unique_ptr<AudioFileDecoder>> OpenMidiFile(std::string_view path);
 
 // The same with a given soundfont (tests, and hosts that ship their own).

@@ -1,0 +1,39 @@
+// Shared libraries opened on first need rather than by the program loader:
+// FFmpeg and FluidSynth bring about 130 libraries with them, whose loading
+// and static initialisers cost more than the player's whole start-up, while a
+// show that starts on a JPEG needs neither before its first picture.
+//
+// Each family (ffmpeg_library.cpp, midi/fluidsynth_library.cpp) defines the
+// functions the project calls under their own names, each forwarding to the
+// address this loader resolved. The libraries are opened with RTLD_LOCAL and
+// never closed: their symbols stay out of the global scope, and the addresses
+// stay valid for the life of the process.
+#pragma once
+
+#include <atomic>
+#include <span>
+#include <string_view>
+
+#include "base/error.hpp"
+
+namespace vistel {
+
+// One function to resolve: its name, and where its address goes.
+struct LibrarySymbol {
+  const char* name;
+  std::atomic<void*>* address;
+};
+
+// Opens the libraries in order (a library before those that need it), then
+// looks every symbol up in them, the first library that has it winning. The
+// addresses are stored only when all are found: either every symbol is
+// usable or none is. A failure is an error "cannot load FAMILY (reason)",
+// the reason being the dynamic loader's (which library or symbol is missing).
+Status LoadLibraries(std::string_view family, std::span<const char* const> sonames,
+                     std::span<const LibrarySymbol> symbols);
+
+// A forwarding function called before its family loaded, which is a fault of
+// the caller: says which function and aborts.
+[[noreturn]] void CalledBeforeLoading(const char* function, const char* family);
+
+}  // namespace vistel
