@@ -128,29 +128,25 @@ std::uint8_t ToChannel(std::int32_t acc) {
 
 constexpr Pixel kColourBits = 0x00FFFFFFU;
 
-// One destination row from `taps` rows, byte by byte: every channel gets
-// the same weight. The unused top byte of the sources may be anything; the
-// result's is 0.
-void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t taps, Pixel* out,
-                 std::size_t count) {
-  if (taps == 1 && w[0] == kWeightOne) {
-    for (std::size_t x = 0; x < count; ++x) out[x] = rows[0][x] & kColourBits;
-    return;
-  }
-  std::size_t x = 0;
 #if defined(__SSE2__)
-  // Two rows at a time: their bytes interleaved as 16-bit lanes, one
-  // multiply-add of 16-bit pairs gives four sums of two products. Weights
-  // are below 2^15 in magnitude, the sums exact in 32 bits; rounding and
-  // clamping are the scalar code's below.
+// Two rows at a time: their bytes interleaved as 16-bit lanes, one
+// multiply-add of 16-bit pairs gives four sums of two products. Weights are
+// below 2^15 in magnitude, the sums exact in 32 bits; rounding and clamping
+// are the scalar code's of CombineRows. `Taps` fixed at compile time for the
+// common counts (0: `taps`). Returns how many pixels it made.
+template <std::size_t Taps>
+std::size_t CombineRowsSse2(const Pixel* const* rows, const std::int32_t* w, std::size_t taps,
+                            Pixel* out, std::size_t count) {
+  const std::size_t n = Taps != 0 ? Taps : taps;
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(kWeightOne / 2);
   const __m128i colour = _mm_set1_epi32(static_cast<int>(kColourBits));
+  std::size_t x = 0;
   for (; x + 4 <= count; x += 4) {
     __m128i a0 = half, a1 = half, a2 = half, a3 = half;
-    for (std::size_t k = 0; k < taps; k += 2) {
+    for (std::size_t k = 0; k < n; k += 2) {
       const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + x));
-      const bool pair = k + 1 < taps;
+      const bool pair = k + 1 < n;
       const __m128i q =
           pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + x)) : zero;
       const __m128i weights = _mm_set1_epi32(WeightPair(w[k], pair ? w[k + 1] : 0));
@@ -166,6 +162,35 @@ void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t ta
         _mm_packs_epi32(_mm_srai_epi32(a2, kWeightBits), _mm_srai_epi32(a3, kWeightBits));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
                      _mm_and_si128(_mm_packus_epi16(low, high), colour));
+  }
+  return x;
+}
+#endif
+
+// One destination row from `taps` rows, byte by byte: every channel gets
+// the same weight. The unused top byte of the sources may be anything; the
+// result's is 0.
+void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t taps, Pixel* out,
+                 std::size_t count) {
+  if (taps == 1 && w[0] == kWeightOne) {
+    for (std::size_t x = 0; x < count; ++x) out[x] = rows[0][x] & kColourBits;
+    return;
+  }
+  std::size_t x = 0;
+#if defined(__SSE2__)
+  switch (taps) {
+    case 2:
+      x = CombineRowsSse2<2>(rows, w, taps, out, count);
+      break;
+    case 3:
+      x = CombineRowsSse2<3>(rows, w, taps, out, count);
+      break;
+    case 4:
+      x = CombineRowsSse2<4>(rows, w, taps, out, count);
+      break;
+    default:
+      x = CombineRowsSse2<0>(rows, w, taps, out, count);
+      break;
   }
 #endif
   for (; x < count; ++x) {
@@ -196,21 +221,25 @@ RowWeights PackRowWeights(AxisWeights axis) {
   return row;
 }
 
-// One row resampled horizontally. The result's unused top byte is 0.
-void WeighRow(const Pixel* in, Pixel* out, const RowWeights& row) {
-  const auto taps = static_cast<std::size_t>(row.axis.taps);
-  const std::size_t width = row.axis.first.size();
 #if defined(__SSE2__)
-  // Per destination pixel, two taps at a time: the two source pixels'
-  // channels interleaved as 16-bit lanes, one multiply-add of 16-bit pairs
-  // gives the four channels' sums (see CombineRows). An odd last tap is
-  // loaded alone: the pixel after it may lie past the row.
+// Per destination pixel, two taps at a time: the two source pixels'
+// channels interleaved as 16-bit lanes, one multiply-add of 16-bit pairs
+// gives the four channels' sums (see CombineRows). An odd last tap is
+// loaded alone: the pixel after it may lie past the row. `Whole` pairs and
+// `Odd` fixed at compile time for the common tap counts (0: read them from
+// the weights), two destination pixels per round.
+template <std::size_t Whole, bool Odd>
+void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row) {
+  const std::size_t width = row.axis.first.size();
+  const std::size_t whole = Whole != 0 ? Whole : static_cast<std::size_t>(row.axis.taps) / 2;
+  const bool odd = Whole != 0 ? Odd : whole < row.pairs;
+  const std::size_t pairs = Whole != 0 ? Whole + (Odd ? 1 : 0) : row.pairs;
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(kWeightOne / 2);
-  const std::size_t whole = taps / 2;
-  for (std::size_t x = 0; x < width; ++x) {
+  const __m128i colour = _mm_set1_epi32(static_cast<int>(kColourBits));
+  const auto sums = [&](std::size_t x) {
     const Pixel* p = in + row.axis.first[x];
-    const std::int32_t* w = row.packed.data() + x * row.pairs;
+    const std::int32_t* w = row.packed.data() + x * pairs;
     __m128i acc = half;
     for (std::size_t j = 0; j < whole; ++j) {
       const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 2 * j));
@@ -218,14 +247,42 @@ void WeighRow(const Pixel* in, Pixel* out, const RowWeights& row) {
       acc =
           _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi8(mixed, zero), _mm_set1_epi32(w[j])));
     }
-    if (whole < row.pairs) {
+    if (odd) {
       const __m128i one = _mm_cvtsi32_si128(static_cast<int>(p[2 * whole]));
       const __m128i lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(one, zero), zero);
       acc = _mm_add_epi32(acc, _mm_madd_epi16(lanes, _mm_set1_epi32(w[whole])));
     }
-    acc = _mm_srai_epi32(acc, kWeightBits);
-    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(acc, zero), zero);
-    out[x] = static_cast<Pixel>(_mm_cvtsi128_si32(packed)) & kColourBits;
+    return _mm_srai_epi32(acc, kWeightBits);
+  };
+  std::size_t x = 0;
+  for (; x + 2 <= width; x += 2) {
+    const __m128i both = _mm_packus_epi16(_mm_packs_epi32(sums(x), sums(x + 1)), zero);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_and_si128(both, colour));
+  }
+  if (x < width) {
+    const __m128i one = _mm_packus_epi16(_mm_packs_epi32(sums(x), zero), zero);
+    out[x] = static_cast<Pixel>(_mm_cvtsi128_si32(one)) & kColourBits;
+  }
+}
+#endif
+
+// One row resampled horizontally. The result's unused top byte is 0.
+void WeighRow(const Pixel* in, Pixel* out, const RowWeights& row) {
+  const auto taps = static_cast<std::size_t>(row.axis.taps);
+  const std::size_t width = row.axis.first.size();
+#if defined(__SSE2__)
+  (void)width;
+  switch (taps) {
+    case 2:
+      return WeighRowSse2<1, false>(in, out, row);
+    case 3:
+      return WeighRowSse2<1, true>(in, out, row);
+    case 4:
+      return WeighRowSse2<2, false>(in, out, row);
+    case 5:
+      return WeighRowSse2<2, true>(in, out, row);
+    default:
+      return WeighRowSse2<0, false>(in, out, row);
   }
 #else
   for (std::size_t x = 0; x < width; ++x) {
