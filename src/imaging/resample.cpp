@@ -325,7 +325,7 @@ double Span(float extent, int size) {
 class RowResampler {
  public:
   RowResampler(IntSize source, FloatSize extent, int width, int height, ResampleFilter filter)
-      : source_(source), out_(width, height) {
+      : out_(width, height) {
     const double spanX = Span(extent.width, source.width);
     const double spanY = Span(extent.height, source.height);
     resizeRows_ = width != source.width || spanX != source.width;
@@ -386,7 +386,6 @@ class RowResampler {
   }
 
  private:
-  IntSize source_;
   Image out_;
   bool resizeRows_ = false;
   bool rowsFirst_ = false;

@@ -133,8 +133,8 @@ bool DecodeRowsGuarded(JpegSession& s, Image& image) {
 
 // Decodes straight into the room `sink` gives, a batch of rows per call.
 // False with err.message set on a fatal error; `delivered` counts the rows
-// given so far (a volatile: it is read after a longjmp).
-bool SendRowsGuarded(JpegSession& s, PictureRowSink& sink, volatile int& delivered) {
+// given.
+bool SendRowsGuarded(JpegSession& s, PictureRowSink& sink, int& delivered) {
   if (setjmp(s.err.jump) != 0) return false;
   jpeg_start_decompress(&s.cinfo);
   while (s.cinfo.output_scanline < s.cinfo.output_height) {
@@ -149,7 +149,7 @@ bool SendRowsGuarded(JpegSession& s, PictureRowSink& sink, volatile int& deliver
     const auto got =
         static_cast<int>(jpeg_read_scanlines(&s.cinfo, rows, static_cast<JDIMENSION>(count)));
     sink.RowsDone(got);
-    delivered = delivered + got;
+    delivered += got;
     if (got == 0) break;
   }
   // Whatever follows the picture is not read: a damaged tail has no pixels.
@@ -219,7 +219,7 @@ class JpegPicture final : public OpenedPicture {
       const IntSize scaled{static_cast<int>(s.cinfo.output_width),
                            static_cast<int>(s.cinfo.output_height)};
       if (auto ok = sink.Begin(scaled, *extent); !ok) return ok;
-      volatile int delivered = 0;
+      int delivered = 0;
       if (SendRowsGuarded(s, sink, delivered)) {
         // Rows the data ended before stay black, as in Decode.
         for (int y = delivered; y < scaled.height;) {
