@@ -186,14 +186,22 @@ Status ImagingControl::ResizeBitmap(float width, float height, std::int32_t mode
   auto h = ToPixels(height);
   if (!h) return Fail(h.error());
   if (auto ok = CheckBitmapSize(*w, *h); !ok) return ok;
-  // Smooth resampling from a reduced-scale decode stays close to resampling
-  // the whole picture; the nearest neighbour would pick other pixels.
-  FloatSize extent;
-  if (auto ok = mode == 0 ? Realise(pending_ ? pending_->Size() : IntSize{}, &extent)
-                          : Realise({*w, *h}, &extent);
-      !ok) {
-    return ok;
+  if (mode != 0 && pending_) {
+    // Smooth resampling from a reduced-scale decode stays close to
+    // resampling the whole picture, and is done row by row as the decoder
+    // delivers them: neither the decode nor a copy of it is ever whole.
+    const std::unique_ptr<OpenedPicture> picture = std::move(pending_);
+    auto resized = DecodeResampled(*picture, *w, *h, ResampleFilter::Smooth);
+    if (!resized) {
+      pictureSize_ = previousPictureSize_;
+      return Fail(std::move(resized.error()));
+    }
+    bitmap_ = std::move(*resized);  // the picture's own size stays
+    return {};
   }
+  // The nearest neighbour of a reduced scale would pick other pixels.
+  FloatSize extent;
+  if (auto ok = Realise(pending_ ? pending_->Size() : IntSize{}, &extent); !ok) return ok;
   auto resized = ResampleImage(bitmap_, extent, *w, *h,
                                mode == 0 ? ResampleFilter::Nearest : ResampleFilter::Smooth);
   if (!resized) return Fail(std::move(resized.error()));

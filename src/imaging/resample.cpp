@@ -12,10 +12,8 @@
 
 namespace vistel {
 
-namespace {
-
-constexpr int kWeightBits = 14;
-constexpr std::int32_t kWeightOne = 1 << kWeightBits;
+// The weights' types are members of RowResampler, which the header names.
+namespace resampling {
 
 // For each destination index: the first source index and `taps` weights
 // (zero-padded), summing exactly to kWeightOne.
@@ -24,6 +22,23 @@ struct AxisWeights {
   std::vector<int> first;
   std::vector<std::int32_t> weights;
 };
+
+// The weights of the horizontal axis in pairs, as WeighRow reads them.
+struct RowWeights {
+  AxisWeights axis;
+  std::size_t pairs = 0;             // per destination pixel
+  std::vector<std::int32_t> packed;  // WeightPair of taps 2j and 2j+1 (0 past the last)
+};
+
+}  // namespace resampling
+
+using resampling::AxisWeights;
+using resampling::RowWeights;
+
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr std::int32_t kWeightOne = 1 << kWeightBits;
 
 double CatmullRom(double x) {
   x = std::fabs(x);
@@ -101,92 +116,300 @@ AxisWeights ComputeWeights(int sourceSize, double span, int destSize, ResampleFi
   return axis;
 }
 
-[[maybe_unused]] std::uint8_t ToChannel(std::int32_t acc) {
-  const std::int32_t v = (acc + (kWeightOne / 2)) >> kWeightBits;
-  return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+// Two taps' weights as the 16-bit pair a multiply-add of 16-bit lanes takes.
+std::int32_t WeightPair(std::int32_t first, std::int32_t second) {
+  return static_cast<std::int32_t>((static_cast<std::uint32_t>(first) & 0xFFFFU) |
+                                   (static_cast<std::uint32_t>(second) << 16));
 }
 
-// One destination pixel of a row: the taps' pixels weighted, channel by
-// channel.
-inline Pixel WeighPixels(const Pixel* p, const std::int32_t* w, std::size_t taps) {
+std::uint8_t ToChannel(std::int32_t acc) {
+  return static_cast<std::uint8_t>(std::clamp(acc >> kWeightBits, 0, 255));
+}
+
+constexpr Pixel kColourBits = 0x00FFFFFFU;
+
 #if defined(__SSE2__)
-  // Two taps at a time: their channels interleaved as 16-bit lanes, one
-  // multiply-add of 16-bit pairs gives the four channels' sums. Weights are
-  // below 2^15 in magnitude, the products and sums exact in 32 bits; the
-  // rounding and clamping below are the scalar code's.
+// Two rows at a time: their bytes interleaved as 16-bit lanes, one
+// multiply-add of 16-bit pairs gives four sums of two products. Weights are
+// below 2^15 in magnitude, the sums exact in 32 bits; rounding and clamping
+// are the scalar code's of CombineRows. `Taps` fixed at compile time for the
+// common counts (0: `taps`). Returns how many pixels it made.
+template <std::size_t Taps>
+std::size_t CombineRowsSse2(const Pixel* const* rows, const std::int32_t* w, std::size_t taps,
+                            Pixel* out, std::size_t count) {
+  const std::size_t n = Taps != 0 ? Taps : taps;
   const __m128i zero = _mm_setzero_si128();
-  __m128i acc = _mm_set1_epi32(kWeightOne / 2);
-  std::size_t k = 0;
-  for (; k + 1 < taps; k += 2) {
-    const __m128i a = _mm_cvtsi32_si128(static_cast<int>(p[k]));
-    const __m128i b = _mm_cvtsi32_si128(static_cast<int>(p[k + 1]));
-    const __m128i pair = _mm_unpacklo_epi8(_mm_unpacklo_epi8(a, b), zero);
-    const auto both =
-        (static_cast<std::uint32_t>(w[k]) & 0xFFFFU) | (static_cast<std::uint32_t>(w[k + 1]) << 16);
-    acc = _mm_add_epi32(acc, _mm_madd_epi16(pair, _mm_set1_epi32(static_cast<int>(both))));
+  const __m128i half = _mm_set1_epi32(kWeightOne / 2);
+  const __m128i colour = _mm_set1_epi32(static_cast<int>(kColourBits));
+  std::size_t x = 0;
+  for (; x + 4 <= count; x += 4) {
+    __m128i a0 = half, a1 = half, a2 = half, a3 = half;
+    for (std::size_t k = 0; k < n; k += 2) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k] + x));
+      const bool pair = k + 1 < n;
+      const __m128i q =
+          pair ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[k + 1] + x)) : zero;
+      const __m128i weights = _mm_set1_epi32(WeightPair(w[k], pair ? w[k + 1] : 0));
+      const __m128i lo = _mm_unpacklo_epi8(p, q), hi = _mm_unpackhi_epi8(p, q);
+      a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), weights));
+      a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), weights));
+      a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), weights));
+      a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), weights));
+    }
+    const __m128i low =
+        _mm_packs_epi32(_mm_srai_epi32(a0, kWeightBits), _mm_srai_epi32(a1, kWeightBits));
+    const __m128i high =
+        _mm_packs_epi32(_mm_srai_epi32(a2, kWeightBits), _mm_srai_epi32(a3, kWeightBits));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                     _mm_and_si128(_mm_packus_epi16(low, high), colour));
   }
-  if (k < taps) {
-    const __m128i a = _mm_cvtsi32_si128(static_cast<int>(p[k]));
-    const __m128i pair = _mm_unpacklo_epi8(_mm_unpacklo_epi8(a, zero), zero);
-    const auto one = static_cast<std::uint32_t>(w[k]) & 0xFFFFU;
-    acc = _mm_add_epi32(acc, _mm_madd_epi16(pair, _mm_set1_epi32(static_cast<int>(one))));
+  return x;
+}
+#endif
+
+// One destination row from `taps` rows, byte by byte: every channel gets
+// the same weight. The unused top byte of the sources may be anything; the
+// result's is 0.
+void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t taps, Pixel* out,
+                 std::size_t count) {
+  if (taps == 1 && w[0] == kWeightOne) {
+    for (std::size_t x = 0; x < count; ++x) out[x] = rows[0][x] & kColourBits;
+    return;
   }
-  acc = _mm_srai_epi32(acc, kWeightBits);
-  const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(acc, zero), zero);
-  return static_cast<Pixel>(_mm_cvtsi128_si32(packed));
+  std::size_t x = 0;
+#if defined(__SSE2__)
+  switch (taps) {
+    case 2:
+      x = CombineRowsSse2<2>(rows, w, taps, out, count);
+      break;
+    case 3:
+      x = CombineRowsSse2<3>(rows, w, taps, out, count);
+      break;
+    case 4:
+      x = CombineRowsSse2<4>(rows, w, taps, out, count);
+      break;
+    default:
+      x = CombineRowsSse2<0>(rows, w, taps, out, count);
+      break;
+  }
+#endif
+  for (; x < count; ++x) {
+    std::int32_t r = kWeightOne / 2, g = kWeightOne / 2, b = kWeightOne / 2;
+    for (std::size_t k = 0; k < taps; ++k) {
+      const Pixel v = rows[k][x];
+      r += w[k] * static_cast<std::int32_t>(PixelRed(v));
+      g += w[k] * static_cast<std::int32_t>(PixelGreen(v));
+      b += w[k] * static_cast<std::int32_t>(PixelBlue(v));
+    }
+    out[x] = MakePixel(ToChannel(r), ToChannel(g), ToChannel(b));
+  }
+}
+
+RowWeights PackRowWeights(AxisWeights axis) {
+  RowWeights row;
+  const auto taps = static_cast<std::size_t>(axis.taps);
+  row.pairs = (taps + 1) / 2;
+  row.packed.resize(axis.first.size() * row.pairs);
+  for (std::size_t x = 0; x < axis.first.size(); ++x) {
+    const std::int32_t* w = axis.weights.data() + x * taps;
+    for (std::size_t j = 0; j < row.pairs; ++j) {
+      const std::size_t k = 2 * j;
+      row.packed[x * row.pairs + j] = WeightPair(w[k], k + 1 < taps ? w[k + 1] : 0);
+    }
+  }
+  row.axis = std::move(axis);
+  return row;
+}
+
+#if defined(__SSE2__)
+// Per destination pixel, two taps at a time: the two source pixels'
+// channels interleaved as 16-bit lanes, one multiply-add of 16-bit pairs
+// gives the four channels' sums (see CombineRows). An odd last tap is
+// loaded alone: the pixel after it may lie past the row. `Whole` pairs and
+// `Odd` fixed at compile time for the common tap counts (0: read them from
+// the weights), two destination pixels per round.
+template <std::size_t Whole, bool Odd>
+void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row) {
+  const std::size_t width = row.axis.first.size();
+  const std::size_t whole = Whole != 0 ? Whole : static_cast<std::size_t>(row.axis.taps) / 2;
+  const bool odd = Whole != 0 ? Odd : whole < row.pairs;
+  const std::size_t pairs = Whole != 0 ? Whole + (Odd ? 1 : 0) : row.pairs;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i half = _mm_set1_epi32(kWeightOne / 2);
+  const __m128i colour = _mm_set1_epi32(static_cast<int>(kColourBits));
+  const auto sums = [&](std::size_t x) {
+    const Pixel* p = in + row.axis.first[x];
+    const std::int32_t* w = row.packed.data() + x * pairs;
+    __m128i acc = half;
+    for (std::size_t j = 0; j < whole; ++j) {
+      const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 2 * j));
+      const __m128i mixed = _mm_unpacklo_epi8(two, _mm_srli_epi64(two, 32));
+      acc =
+          _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi8(mixed, zero), _mm_set1_epi32(w[j])));
+    }
+    if (odd) {
+      const __m128i one = _mm_cvtsi32_si128(static_cast<int>(p[2 * whole]));
+      const __m128i lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(one, zero), zero);
+      acc = _mm_add_epi32(acc, _mm_madd_epi16(lanes, _mm_set1_epi32(w[whole])));
+    }
+    return _mm_srai_epi32(acc, kWeightBits);
+  };
+  std::size_t x = 0;
+  for (; x + 2 <= width; x += 2) {
+    const __m128i both = _mm_packus_epi16(_mm_packs_epi32(sums(x), sums(x + 1)), zero);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_and_si128(both, colour));
+  }
+  if (x < width) {
+    const __m128i one = _mm_packus_epi16(_mm_packs_epi32(sums(x), zero), zero);
+    out[x] = static_cast<Pixel>(_mm_cvtsi128_si32(one)) & kColourBits;
+  }
+}
+#endif
+
+// One row resampled horizontally. The result's unused top byte is 0.
+void WeighRow(const Pixel* in, Pixel* out, const RowWeights& row) {
+  const auto taps = static_cast<std::size_t>(row.axis.taps);
+  const std::size_t width = row.axis.first.size();
+#if defined(__SSE2__)
+  (void)width;
+  switch (taps) {
+    case 2:
+      return WeighRowSse2<1, false>(in, out, row);
+    case 3:
+      return WeighRowSse2<1, true>(in, out, row);
+    case 4:
+      return WeighRowSse2<2, false>(in, out, row);
+    case 5:
+      return WeighRowSse2<2, true>(in, out, row);
+    default:
+      return WeighRowSse2<0, false>(in, out, row);
+  }
 #else
-  std::int32_t r = 0, g = 0, b = 0;
-  for (std::size_t k = 0; k < taps; ++k) {
-    const Pixel v = p[k];
-    r += w[k] * static_cast<std::int32_t>(PixelRed(v));
-    g += w[k] * static_cast<std::int32_t>(PixelGreen(v));
-    b += w[k] * static_cast<std::int32_t>(PixelBlue(v));
+  for (std::size_t x = 0; x < width; ++x) {
+    const Pixel* p = in + row.axis.first[x];
+    const std::int32_t* w = row.axis.weights.data() + x * taps;
+    std::int32_t r = kWeightOne / 2, g = kWeightOne / 2, b = kWeightOne / 2;
+    for (std::size_t k = 0; k < taps; ++k) {
+      r += w[k] * static_cast<std::int32_t>(PixelRed(p[k]));
+      g += w[k] * static_cast<std::int32_t>(PixelGreen(p[k]));
+      b += w[k] * static_cast<std::int32_t>(PixelBlue(p[k]));
+    }
+    out[x] = MakePixel(ToChannel(r), ToChannel(g), ToChannel(b));
   }
-  return MakePixel(ToChannel(r), ToChannel(g), ToChannel(b));
 #endif
 }
 
-Image ResampleRows(const Image& source, int width, const AxisWeights& axis) {
-  Image out(width, source.Height());
-  const auto taps = static_cast<std::size_t>(axis.taps);
-  for (int y = 0; y < source.Height(); ++y) {
-    const Pixel* in = source.Row(y);
-    Pixel* row = out.Row(y);
-    for (int x = 0; x < width; ++x) {
-      const auto ux = static_cast<std::size_t>(x);
-      row[x] = WeighPixels(in + axis.first[ux], axis.weights.data() + ux * taps, taps);
-    }
-  }
-  return out;
+// An axis left as it is: each destination index takes its own source index.
+AxisWeights Unchanged(int size) {
+  AxisWeights axis;
+  axis.taps = 1;
+  axis.first.resize(static_cast<std::size_t>(size));
+  for (int i = 0; i < size; ++i) axis.first[static_cast<std::size_t>(i)] = i;
+  axis.weights.assign(static_cast<std::size_t>(size), kWeightOne);
+  return axis;
 }
 
-// Rows are combined whole, byte by byte: every channel gets the same weight,
-// so the loops run over plain arrays and vectorise. The unused top byte is 0
-// in every source row and so stays 0.
-Image ResampleColumns(const Image& source, int height, const AxisWeights& axis) {
-  const int width = source.Width();
-  Image out(width, height);
-  const auto taps = static_cast<std::size_t>(axis.taps);
-  const std::size_t bytes = static_cast<std::size_t>(width) * sizeof(Pixel);
-  std::vector<std::int32_t> acc(bytes);
-  for (int y = 0; y < height; ++y) {
-    const auto uy = static_cast<std::size_t>(y);
-    std::fill(acc.begin(), acc.end(), kWeightOne / 2);
-    for (std::size_t k = 0; k < taps; ++k) {
-      const std::int32_t w = axis.weights[uy * taps + k];
-      if (w == 0) continue;
-      const auto* in =
-          reinterpret_cast<const std::uint8_t*>(source.Row(axis.first[uy] + static_cast<int>(k)));
-      std::int32_t* a = acc.data();
-      for (std::size_t i = 0; i < bytes; ++i) a[i] += w * static_cast<std::int32_t>(in[i]);
+double Span(float extent, int size) {
+  return extent > 0.0F && extent < static_cast<float>(size) ? static_cast<double>(extent)
+                                                            : static_cast<double>(size);
+}
+
+}  // namespace
+
+// The resampling itself, fed source rows top to bottom: a destination row
+// is made as soon as the last source row it needs comes in. The axis that
+// shrinks more goes first, so that the second pass has less to do; when the
+// rows go first, each source row is resampled as it comes and only the
+// resampled rows the vertical filter needs are kept, otherwise the pointers
+// to the source rows it needs (which the feeder keeps alive until then).
+class RowResampler {
+ public:
+  RowResampler(IntSize source, FloatSize extent, int width, int height, ResampleFilter filter)
+      : out_(width, height) {
+    const double spanX = Span(extent.width, source.width);
+    const double spanY = Span(extent.height, source.height);
+    resizeRows_ = width != source.width || spanX != source.width;
+    rowsFirst_ = resizeRows_ && static_cast<long long>(width) * source.height <=
+                                    static_cast<long long>(source.width) * height;
+    rows_ = PackRowWeights(resizeRows_ ? ComputeWeights(source.width, spanX, width, filter)
+                                       : Unchanged(width));
+    columns_ = height != source.height || spanY != source.height
+                   ? ComputeWeights(source.height, spanY, height, filter)
+                   : Unchanged(height);
+    const auto taps = static_cast<std::size_t>(columns_.taps);
+    kept_.resize(taps);
+    if (rowsFirst_) resampled_.resize(taps * static_cast<std::size_t>(width));
+    if (resizeRows_ && !rowsFirst_) line_.resize(static_cast<std::size_t>(source.width));
+    tapRows_.resize(taps);
+  }
+
+  // How many source rows the vertical filter may need at once.
+  int Taps() const { return columns_.taps; }
+  // Whether the rows given to Push must stay alive until OldestNeeded()
+  // has passed them.
+  bool KeepsSourceRows() const { return !rowsFirst_; }
+  int Received() const { return received_; }
+  int OldestNeeded() const {
+    return next_ < out_.Height() ? columns_.first[static_cast<std::size_t>(next_)] : received_;
+  }
+  bool Done() const { return next_ == out_.Height(); }
+  Image Take() { return std::move(out_); }
+
+  void Push(const Pixel* row) {
+    const std::size_t slot = static_cast<std::size_t>(received_) % kept_.size();
+    if (rowsFirst_) {
+      Pixel* resampled = resampled_.data() + slot * static_cast<std::size_t>(out_.Width());
+      WeighRow(row, resampled, rows_);
+      kept_[slot] = resampled;
+    } else {
+      kept_[slot] = row;
     }
-    auto* row = reinterpret_cast<std::uint8_t*>(out.Row(y));
-    const std::int32_t* a = acc.data();
-    for (std::size_t i = 0; i < bytes; ++i) {
-      row[i] = static_cast<std::uint8_t>(std::clamp(a[i] >> kWeightBits, 0, 255));
+    ++received_;
+    const auto taps = static_cast<std::size_t>(columns_.taps);
+    while (next_ < out_.Height()) {
+      const auto y = static_cast<std::size_t>(next_);
+      const int first = columns_.first[y];
+      if (first + columns_.taps > received_) break;
+      for (std::size_t k = 0; k < taps; ++k) {
+        tapRows_[k] = kept_[(static_cast<std::size_t>(first) + k) % kept_.size()];
+      }
+      const std::int32_t* w = columns_.weights.data() + y * taps;
+      Pixel* out = out_.Row(next_);
+      if (rowsFirst_ || !resizeRows_) {
+        CombineRows(tapRows_.data(), w, taps, out, static_cast<std::size_t>(out_.Width()));
+      } else {
+        CombineRows(tapRows_.data(), w, taps, line_.data(), line_.size());
+        WeighRow(line_.data(), out, rows_);
+      }
+      ++next_;
     }
   }
-  return out;
+
+ private:
+  Image out_;
+  bool resizeRows_ = false;
+  bool rowsFirst_ = false;
+  RowWeights rows_;
+  AxisWeights columns_;
+  std::vector<const Pixel*> kept_;  // by source row modulo the vertical taps
+  std::vector<Pixel> resampled_;    // rows first: the resampled rows kept_ points to
+  std::vector<Pixel> line_;         // columns first: a destination row before the rows pass
+  std::vector<const Pixel*> tapRows_;
+  int received_ = 0;
+  int next_ = 0;
+};
+
+namespace {
+
+Status CheckSizes(IntSize source, int width, int height) {
+  if (source.width < 1 || source.height < 1) {
+    return Fail(ErrorCode::InvalidProcedureCall, "No bitmap to resize");
+  }
+  if (width < 1 || height < 1) return Fail(ErrorCode::InvalidProcedureCall, "Bitmap size below 1");
+  if (!IsAllowedBitmapSize(width, height) || !IsAllowedBitmapSize(source.width, source.height)) {
+    return Fail(ErrorCode::OutOfMemory);
+  }
+  return {};
 }
 
 }  // namespace
@@ -199,44 +422,77 @@ Result<Image> ResampleImage(const Image& source, int width, int height, Resample
 Result<Image> ResampleImage(const Image& source, FloatSize extent, int width, int height,
                             ResampleFilter filter) {
   if (source.IsEmpty()) return Fail(ErrorCode::InvalidProcedureCall, "No bitmap to resize");
-  if (width < 1 || height < 1) return Fail(ErrorCode::InvalidProcedureCall, "Bitmap size below 1");
-  if (!IsAllowedBitmapSize(width, height)) {
-    return Fail(ErrorCode::OutOfMemory);
+  if (auto ok = CheckSizes(source.Extent(), width, height); !ok) return Fail(std::move(ok.error()));
+  if (width == source.Width() && height == source.Height() && Span(extent.width, width) == width &&
+      Span(extent.height, height) == height) {
+    return source;
   }
-  // The axis that shrinks more goes first, so the second pass has less to do.
-  const bool rowsFirst = static_cast<long long>(width) * source.Height() <=
-                         static_cast<long long>(source.Width()) * height;
-  const auto clamped = [](float value, int size) {
-    return value > 0.0F && value < static_cast<float>(size) ? static_cast<double>(value)
-                                                            : static_cast<double>(size);
-  };
-  const double spanX = clamped(extent.width, source.Width());
-  const double spanY = clamped(extent.height, source.Height());
-  const Image* current = &source;
-  Image result;
-  const auto resizeRows = [&] {
-    if (width != current->Width() || spanX != current->Width()) {
-      result =
-          ResampleRows(*current, width, ComputeWeights(current->Width(), spanX, width, filter));
-      current = &result;
-    }
-  };
-  const auto resizeColumns = [&] {
-    if (height != current->Height() || spanY != current->Height()) {
-      result = ResampleColumns(*current, height,
-                               ComputeWeights(current->Height(), spanY, height, filter));
-      current = &result;
-    }
-  };
-  if (rowsFirst) {
-    resizeRows();
-    resizeColumns();
-  } else {
-    resizeColumns();
-    resizeRows();
+  RowResampler engine(source.Extent(), extent, width, height, filter);
+  for (int y = 0; y < source.Height(); ++y) engine.Push(source.Row(y));
+  return engine.Take();
+}
+
+ResamplingRowSink::ResamplingRowSink(int width, int height, ResampleFilter filter)
+    : width_(width), height_(height), filter_(filter) {}
+
+ResamplingRowSink::~ResamplingRowSink() = default;
+
+Status ResamplingRowSink::Begin(IntSize size, FloatSize extent) {
+  engine_.reset();
+  ring_.clear();
+  if (auto ok = CheckSizes(size, width_, height_); !ok) return ok;
+  engine_ = std::make_unique<RowResampler>(size, extent, width_, height_, filter_);
+  sourceWidth_ = size.width;
+  sourceHeight_ = size.height;
+  handedOut_ = 0;
+  // Room for the rows the filter keeps and a decoder's batch of new ones.
+  const int kept = engine_->KeepsSourceRows() ? engine_->Taps() - 1 : 0;
+  ringRows_ = std::min(sourceHeight_, kept + kBatchRows);
+  ring_.resize(static_cast<std::size_t>(ringRows_) * static_cast<std::size_t>(sourceWidth_));
+  return {};
+}
+
+int ResamplingRowSink::NextRows(std::span<Pixel*> rows) {
+  if (!engine_) return 0;
+  const int received = engine_->Received();
+  const int kept = engine_->KeepsSourceRows() ? received - engine_->OldestNeeded() : 0;
+  const int count =
+      std::min({static_cast<int>(rows.size()), ringRows_ - kept, sourceHeight_ - received});
+  for (int k = 0; k < count; ++k) {
+    const auto slot = static_cast<std::size_t>((received + k) % ringRows_);
+    rows[static_cast<std::size_t>(k)] =
+        ring_.data() + slot * static_cast<std::size_t>(sourceWidth_);
   }
-  if (current == &source) return source;
-  return result;
+  handedOut_ = std::max(count, 0);
+  return handedOut_;
+}
+
+void ResamplingRowSink::RowsDone(int count) {
+  if (!engine_) return;
+  count = std::clamp(count, 0, handedOut_);
+  for (int k = 0; k < count; ++k) {
+    const int received = engine_->Received();
+    const auto slot = static_cast<std::size_t>(received % ringRows_);
+    engine_->Push(ring_.data() + slot * static_cast<std::size_t>(sourceWidth_));
+  }
+  handedOut_ = 0;
+}
+
+Result<Image> ResamplingRowSink::Take() {
+  if (!engine_ || !engine_->Done()) {
+    return Fail(ErrorCode::InvalidProcedureCall, "The picture's rows have not all come");
+  }
+  Image out = engine_->Take();
+  engine_.reset();
+  ring_ = {};
+  return out;
+}
+
+Result<Image> DecodeResampled(OpenedPicture& picture, int width, int height,
+                              ResampleFilter filter) {
+  ResamplingRowSink sink(width, height, filter);
+  if (auto ok = picture.DecodeRows({width, height}, sink); !ok) return Fail(std::move(ok.error()));
+  return sink.Take();
 }
 
 }  // namespace vistel

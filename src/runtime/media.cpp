@@ -1,5 +1,7 @@
 #include "runtime/media.hpp"
 
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 namespace vistel {
@@ -21,6 +23,26 @@ class DecodedOpenedPicture final : public OpenedPicture {
 };
 
 }  // namespace
+
+Status SendRows(const Image& image, FloatSize extent, PictureRowSink& sink) {
+  if (auto ok = sink.Begin(image.Extent(), extent); !ok) return ok;
+  const auto width = static_cast<std::size_t>(image.Width());
+  Pixel* rows[16];
+  for (int y = 0; y < image.Height();) {
+    const int count = std::min(sink.NextRows(rows), image.Height() - y);
+    if (count < 1) return Fail(ErrorCode::InvalidProcedureCall, "No room for the picture's rows");
+    for (int k = 0; k < count; ++k) std::copy_n(image.Row(y + k), width, rows[k]);
+    sink.RowsDone(count);
+    y += count;
+  }
+  return {};
+}
+
+Status OpenedPicture::DecodeRows(IntSize atLeast, PictureRowSink& sink) {
+  auto pixels = Decode(atLeast);
+  if (!pixels) return Fail(std::move(pixels.error()));
+  return SendRows(pixels->image, pixels->extent, sink);
+}
 
 std::unique_ptr<OpenedPicture> DecodedPicture(Image image) {
   return std::make_unique<DecodedOpenedPicture>(std::move(image));

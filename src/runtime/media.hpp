@@ -27,6 +27,23 @@ struct DecodedPixels {
   FloatSize extent;
 };
 
+// Takes a decode's rows as they come, top to bottom, so that they are worked
+// on while in the cache and the whole picture need never be held.
+class PictureRowSink {
+ public:
+  virtual ~PictureRowSink() = default;
+  // Before the first row: the size of the pixels to come and the extent the
+  // picture covers of them (as in DecodedPixels). Called again, the rows
+  // start over from the top (a decoder that gave up hands over to another).
+  virtual Status Begin(IntSize size, FloatSize extent) = 0;
+  // Room for the next rows: fills up to rows.size() pointers, each to room
+  // for a row of size.width pixels, and returns how many (at least 1 while
+  // rows remain). The unused top byte of what is written there is ignored.
+  virtual int NextRows(std::span<Pixel*> rows) = 0;
+  // The first `count` of the rows NextRows gave hold their pixels now.
+  virtual void RowsDone(int count) = 0;
+};
+
 // A picture whose size is known and whose pixels are decoded on request, at
 // the size the caller is about to show it: a photograph shrunk to the screen
 // need not be decoded whole first.
@@ -39,6 +56,9 @@ class OpenedPicture {
   // scale for less work, a smaller one whose extent is still at least
   // `atLeast` in both axes (never larger than Size()). Called at most once.
   virtual Result<DecodedPixels> Decode(IntSize atLeast) = 0;
+  // The same pixels given to `sink` row by row, every row on success. Called
+  // at most once, instead of Decode. By default Decode, then the rows copied.
+  virtual Status DecodeRows(IntSize atLeast, PictureRowSink& sink);
 };
 
 class PictureDecoder {
@@ -54,6 +74,9 @@ class PictureDecoder {
   virtual Result<std::unique_ptr<OpenedPicture>> OpenPicture(std::string_view path,
                                                              Pixel backColor);
 };
+
+// Gives `image` (covering `extent` of itself) to `sink`, row by row.
+Status SendRows(const Image& image, FloatSize extent, PictureRowSink& sink);
 
 // An opened picture that was decoded whole when opened.
 std::unique_ptr<OpenedPicture> DecodedPicture(Image image);

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "imaging_test_support.hpp"
 
@@ -133,6 +136,102 @@ TEST(ResampleImage, RefusesSizesBeyondThePictureLimits) {
       EXPECT_EQ(out.error().code, ErrorCode::OutOfMemory) << s.width << "x" << s.height;
     }
   }
+}
+
+// A picture of varied pixels: any row or column mixed up shows.
+Image Varied(int width, int height) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.At(x, y) = Rgb((x * 37 + y * 11) % 256, (x * x + 3 * y) % 256, (x ^ (y * 5)) % 256);
+    }
+  }
+  return image;
+}
+
+// Gives `source` to the sink `batch` rows at most at a time, up to row
+// `rows`, with the unused top byte set, as libjpeg-turbo leaves it.
+void Feed(ResamplingRowSink& sink, const Image& source, FloatSize extent, int batch, int rows) {
+  ASSERT_TRUE(sink.Begin(source.Extent(), extent));
+  std::vector<Pixel*> room(static_cast<std::size_t>(batch));
+  for (int y = 0; y < rows;) {
+    const int count = std::min(sink.NextRows(room), rows - y);
+    ASSERT_GE(count, 1) << "no room at row " << y;
+    for (int k = 0; k < count; ++k) {
+      for (int x = 0; x < source.Width(); ++x) {
+        room[static_cast<std::size_t>(k)][x] = source.At(x, y + k) | 0xFF000000U;
+      }
+    }
+    sink.RowsDone(count);
+    y += count;
+  }
+}
+
+struct RowByRowCase {
+  const char* name;
+  IntSize source;
+  FloatSize extent;  // 0: the whole source
+  IntSize target;
+};
+
+class ResampleRowByRow : public ::testing::TestWithParam<RowByRowCase> {};
+
+// Resampling rows as a decoder delivers them keeps only the rows the filter
+// needs; a row dropped, kept too briefly or taken from the wrong place of
+// the ring differs from resampling the whole picture at once.
+TEST_P(ResampleRowByRow, EqualsTheWholePictureResampled) {
+  const RowByRowCase& c = GetParam();
+  const Image source = Varied(c.source.width, c.source.height);
+  const FloatSize extent = c.extent.width > 0 ? c.extent
+                                              : FloatSize{static_cast<float>(c.source.width),
+                                                          static_cast<float>(c.source.height)};
+  const auto whole =
+      ResampleImage(source, extent, c.target.width, c.target.height, ResampleFilter::Smooth);
+  ASSERT_TRUE(whole);
+  for (int batch : {1, 3, 16, 40}) {
+    ResamplingRowSink sink(c.target.width, c.target.height, ResampleFilter::Smooth);
+    Feed(sink, source, extent, batch, source.Height());
+    auto rows = sink.Take();
+    ASSERT_TRUE(rows) << c.name << ", batches of " << batch;
+    EXPECT_TRUE(*rows == *whole) << c.name << ", batches of " << batch;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ResampleRowByRow,
+    ::testing::Values(
+        RowByRowCase{"photo-to-screen", {300, 200}, {}, {162, 108}},  // rows shrink first
+        RowByRowCase{"columns-first", {300, 200}, {}, {192, 108}},
+        RowByRowCase{"reduced-extent", {301, 201}, {300.5F, 200.25F}, {97, 61}},
+        RowByRowCase{"many-rows-per-row", {40, 400}, {}, {13, 7}},
+        RowByRowCase{"enlarged", {9, 7}, {}, {50, 41}},
+        RowByRowCase{"wider-and-shorter", {10, 60}, {}, {33, 19}},
+        RowByRowCase{"rows-only", {37, 20}, {}, {37, 9}},
+        RowByRowCase{"columns-only", {37, 20}, {}, {11, 20}},
+        RowByRowCase{"same-size", {5, 3}, {}, {5, 3}},
+        RowByRowCase{"one-row", {1000, 1}, {}, {7, 1}}),
+    [](const auto& row) {
+      std::string name = row.param.name;
+      std::replace(name.begin(), name.end(), '-', '_');
+      return name;
+    });
+
+// A decode that ends early has no picture; one that starts over (a decoder
+// handing over to another) gives the picture of the rows that came last.
+TEST(ResamplingRowSink, NeedsEveryRowAndStartsOverOnBegin) {
+  const Image first = Varied(64, 48);
+  const Image second(80, 60, Rgb(1, 2, 3));
+  const FloatSize whole{80, 60};
+  ResamplingRowSink sink(20, 15, ResampleFilter::Smooth);
+  EXPECT_FALSE(sink.Take()) << "before any row";
+  Feed(sink, first, {64, 48}, 4, 30);
+  EXPECT_FALSE(sink.Take()) << "with 30 rows of 48";
+  Feed(sink, first, {64, 48}, 4, 30);
+  Feed(sink, second, whole, 5, second.Height());
+  auto out = sink.Take();
+  ASSERT_TRUE(out);
+  EXPECT_EQ(*out, Image(20, 15, Rgb(1, 2, 3)));
+  EXPECT_FALSE(sink.Begin({0, 10}, {0, 10})) << "an empty picture";
 }
 
 }  // namespace
