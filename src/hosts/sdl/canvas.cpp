@@ -1,10 +1,11 @@
 #include "hosts/sdl/canvas.hpp"
 
-#include <SDL_syswm.h>
-
 #include <algorithm>
 
 #include "imaging/resample.hpp"
+
+// Last: Xlib's headers define Status as a macro, a name the project uses.
+#include <SDL_syswm.h>
 
 namespace vistel {
 namespace {
