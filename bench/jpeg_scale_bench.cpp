@@ -72,6 +72,13 @@ void BM_Ours(benchmark::State& state) {
 }
 BENCHMARK(BM_Ours)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond);
 
+// The picture decoded whole at the reduced scale for the screen.
+Result<DecodedPixels> DecodeAtScale(JpegPictureDecoder& decoder, const std::string& path) {
+  auto opened = decoder.OpenPicture(path, 0);
+  if (!opened) return Fail(opened.error());
+  return (*opened)->Decode({kScreenWidth, kScreenHeight});
+}
+
 // BM_Ours in two steps, the decode whole at its scale and then resampled,
 // and each step alone.
 void BM_OursTwoSteps(benchmark::State& state) {
@@ -79,9 +86,7 @@ void BM_OursTwoSteps(benchmark::State& state) {
   FfmpegPictureDecoder ffmpeg;
   JpegPictureDecoder decoder(ffmpeg);
   for (auto _ : state) {
-    auto opened = decoder.OpenPicture(path, 0);
-    auto pixels = opened ? (*opened)->Decode({kScreenWidth, kScreenHeight})
-                         : Result<DecodedPixels>(Fail(opened.error()));
+    auto pixels = DecodeAtScale(decoder, path);
     if (!pixels) {
       state.SkipWithError(pixels.error().description.c_str());
       break;
@@ -98,9 +103,7 @@ void BM_OursDecodeOnly(benchmark::State& state) {
   FfmpegPictureDecoder ffmpeg;
   JpegPictureDecoder decoder(ffmpeg);
   for (auto _ : state) {
-    auto opened = decoder.OpenPicture(path, 0);
-    auto pixels = opened ? (*opened)->Decode({kScreenWidth, kScreenHeight})
-                         : Result<DecodedPixels>(Fail(opened.error()));
+    auto pixels = DecodeAtScale(decoder, path);
     if (!pixels) {
       state.SkipWithError(pixels.error().description.c_str());
       break;

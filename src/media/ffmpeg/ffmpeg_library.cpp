@@ -5,11 +5,7 @@
 #include "media/ffmpeg/ffmpeg_library.hpp"
 
 #include <array>
-#include <atomic>
-#include <bit>
 #include <cstddef>
-#include <mutex>
-#include <optional>
 
 #include "media/ffmpeg/ffmpeg_support.hpp"
 #include "media/ffmpeg/library_loader.hpp"
@@ -127,7 +123,7 @@ constexpr std::array<const char*, kFunctionCount> kNames = {
 #undef VISTEL_FFMPEG_NAME
 };
 
-std::array<std::atomic<void*>, kFunctionCount> addresses{};
+constinit LibraryFamily<kFunctionCount> family("FFmpeg", kNames);
 
 // Each library before those linked against it.
 constexpr std::array<const char*, 5> kSonames = {
@@ -140,28 +136,13 @@ constexpr std::array<const char*, 5> kSonames = {
 
 template <class Pointer>
 Pointer Resolved(Function function) {
-  const auto index = static_cast<std::size_t>(function);
-  void* address = addresses[index].load(std::memory_order_acquire);
-  if (address == nullptr) [[unlikely]] {
-    CalledBeforeLoading(kNames[index], "FFmpeg");
-  }
-  return std::bit_cast<Pointer>(address);
+  return family.Resolved<Pointer>(static_cast<std::size_t>(function));
 }
 
 }  // namespace
 
 Status LoadFfmpeg() {
-  static std::once_flag once;
-  static std::optional<Error> failure;
-  std::call_once(once, [] {
-    std::array<LibrarySymbol, kFunctionCount> symbols{};
-    for (std::size_t i = 0; i < kFunctionCount; ++i) symbols[i] = {kNames[i], &addresses[i]};
-    if (auto loaded = LoadLibraries("FFmpeg", kSonames, symbols); !loaded) {
-      failure = loaded.error();
-    }
-  });
-  if (failure) return Fail(*failure);
-  return {};
+  return family.Load(kSonames);
 }
 
 }  // namespace vistel::ffmpeg

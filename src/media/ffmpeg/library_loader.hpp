@@ -10,7 +10,12 @@
 // stay valid for the life of the process.
 #pragma once
 
+#include <array>
 #include <atomic>
+#include <bit>
+#include <cstddef>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -35,5 +40,43 @@ Status LoadLibraries(std::string_view family, std::span<const char* const> sonam
 // A forwarding function called before its family loaded, which is a fault of
 // the caller: says which function and aborts.
 [[noreturn]] void CalledBeforeLoading(const char* function, const char* family);
+
+// The N functions of one family: loaded once, from any thread, and looked up
+// by their index in `names`. Constant-initialised, so that it is there before
+// any static constructor could call a forwarding function.
+template <std::size_t N>
+class LibraryFamily {
+ public:
+  constexpr LibraryFamily(const char* family, const std::array<const char*, N>& names)
+      : family_(family), names_(names) {}
+
+  Status Load(std::span<const char* const> sonames) {
+    std::call_once(once_, [&] {
+      std::array<LibrarySymbol, N> symbols{};
+      for (std::size_t i = 0; i < N; ++i) symbols[i] = {names_[i], &addresses_[i]};
+      if (auto loaded = LoadLibraries(family_, sonames, symbols); !loaded) {
+        failure_ = loaded.error();
+      }
+    });
+    if (failure_) return Fail(*failure_);
+    return {};
+  }
+
+  template <class Pointer>
+  Pointer Resolved(std::size_t index) const {
+    void* address = addresses_[index].load(std::memory_order_acquire);
+    if (address == nullptr) [[unlikely]] {
+      CalledBeforeLoading(names_[index], family_);
+    }
+    return std::bit_cast<Pointer>(address);
+  }
+
+ private:
+  const char* family_;
+  std::array<const char*, N> names_;
+  std::array<std::atomic<void*>, N> addresses_{};
+  std::once_flag once_;
+  std::optional<Error> failure_;
+};
 
 }  // namespace vistel

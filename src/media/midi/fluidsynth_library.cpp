@@ -7,11 +7,7 @@
 #include <fluidsynth.h>
 
 #include <array>
-#include <atomic>
-#include <bit>
 #include <cstddef>
-#include <mutex>
-#include <optional>
 
 #include "media/ffmpeg/library_loader.hpp"
 
@@ -56,35 +52,20 @@ constexpr std::array<const char*, kFunctionCount> kNames = {
 #undef VISTEL_FLUIDSYNTH_NAME
 };
 
-std::array<std::atomic<void*>, kFunctionCount> addresses{};
+constinit LibraryFamily<kFunctionCount> family("FluidSynth", kNames);
 
 // The build reads it from the library it compiled against (src/CMakeLists.txt).
 constexpr std::array<const char*, 1> kSonames = {VISTEL_FLUIDSYNTH_SONAME};
 
 template <class Pointer>
 Pointer ResolvedFluid(FluidFunction function) {
-  const auto index = static_cast<std::size_t>(function);
-  void* address = addresses[index].load(std::memory_order_acquire);
-  if (address == nullptr) [[unlikely]] {
-    CalledBeforeLoading(kNames[index], "FluidSynth");
-  }
-  return std::bit_cast<Pointer>(address);
+  return family.Resolved<Pointer>(static_cast<std::size_t>(function));
 }
 
 }  // namespace
 
 Status LoadFluidSynth() {
-  static std::once_flag once;
-  static std::optional<Error> failure;
-  std::call_once(once, [] {
-    std::array<LibrarySymbol, kFunctionCount> symbols{};
-    for (std::size_t i = 0; i < kFunctionCount; ++i) symbols[i] = {kNames[i], &addresses[i]};
-    if (auto loaded = LoadLibraries("FluidSynth", kSonames, symbols); !loaded) {
-      failure = loaded.error();
-    }
-  });
-  if (failure) return Fail(*failure);
-  return {};
+  return family.Load(kSonames);
 }
 
 }  // namespace vistel
