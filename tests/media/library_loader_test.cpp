@@ -9,7 +9,6 @@
 
 #include "media/ffmpeg/ffmpeg_library.hpp"
 #include "media/ffmpeg/ffmpeg_support.hpp"
-#include "media/midi/fluidsynth_library.hpp"
 
 namespace vistel {
 namespace {
@@ -64,17 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                                {"av_malloc", "avcodec_open2"},
                                "cannot load FFmpeg (no function avcodec_open2 in libavutil.so."}),
     [](const auto& p) { return std::string(p.param.name); });
-
-// The project's own families load whole on this machine (the media tests
-// then use them), and a second call gives the same answer.
-TEST(LibraryLoader, FfmpegAndFluidSynthLoadOnce) {
-  for (int pass = 0; pass < 2; ++pass) {
-    auto ffmpeg = ffmpeg::LoadFfmpeg();
-    EXPECT_TRUE(ffmpeg) << ffmpeg.error().description;
-    auto fluid = LoadFluidSynth();
-    EXPECT_TRUE(fluid) << fluid.error().description;
-  }
-}
 
 // A forwarding function called before its family loaded names itself and
 // stops the program, rather than jumping to address zero. (A fresh process:

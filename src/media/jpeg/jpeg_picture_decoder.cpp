@@ -114,23 +114,6 @@ bool ChooseScaleGuarded(JpegSession& s, int eighths) {
   return true;
 }
 
-// Decodes into `image`, which has the output's size. The unused top byte,
-// which libjpeg sets, is cleared row by row while the row is in the cache.
-bool DecodeRowsGuarded(JpegSession& s, Image& image) {
-  if (setjmp(s.err.jump) != 0) return false;
-  jpeg_start_decompress(&s.cinfo);
-  while (s.cinfo.output_scanline < s.cinfo.output_height) {
-    const int y = static_cast<int>(s.cinfo.output_scanline);
-    Pixel* row = image.Row(y);
-    JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row)};
-    if (jpeg_read_scanlines(&s.cinfo, rows, 1) != 1) break;
-    for (int x = 0; x < image.Width(); ++x) row[x] &= 0x00FFFFFFU;
-  }
-  // Whatever follows the picture is not read: a damaged tail has no pixels.
-  jpeg_abort_decompress(&s.cinfo);
-  return true;
-}
-
 // Decodes straight into the room `sink` gives, a batch of rows per call.
 // False with err.message set on a fatal error; `delivered` counts the rows
 // given.
@@ -156,6 +139,34 @@ bool SendRowsGuarded(JpegSession& s, PictureRowSink& sink, int& delivered) {
   jpeg_abort_decompress(&s.cinfo);
   return true;
 }
+
+// The rows of a whole picture, in order, for a decode that keeps it whole.
+// The unused top byte, which libjpeg sets, is cleared while the rows are in
+// the cache; rows the data never reach stay black.
+class WholePictureRows final : public PictureRowSink {
+ public:
+  explicit WholePictureRows(Image& image) : image_(image) {}
+  Status Begin(IntSize, FloatSize) override {
+    next_ = 0;
+    return {};
+  }
+  int NextRows(std::span<Pixel*> rows) override {
+    const int count = std::min(static_cast<int>(rows.size()), image_.Height() - next_);
+    for (int k = 0; k < count; ++k) rows[static_cast<std::size_t>(k)] = image_.Row(next_ + k);
+    return count;
+  }
+  void RowsDone(int count) override {
+    for (int k = 0; k < count; ++k) {
+      Pixel* row = image_.Row(next_ + k);
+      for (int x = 0; x < image_.Width(); ++x) row[x] &= 0x00FFFFFFU;
+    }
+    next_ += count;
+  }
+
+ private:
+  Image& image_;
+  int next_ = 0;
+};
 
 Error PictureError(std::string_view path, std::string_view what) {
   return Error(ErrorCode::InvalidProcedureCall,
@@ -265,7 +276,9 @@ class JpegPicture final : public OpenedPicture {
     DecodedPixels pixels{
         Image(static_cast<int>(s.cinfo.output_width), static_cast<int>(s.cinfo.output_height)),
         *extent};
-    if (!DecodeRowsGuarded(s, pixels.image)) return Fail(PictureError(path_, s.err.message));
+    WholePictureRows rows(pixels.image);
+    int delivered = 0;
+    if (!SendRowsGuarded(s, rows, delivered)) return Fail(PictureError(path_, s.err.message));
     return pixels;
   }
 
