@@ -5,7 +5,8 @@
 # 1920x1080 screen, plain repaint), on the desktop host under Xvfb, pinned to
 # one core. The player traces its presents up to that one with the monotonic
 # clock (`present`, `clockMs`), which this script reads at the spawn; the
-# trace's own times (since the host started) show where the time went.
+# trace's own times (since the host started) show where the time went. Runs
+# are a second apart, so that each starts on an idle X server.
 #   bash bench/first_frame.sh [BUILD_DIR] [RUNS]     (default build/ci, 7)
 set -euo pipefail
 build=$(cd "${1:-build/ci}" && pwd)
@@ -47,6 +48,11 @@ player, runs = sys.argv[1], int(sys.argv[2])
 totals, parts = [], []
 for run in range(runs):
     trace = f"trace-{run}.jsonl"
+    # A screen saver starts on an idle display. Right after a run, the X
+    # server is still busy for 10-20 ms tearing down its full-screen window
+    # (repainting the root), and the next run's first requests would wait
+    # for that.
+    time.sleep(1)
     start = time.monotonic() * 1000
     subprocess.run(["taskset", "-c", "0", player, "--package", "show.scr", "--temp", "tmp",
                     "--registry", "registry.reg", "--trace", trace, "--run-for", "4", "/s"],
