@@ -81,12 +81,18 @@ Status StretchBlt(Image& dest, int dx, int dy, int dw, int dh, const Image& sour
   while (c1 > c0 && columns[c1 - 1] < 0) --c1;
   if (c0 == c1) return {};
 
+  // A row at its own width is a plain copy of consecutive pixels.
+  const bool oneToOne = !ax.mirrored && ax.sourceLength == ax.destLength;
   for (std::int64_t i = y0; i < y1; ++i) {
     const std::int64_t s = ay.SourceOf(i);
     if (s < 0 || s >= src->Height()) continue;
     const Pixel* from = src->Row(static_cast<int>(s));
     Pixel* to = dest.Row(static_cast<int>(ay.destStart + i)) + (ax.destStart + x0);
-    for (std::size_t c = c0; c < c1; ++c) to[c] = from[columns[c]];
+    if (oneToOne) {
+      std::copy(from + columns[c0], from + columns[c0] + (c1 - c0), to + c0);
+    } else {
+      for (std::size_t c = c0; c < c1; ++c) to[c] = from[columns[c]];
+    }
   }
   return {};
 }
