@@ -37,8 +37,13 @@ struct RowWeights {
   std::size_t pairs = 0;             // per destination pixel
   std::vector<std::int32_t> packed;  // WeightPair of taps 2j and 2j+1 (0 past the last)
   // The leading destination pixels whose taps the AVX2 pass may read four
-  // source pixels at a time without passing the end of the source row.
+  // source pixels at a time without passing the end of the source row,
+  // rounded down to its eight pixels a round.
   std::size_t wide = 0;
+  // The AVX2 pass's weights as its multiply-adds take them: for each of its
+  // rounds, for pixels x+i and x+4+i (i = 0..3), for each pair j, the packed
+  // pair of x+i four times, then that of x+4+i four times.
+  std::vector<std::int32_t> lanes;
 };
 
 namespace {
@@ -306,6 +311,16 @@ RowWeights PackRowWeights(AxisWeights axis, int sourceWidth) {
          static_cast<std::size_t>(axis.first[row.wide]) + window <= end) {
     ++row.wide;
   }
+  row.wide -= row.wide % 8;
+  row.lanes.reserve(row.wide * row.pairs * 4);
+  for (std::size_t x = 0; x < row.wide; x += 8) {
+    for (std::size_t i = 0; i < 4; ++i) {
+      for (std::size_t j = 0; j < row.pairs; ++j) {
+        row.lanes.insert(row.lanes.end(), 4, row.packed[(x + i) * row.pairs + j]);
+        row.lanes.insert(row.lanes.end(), 4, row.packed[(x + 4 + i) * row.pairs + j]);
+      }
+    }
+  }
   row.axis = std::move(axis);
   return row;
 }
@@ -356,14 +371,17 @@ void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row, std::size_
 #endif
 
 #if defined(VISTEL_RESAMPLE_AVX2)
-// The sums of WeighRowSse2 for destination pixel a in the low half and b in
-// the high half. Four source pixels are loaded at once and their bytes
-// shuffled into the pairs of taps 2j and 2j+1; taps past the last have
-// weight 0, and the top bytes are dropped, so the result needs no mask.
+// The sums of WeighRowSse2 for the destination pixel whose taps start at pa
+// in the low half and for the one at pb in the high half; `weights` are
+// theirs from RowWeights::lanes. Four source pixels are loaded at once and
+// their bytes shuffled into the pairs of taps 2j and 2j+1; taps past the
+// last have weight 0, and the top bytes are dropped, so the result needs no
+// mask.
 template <std::size_t Pairs>
-__attribute__((target("avx2"))) inline __m256i WideSums(const Pixel* in, const RowWeights& row,
-                                                        std::size_t a, std::size_t b) {
-  const std::size_t pairs = Pairs != 0 ? Pairs : row.pairs;
+__attribute__((target("avx2"))) inline __m256i WideSums(const Pixel* pa, const Pixel* pb,
+                                                        const std::int32_t* weights,
+                                                        std::size_t pairs) {
+  if constexpr (Pairs != 0) pairs = Pairs;
   // Each 16-bit lane one channel of a pixel, its pair's other pixel beside.
   const __m256i firstPair =
       _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, -1, -1, -1, -1, 0, -1, 4, -1, 1,
@@ -371,20 +389,17 @@ __attribute__((target("avx2"))) inline __m256i WideSums(const Pixel* in, const R
   const __m256i secondPair =
       _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, -1, -1, -1, -1, 8, -1, 12, -1,
                        9, -1, 13, -1, 10, -1, 14, -1, -1, -1, -1, -1);
-  const Pixel* pa = in + row.axis.first[a];
-  const Pixel* pb = in + row.axis.first[b];
-  const std::int32_t* wa = row.packed.data() + a * pairs;
-  const std::int32_t* wb = row.packed.data() + b * pairs;
+  const auto* w = reinterpret_cast<const __m256i*>(weights);
   __m256i acc = _mm256_set1_epi32(kWeightOne / 2);
   for (std::size_t j = 0; j < pairs; j += 2) {
     const __m256i four =
         _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pb + 2 * j)),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + 2 * j)));
-    const __m256i weights = _mm256_set_m128i(_mm_set1_epi32(wb[j]), _mm_set1_epi32(wa[j]));
-    acc = _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, firstPair), weights));
+    acc = _mm256_add_epi32(
+        acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, firstPair), _mm256_loadu_si256(w + j)));
     if (j + 1 < pairs) {
-      const __m256i next = _mm256_set_m128i(_mm_set1_epi32(wb[j + 1]), _mm_set1_epi32(wa[j + 1]));
-      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, secondPair), next));
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, secondPair),
+                                                    _mm256_loadu_si256(w + j + 1)));
     }
   }
   return _mm256_srai_epi32(acc, kWeightBits);
@@ -397,17 +412,22 @@ __attribute__((target("avx2"))) inline __m256i WideSums(const Pixel* in, const R
 template <std::size_t Pairs>
 __attribute__((target("avx2"))) std::size_t WeighRowAvx2(const Pixel* in, Pixel* out,
                                                          const RowWeights& row) {
-  std::size_t x = 0;
-  for (; x + 8 <= row.wide; x += 8) {
-    const __m256i s0 = WideSums<Pairs>(in, row, x, x + 4);
-    const __m256i s1 = WideSums<Pairs>(in, row, x + 1, x + 5);
-    const __m256i s2 = WideSums<Pairs>(in, row, x + 2, x + 6);
-    const __m256i s3 = WideSums<Pairs>(in, row, x + 3, x + 7);
+  const std::size_t pairs = Pairs != 0 ? Pairs : row.pairs;
+  const int* first = row.axis.first.data();
+  const std::int32_t* weights = row.lanes.data();
+  const std::size_t step = pairs * 8;  // the weights of one call of WideSums
+  for (std::size_t x = 0; x < row.wide; x += 8, weights += 4 * step) {
+    const __m256i s0 = WideSums<Pairs>(in + first[x], in + first[x + 4], weights, pairs);
+    const __m256i s1 = WideSums<Pairs>(in + first[x + 1], in + first[x + 5], weights + step, pairs);
+    const __m256i s2 =
+        WideSums<Pairs>(in + first[x + 2], in + first[x + 6], weights + 2 * step, pairs);
+    const __m256i s3 =
+        WideSums<Pairs>(in + first[x + 3], in + first[x + 7], weights + 3 * step, pairs);
     const __m256i eight =
         _mm256_packus_epi16(_mm256_packs_epi32(s0, s1), _mm256_packs_epi32(s2, s3));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), eight);
   }
-  return x;
+  return row.wide;
 }
 #endif
 

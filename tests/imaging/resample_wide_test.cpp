@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -15,6 +16,10 @@ struct WideCase {
   ResampleFilter filter = ResampleFilter::Smooth;
   FloatSize extent{};  // 0: the whole source
 };
+
+void PrintTo(const WideCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ResampleWidePasses : public ::testing::TestWithParam<WideCase> {
  protected:
