@@ -38,7 +38,7 @@ struct RowWeights {
   std::vector<std::int32_t> packed;  // WeightPair of taps 2j and 2j+1 (0 past the last)
   // The leading destination pixels whose taps the AVX2 pass may read four
   // source pixels at a time without passing the end of the source row,
-  // rounded down to its eight pixels a round.
+  // rounded down to its eight pixels a round; 0 where it does not run.
   std::size_t wide = 0;
   // The AVX2 pass's weights as its multiply-adds take them: for each of its
   // rounds, for pixels x+i and x+4+i (i = 0..3), for each pair j, the packed
@@ -303,21 +303,24 @@ RowWeights PackRowWeights(AxisWeights axis, int sourceWidth) {
       row.packed[x * row.pairs + j] = WeightPair(w[k], k + 1 < taps ? w[k + 1] : 0);
     }
   }
-  // The AVX2 pass loads four source pixels from the first tap on, as many
-  // times as it takes to cover the taps.
-  const std::size_t window = 4 * ((row.pairs + 1) / 2);
-  const auto end = static_cast<std::size_t>(sourceWidth);
-  while (row.wide < axis.first.size() &&
-         static_cast<std::size_t>(axis.first[row.wide]) + window <= end) {
-    ++row.wide;
-  }
-  row.wide -= row.wide % 8;
-  row.lanes.reserve(row.wide * row.pairs * 4);
-  for (std::size_t x = 0; x < row.wide; x += 8) {
-    for (std::size_t i = 0; i < 4; ++i) {
-      for (std::size_t j = 0; j < row.pairs; ++j) {
-        row.lanes.insert(row.lanes.end(), 4, row.packed[(x + i) * row.pairs + j]);
-        row.lanes.insert(row.lanes.end(), 4, row.packed[(x + 4 + i) * row.pairs + j]);
+  // Laid out for the AVX2 pass only where it will run: this resampling's
+  // rows all take the same pass. It loads four source pixels from the first
+  // tap on, as many times as it takes to cover the taps.
+  if (WidePasses()) {
+    const std::size_t window = 4 * ((row.pairs + 1) / 2);
+    const auto end = static_cast<std::size_t>(sourceWidth);
+    while (row.wide < axis.first.size() &&
+           static_cast<std::size_t>(axis.first[row.wide]) + window <= end) {
+      ++row.wide;
+    }
+    row.wide -= row.wide % 8;
+    row.lanes.reserve(row.wide * row.pairs * 4);
+    for (std::size_t x = 0; x < row.wide; x += 8) {
+      for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t j = 0; j < row.pairs; ++j) {
+          row.lanes.insert(row.lanes.end(), 4, row.packed[(x + i) * row.pairs + j]);
+          row.lanes.insert(row.lanes.end(), 4, row.packed[(x + 4 + i) * row.pairs + j]);
+        }
       }
     }
   }
