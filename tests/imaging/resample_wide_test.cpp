@@ -50,11 +50,14 @@ TEST_P(ResampleWidePasses, GiveTheSamePixelsAsTheOthers) {
 
 // Taps per axis follow from the scale: 1 for Nearest or a 1-pixel side,
 // ceil(scale) + 1 when shrinking, 4 when enlarging (fewer on a short side).
-// The rows pass goes first when it shrinks more, the columns pass otherwise.
+// The rows pass goes first when it shrinks more, the columns pass otherwise;
+// then the rows pass reads the resampler's own buffer, where a read past a
+// row's end shows under ASan or Valgrind.
 INSTANTIATE_TEST_SUITE_P(
     Cases, ResampleWidePasses,
     ::testing::Values(
         WideCase{"photo_to_screen", {3000, 20}, {1620, 11}},  // 3 and 3 taps, 1620 = 8k + 4
+        // 4 and 4 taps, the picture short of the source's edges
         WideCase{"reduced_extent", {301, 97}, {150, 48}, ResampleFilter::Smooth, {300.5F, 96.25F}},
         WideCase{"two_pixels_enlarged", {2, 2}, {37, 29}},                  // 2 taps
         WideCase{"enlarged", {9, 7}, {70, 45}},                             // 4 taps
