@@ -1,13 +1,21 @@
 #include "imaging/resample.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+// AVX2 passes beside the baseline ones, compiled for AVX2 by their target
+// attribute alone and chosen at run time.
+#if defined(__SSE2__) && defined(__GNUC__)
+#define VISTEL_RESAMPLE_AVX2 1
+#include <immintrin.h>
 #endif
 
 namespace vistel {
@@ -28,12 +36,43 @@ struct RowWeights {
   AxisWeights axis;
   std::size_t pairs = 0;             // per destination pixel
   std::vector<std::int32_t> packed;  // WeightPair of taps 2j and 2j+1 (0 past the last)
+  // The leading destination pixels whose taps the AVX2 pass may read four
+  // source pixels at a time without passing the end of the source row,
+  // rounded down to its eight pixels a round; 0 where it does not run.
+  std::size_t wide = 0;
+  // The AVX2 pass's weights as its multiply-adds take them: for each of its
+  // rounds, for pixels x+i and x+4+i (i = 0..3), for each pair j, the packed
+  // pair of x+i four times, then that of x+4+i four times.
+  std::vector<std::int32_t> lanes;
 };
+
+namespace {
+
+std::atomic<bool> wideWanted{true};
+
+// Whether the AVX2 passes run: where the processor has AVX2, unless turned off.
+bool WidePasses() {
+#if defined(VISTEL_RESAMPLE_AVX2)
+  // Asked once: the passes ask row by row.
+  static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+  return kHasAvx2 && wideWanted.load(std::memory_order_relaxed);
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+bool UseWidePasses(bool use) {
+  wideWanted.store(use, std::memory_order_relaxed);
+  return WidePasses();
+}
 
 }  // namespace resampling
 
 using resampling::AxisWeights;
 using resampling::RowWeights;
+using resampling::WidePasses;
 
 namespace {
 
@@ -128,20 +167,35 @@ std::uint8_t ToChannel(std::int32_t acc) {
 
 constexpr Pixel kColourBits = 0x00FFFFFFU;
 
+// Calls `pass` with the tap count as a compile-time constant for the common
+// counts, 0 for the others.
+template <class Pass>
+std::size_t ByTaps(std::size_t taps, Pass pass) {
+  switch (taps) {
+    case 2:
+      return pass(std::integral_constant<std::size_t, 2>{});
+    case 3:
+      return pass(std::integral_constant<std::size_t, 3>{});
+    case 4:
+      return pass(std::integral_constant<std::size_t, 4>{});
+    default:
+      return pass(std::integral_constant<std::size_t, 0>{});
+  }
+}
+
 #if defined(__SSE2__)
 // Two rows at a time: their bytes interleaved as 16-bit lanes, one
 // multiply-add of 16-bit pairs gives four sums of two products. Weights are
 // below 2^15 in magnitude, the sums exact in 32 bits; rounding and clamping
 // are the scalar code's of CombineRows. `Taps` fixed at compile time for the
-// common counts (0: `taps`). Returns how many pixels it made.
+// common counts (0: `taps`). Starts at pixel x; returns where it stopped.
 template <std::size_t Taps>
 std::size_t CombineRowsSse2(const Pixel* const* rows, const std::int32_t* w, std::size_t taps,
-                            Pixel* out, std::size_t count) {
+                            Pixel* out, std::size_t x, std::size_t count) {
   const std::size_t n = Taps != 0 ? Taps : taps;
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(kWeightOne / 2);
   const __m128i colour = _mm_set1_epi32(static_cast<int>(kColourBits));
-  std::size_t x = 0;
   for (; x + 4 <= count; x += 4) {
     __m128i a0 = half, a1 = half, a2 = half, a3 = half;
     for (std::size_t k = 0; k < n; k += 2) {
@@ -167,6 +221,43 @@ std::size_t CombineRowsSse2(const Pixel* const* rows, const std::int32_t* w, std
 }
 #endif
 
+#if defined(VISTEL_RESAMPLE_AVX2)
+// CombineRowsSse2 eight pixels at a time. The unpacks and packs work within
+// each 128-bit half, so each half holds four pixels in order, as there.
+template <std::size_t Taps>
+__attribute__((target("avx2"))) std::size_t CombineRowsAvx2(const Pixel* const* rows,
+                                                            const std::int32_t* w, std::size_t taps,
+                                                            Pixel* out, std::size_t x,
+                                                            std::size_t count) {
+  const std::size_t n = Taps != 0 ? Taps : taps;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i half = _mm256_set1_epi32(kWeightOne / 2);
+  const __m256i colour = _mm256_set1_epi32(static_cast<int>(kColourBits));
+  for (; x + 8 <= count; x += 8) {
+    __m256i a0 = half, a1 = half, a2 = half, a3 = half;
+    for (std::size_t k = 0; k < n; k += 2) {
+      const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k] + x));
+      const bool pair = k + 1 < n;
+      const __m256i q =
+          pair ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[k + 1] + x)) : zero;
+      const __m256i weights = _mm256_set1_epi32(WeightPair(w[k], pair ? w[k + 1] : 0));
+      const __m256i lo = _mm256_unpacklo_epi8(p, q), hi = _mm256_unpackhi_epi8(p, q);
+      a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), weights));
+      a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), weights));
+      a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), weights));
+      a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), weights));
+    }
+    const __m256i low =
+        _mm256_packs_epi32(_mm256_srai_epi32(a0, kWeightBits), _mm256_srai_epi32(a1, kWeightBits));
+    const __m256i high =
+        _mm256_packs_epi32(_mm256_srai_epi32(a2, kWeightBits), _mm256_srai_epi32(a3, kWeightBits));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                        _mm256_and_si256(_mm256_packus_epi16(low, high), colour));
+  }
+  return x;
+}
+#endif
+
 // One destination row from `taps` rows, byte by byte: every channel gets
 // the same weight. The unused top byte of the sources may be anything; the
 // result's is 0.
@@ -177,21 +268,16 @@ void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t ta
     return;
   }
   std::size_t x = 0;
-#if defined(__SSE2__)
-  switch (taps) {
-    case 2:
-      x = CombineRowsSse2<2>(rows, w, taps, out, count);
-      break;
-    case 3:
-      x = CombineRowsSse2<3>(rows, w, taps, out, count);
-      break;
-    case 4:
-      x = CombineRowsSse2<4>(rows, w, taps, out, count);
-      break;
-    default:
-      x = CombineRowsSse2<0>(rows, w, taps, out, count);
-      break;
+#if defined(VISTEL_RESAMPLE_AVX2)
+  if (WidePasses()) {
+    x = ByTaps(taps, [&](auto fixed) {
+      return CombineRowsAvx2<fixed.value>(rows, w, taps, out, x, count);
+    });
   }
+#endif
+#if defined(__SSE2__)
+  x = ByTaps(
+      taps, [&](auto fixed) { return CombineRowsSse2<fixed.value>(rows, w, taps, out, x, count); });
 #endif
   for (; x < count; ++x) {
     std::int32_t r = kWeightOne / 2, g = kWeightOne / 2, b = kWeightOne / 2;
@@ -205,7 +291,7 @@ void CombineRows(const Pixel* const* rows, const std::int32_t* w, std::size_t ta
   }
 }
 
-RowWeights PackRowWeights(AxisWeights axis) {
+RowWeights PackRowWeights(AxisWeights axis, int sourceWidth) {
   RowWeights row;
   const auto taps = static_cast<std::size_t>(axis.taps);
   row.pairs = (taps + 1) / 2;
@@ -215,6 +301,27 @@ RowWeights PackRowWeights(AxisWeights axis) {
     for (std::size_t j = 0; j < row.pairs; ++j) {
       const std::size_t k = 2 * j;
       row.packed[x * row.pairs + j] = WeightPair(w[k], k + 1 < taps ? w[k + 1] : 0);
+    }
+  }
+  // Laid out for the AVX2 pass only where it will run: this resampling's
+  // rows all take the same pass. It loads four source pixels from the first
+  // tap on, as many times as it takes to cover the taps.
+  if (WidePasses()) {
+    const std::size_t window = 4 * ((row.pairs + 1) / 2);
+    const auto end = static_cast<std::size_t>(sourceWidth);
+    while (row.wide < axis.first.size() &&
+           static_cast<std::size_t>(axis.first[row.wide]) + window <= end) {
+      ++row.wide;
+    }
+    row.wide -= row.wide % 8;
+    row.lanes.reserve(row.wide * row.pairs * 4);
+    for (std::size_t x = 0; x < row.wide; x += 8) {
+      for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t j = 0; j < row.pairs; ++j) {
+          row.lanes.insert(row.lanes.end(), 4, row.packed[(x + i) * row.pairs + j]);
+          row.lanes.insert(row.lanes.end(), 4, row.packed[(x + 4 + i) * row.pairs + j]);
+        }
+      }
     }
   }
   row.axis = std::move(axis);
@@ -227,9 +334,9 @@ RowWeights PackRowWeights(AxisWeights axis) {
 // gives the four channels' sums (see CombineRows). An odd last tap is
 // loaded alone: the pixel after it may lie past the row. `Whole` pairs and
 // `Odd` fixed at compile time for the common tap counts (0: read them from
-// the weights), two destination pixels per round.
+// the weights), two destination pixels per round, from pixel x on.
 template <std::size_t Whole, bool Odd>
-void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row) {
+void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row, std::size_t start) {
   const std::size_t width = row.axis.first.size();
   const std::size_t whole = Whole != 0 ? Whole : static_cast<std::size_t>(row.axis.taps) / 2;
   const bool odd = Whole != 0 ? Odd : whole < row.pairs;
@@ -254,7 +361,7 @@ void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row) {
     }
     return _mm_srai_epi32(acc, kWeightBits);
   };
-  std::size_t x = 0;
+  std::size_t x = start;
   for (; x + 2 <= width; x += 2) {
     const __m128i both = _mm_packus_epi16(_mm_packs_epi32(sums(x), sums(x + 1)), zero);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_and_si128(both, colour));
@@ -266,23 +373,103 @@ void WeighRowSse2(const Pixel* in, Pixel* out, const RowWeights& row) {
 }
 #endif
 
+#if defined(VISTEL_RESAMPLE_AVX2)
+// The sums of WeighRowSse2 for the destination pixel whose taps start at pa
+// in the low half and for the one at pb in the high half; `weights` are
+// theirs from RowWeights::lanes. Four source pixels are loaded at once and
+// their bytes shuffled into the pairs of taps 2j and 2j+1; taps past the
+// last have weight 0, and the top bytes are dropped, so the result needs no
+// mask.
+template <std::size_t Pairs>
+__attribute__((target("avx2"))) inline __m256i WideSums(const Pixel* pa, const Pixel* pb,
+                                                        const std::int32_t* weights,
+                                                        std::size_t pairs) {
+  if constexpr (Pairs != 0) pairs = Pairs;
+  // Each 16-bit lane one channel of a pixel, its pair's other pixel beside.
+  const __m256i firstPair =
+      _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, -1, -1, -1, -1, 0, -1, 4, -1, 1,
+                       -1, 5, -1, 2, -1, 6, -1, -1, -1, -1, -1);
+  const __m256i secondPair =
+      _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, -1, -1, -1, -1, 8, -1, 12, -1,
+                       9, -1, 13, -1, 10, -1, 14, -1, -1, -1, -1, -1);
+  const auto* w = reinterpret_cast<const __m256i*>(weights);
+  __m256i acc = _mm256_set1_epi32(kWeightOne / 2);
+  for (std::size_t j = 0; j < pairs; j += 2) {
+    const __m256i four =
+        _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pb + 2 * j)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(pa + 2 * j)));
+    acc = _mm256_add_epi32(
+        acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, firstPair), _mm256_loadu_si256(w + j)));
+    if (j + 1 < pairs) {
+      acc = _mm256_add_epi32(acc, _mm256_madd_epi16(_mm256_shuffle_epi8(four, secondPair),
+                                                    _mm256_loadu_si256(w + j + 1)));
+    }
+  }
+  return _mm256_srai_epi32(acc, kWeightBits);
+}
+
+// WeighRowSse2 eight destination pixels at a time, over the pixels whose
+// loads stay inside the source row (row.wide). Pixels x..x+3 go in the low
+// halves, x+4..x+7 in the high ones, so that the packs, which work within
+// each half, leave them in order. Returns where it stopped.
+template <std::size_t Pairs>
+__attribute__((target("avx2"))) std::size_t WeighRowAvx2(const Pixel* in, Pixel* out,
+                                                         const RowWeights& row) {
+  const std::size_t pairs = Pairs != 0 ? Pairs : row.pairs;
+  const int* first = row.axis.first.data();
+  const std::int32_t* weights = row.lanes.data();
+  const std::size_t step = pairs * 8;  // the weights of one call of WideSums
+  for (std::size_t x = 0; x < row.wide; x += 8, weights += 4 * step) {
+    const __m256i s0 = WideSums<Pairs>(in + first[x], in + first[x + 4], weights, pairs);
+    const __m256i s1 = WideSums<Pairs>(in + first[x + 1], in + first[x + 5], weights + step, pairs);
+    const __m256i s2 =
+        WideSums<Pairs>(in + first[x + 2], in + first[x + 6], weights + 2 * step, pairs);
+    const __m256i s3 =
+        WideSums<Pairs>(in + first[x + 3], in + first[x + 7], weights + 3 * step, pairs);
+    const __m256i eight =
+        _mm256_packus_epi16(_mm256_packs_epi32(s0, s1), _mm256_packs_epi32(s2, s3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), eight);
+  }
+  return row.wide;
+}
+#endif
+
 // One row resampled horizontally. The result's unused top byte is 0.
 void WeighRow(const Pixel* in, Pixel* out, const RowWeights& row) {
   const auto taps = static_cast<std::size_t>(row.axis.taps);
   const std::size_t width = row.axis.first.size();
 #if defined(__SSE2__)
   (void)width;
+  std::size_t x = 0;
+#if defined(VISTEL_RESAMPLE_AVX2)
+  if (WidePasses()) {
+    switch (row.pairs) {
+      case 1:
+        x = WeighRowAvx2<1>(in, out, row);
+        break;
+      case 2:
+        x = WeighRowAvx2<2>(in, out, row);
+        break;
+      case 3:
+        x = WeighRowAvx2<3>(in, out, row);
+        break;
+      default:
+        x = WeighRowAvx2<0>(in, out, row);
+        break;
+    }
+  }
+#endif
   switch (taps) {
     case 2:
-      return WeighRowSse2<1, false>(in, out, row);
+      return WeighRowSse2<1, false>(in, out, row, x);
     case 3:
-      return WeighRowSse2<1, true>(in, out, row);
+      return WeighRowSse2<1, true>(in, out, row, x);
     case 4:
-      return WeighRowSse2<2, false>(in, out, row);
+      return WeighRowSse2<2, false>(in, out, row, x);
     case 5:
-      return WeighRowSse2<2, true>(in, out, row);
+      return WeighRowSse2<2, true>(in, out, row, x);
     default:
-      return WeighRowSse2<0, false>(in, out, row);
+      return WeighRowSse2<0, false>(in, out, row, x);
   }
 #else
   for (std::size_t x = 0; x < width; ++x) {
@@ -331,8 +518,9 @@ class RowResampler {
     resizeRows_ = width != source.width || spanX != source.width;
     rowsFirst_ = resizeRows_ && static_cast<long long>(width) * source.height <=
                                     static_cast<long long>(source.width) * height;
-    rows_ = PackRowWeights(resizeRows_ ? ComputeWeights(source.width, spanX, width, filter)
-                                       : Unchanged(width));
+    rows_ = PackRowWeights(
+        resizeRows_ ? ComputeWeights(source.width, spanX, width, filter) : Unchanged(width),
+        source.width);
     columns_ = height != source.height || spanY != source.height
                    ? ComputeWeights(source.height, spanY, height, filter)
                    : Unchanged(height);

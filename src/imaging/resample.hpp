@@ -43,6 +43,15 @@ Result<Image> ResampleImage(const Image& source, FloatSize extent, int width, in
 
 class RowResampler;
 
+namespace resampling {
+
+// Turns the resampler's AVX2 passes on (the default) or off, and tells
+// whether they are now in use: never where the processor lacks AVX2. They
+// give the same pixels as the others; the switch is for tests that compare.
+bool UseWidePasses(bool use);
+
+}  // namespace resampling
+
 // Resamples a picture to width x height as its decoder delivers the rows,
 // keeping only the rows the filter still needs: the whole decode never
 // exists. The result is ResampleImage's of the whole decode, pixel for pixel.
