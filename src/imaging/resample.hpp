@@ -45,10 +45,11 @@ class RowResampler;
 
 namespace resampling {
 
-// Turns the resampler's AVX2 passes on (the default) or off, and tells
-// whether they are now in use: never where the processor lacks AVX2. They
-// give the same pixels as the others; the switch is for tests that compare.
-bool UseWidePasses(bool use);
+// Turns the resampler's AVX2 pass (along the rows) on (the default) or off,
+// and tells whether it is now in use: never where the processor lacks AVX2.
+// It gives the same pixels as the others; the switch is for tests that
+// compare.
+bool UseWidePass(bool use);
 
 }  // namespace resampling
 

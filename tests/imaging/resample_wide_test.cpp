@@ -21,16 +21,16 @@ void PrintTo(const WideCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class ResampleWidePasses : public ::testing::TestWithParam<WideCase> {
+class ResampleWidePass : public ::testing::TestWithParam<WideCase> {
  protected:
-  void TearDown() override { resampling::UseWidePasses(true); }
+  void TearDown() override { resampling::UseWidePass(true); }
 };
 
-// The AVX2 passes give the other passes' pixels exactly, whatever the tap
-// count (each has its own code), wherever a row ends (their loops take eight
-// pixels at a time, the others the rest) and whatever the top byte holds.
-TEST_P(ResampleWidePasses, GiveTheSamePixelsAsTheOthers) {
-  if (!resampling::UseWidePasses(true)) GTEST_SKIP() << "the processor lacks AVX2";
+// The AVX2 pass gives the other pass's pixels exactly, whatever the tap
+// count (each has its own code), wherever a row ends (its loop takes eight
+// pixels at a time, the other the rest) and whatever the top byte holds.
+TEST_P(ResampleWidePass, GivesTheSamePixelsAsTheOthers) {
+  if (!resampling::UseWidePass(true)) GTEST_SKIP() << "the processor lacks AVX2";
   const WideCase& c = GetParam();
   // Noise in every byte: sharp edges overshoot past 0 and 255 when
   // enlarging, and the unused top byte is garbage, as a decoder may leave it.
@@ -41,7 +41,7 @@ TEST_P(ResampleWidePasses, GiveTheSamePixelsAsTheOthers) {
                                               : FloatSize{static_cast<float>(c.source.width),
                                                           static_cast<float>(c.source.height)};
   const auto wide = ResampleImage(source, extent, c.target.width, c.target.height, c.filter);
-  ASSERT_FALSE(resampling::UseWidePasses(false));
+  ASSERT_FALSE(resampling::UseWidePass(false));
   const auto narrow = ResampleImage(source, extent, c.target.width, c.target.height, c.filter);
   ASSERT_TRUE(wide && narrow);
   ASSERT_TRUE(*wide == *narrow);
@@ -54,7 +54,7 @@ TEST_P(ResampleWidePasses, GiveTheSamePixelsAsTheOthers) {
 // then the rows pass reads the resampler's own buffer, where a read past a
 // row's end shows under ASan or Valgrind.
 INSTANTIATE_TEST_SUITE_P(
-    Cases, ResampleWidePasses,
+    Cases, ResampleWidePass,
     ::testing::Values(
         WideCase{"photo_to_screen", {3000, 20}, {1620, 11}},  // 3 and 3 taps, 1620 = 8k + 4
         // 4 and 4 taps, the picture short of the source's edges
