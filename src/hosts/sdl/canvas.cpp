@@ -1,10 +1,6 @@
 #include "hosts/sdl/canvas.hpp"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdint>
 
 #include "imaging/resample.hpp"
 
@@ -36,24 +32,6 @@ bool WantsAcceleratedRenderer(SDL_Window* window) {
          XQueryExtension(info.info.x11.display, "DRI2", &opcode, &event, &error) == True;
 }
 
-// A new window surface (X shared memory for a 1080p window: 2000 pages) is
-// faulted in one call rather than page by page on first draw, which costs
-// about twice as much. Only a hint: kernels before 5.14 decline it.
-void PopulateSurface(const SDL_Surface& surface) {
-#if defined(MADV_POPULATE_WRITE)
-  const long page = ::sysconf(_SC_PAGESIZE);
-  if (surface.pixels == nullptr || page <= 0) return;
-  const auto start = reinterpret_cast<std::uintptr_t>(surface.pixels);
-  const std::uintptr_t end =
-      start + static_cast<std::uintptr_t>(surface.pitch) * static_cast<std::uintptr_t>(surface.h);
-  const std::uintptr_t first =
-      start / static_cast<std::uintptr_t>(page) * static_cast<std::uintptr_t>(page);
-  (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-  (void)surface;
-#endif
-}
-
 }  // namespace
 
 Result<std::unique_ptr<Canvas>> Canvas::WithRenderer(SDL_Window* window, std::uint32_t flags) {
@@ -70,13 +48,11 @@ Result<std::unique_ptr<Canvas>> Canvas::WithRenderer(SDL_Window* window, std::ui
 }
 
 Result<std::unique_ptr<Canvas>> Canvas::OnSurface(SDL_Window* window) {
-  const SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (surface == nullptr) {
+  if (SDL_GetWindowSurface(window) == nullptr) {
     auto failure = SdlFailure("cannot draw in the window");
     SDL_DestroyWindow(window);
     return failure;
   }
-  PopulateSurface(*surface);
   return std::unique_ptr<Canvas>(new Canvas(window, nullptr));
 }
 
