@@ -111,22 +111,39 @@ TEST(PictureProbe, FindsTheDeclaredSizeWhereverTheHeaderPutsIt) {
   }
 }
 
-// An Exif segment holding a TIFF header and one directory whose only entry is
-// `tag` of `type` with `value`, then a baseline frame header of 640 x 480.
-std::string JpegWithExif(bool little, std::uint16_t type, std::uint16_t value,
-                         std::uint32_t directoryOffset = 8) {
-  auto be16 = [](std::uint32_t v) { return std::string{char(v >> 8), char(v & 0xFF)}; };
+// A TIFF header and one directory whose only entry is `tag` of `type` with
+// `value`.
+std::string TiffWithOrientation(bool little, std::uint16_t type, std::uint16_t value,
+                                std::uint32_t directoryOffset = 8) {
   auto u16 = [&](std::uint32_t v) {
-    return little ? std::string{char(v & 0xFF), char(v >> 8)} : be16(v);
+    return little ? std::string{char(v & 0xFF), char(v >> 8)}
+                  : std::string{char(v >> 8), char(v & 0xFF)};
   };
   auto u32 = [&](std::uint32_t v) {
     return little ? u16(v & 0xFFFF) + u16(v >> 16) : u16(v >> 16) + u16(v & 0xFFFF);
   };
   using namespace std::string_literals;
-  const std::string tiff = (little ? "II*\0"s : "MM\0*"s) + u32(directoryOffset) + u16(1) +
-                           u16(274) + u16(type) + u32(1) + u16(value) + u16(0) + u32(0);
-  const std::string exif = "Exif\0\0"s + tiff;
-  return "\xFF\xE1"s + be16(static_cast<std::uint32_t>(exif.size() + 2)) + exif;
+  return (little ? "II*\0"s : "MM\0*"s) + u32(directoryOffset) + u16(1) + u16(274) + u16(type) +
+         u32(1) + u16(value) + u16(0) + u32(0);
+}
+
+std::string Big32(std::uint32_t v) {
+  return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
+}
+
+// An Exif segment holding TiffWithOrientation's directory.
+std::string JpegWithExif(bool little, std::uint16_t type, std::uint16_t value,
+                         std::uint32_t directoryOffset = 8) {
+  using namespace std::string_literals;
+  const std::string exif = "Exif\0\0"s + TiffWithOrientation(little, type, value, directoryOffset);
+  return "\xFF\xE1"s + Big32(static_cast<std::uint32_t>(exif.size() + 2)).substr(2) + exif;
+}
+
+// A PNG chunk (its CRC is not checked by the probe). `declared` overrides the
+// data's length.
+std::string PngChunk(std::string_view type, const std::string& data, std::uint32_t declared = 0) {
+  return Big32(declared != 0 ? declared : static_cast<std::uint32_t>(data.size())) +
+         std::string(type) + data + std::string(4, '\0');
 }
 
 struct OrientationCase {
@@ -136,12 +153,15 @@ struct OrientationCase {
 };
 
 // Cameras say how they were held in the first Exif segment's directory
-// (either byte order) or a TIFF's first directory; anything unreadable there
+// (either byte order), a PNG's eXIf chunk or a TIFF's first directory; anything unreadable there
 // leaves the picture as stored rather than turning it by accident.
 TEST(PictureProbe, ReadsTheOrientationCamerasWrite) {
   using namespace std::string_literals;
   const std::string soi = "\xFF\xD8"s;
   const std::string frame = "\xFF\xC0\0\x11\x08\x01\xE0\x02\x80"s;
+  const std::string png =
+      "\x89PNG\r\n\x1A\n"s + PngChunk("IHDR", Big32(640) + Big32(480) + "\x08\x02\0\0\0"s);
+  const std::string idat = PngChunk("IDAT", "\x78\x9C"s);
   const std::vector<OrientationCase> cases = {
       {"little-endian, turn clockwise", soi + JpegWithExif(true, 3, 6) + frame,
        PictureOrientation::TurnClockwise},
@@ -159,6 +179,14 @@ TEST(PictureProbe, ReadsTheOrientationCamerasWrite) {
        PictureOrientation::TurnHalf},
       {"Exif after the frame header", soi + frame + JpegWithExif(true, 3, 6),
        PictureOrientation::Upright},
+      {"PNG, eXIf before the image data",
+       png + PngChunk("eXIf", TiffWithOrientation(true, 3, 6)) + idat,
+       PictureOrientation::TurnClockwise},
+      {"PNG, eXIf after the image data",
+       png + idat + PngChunk("eXIf", TiffWithOrientation(false, 3, 8)),
+       PictureOrientation::Upright},
+      {"PNG, eXIf longer than the file",
+       png + PngChunk("eXIf", TiffWithOrientation(true, 3, 6), 1000), PictureOrientation::Upright},
       {"TIFF's own directory",
        "II*\0\x08\0\0\0\x02\0"s + "\x12\x01\x03\0\x01\0\0\0\x05\0\0\0"s +
            "\x00\x01\x03\0\x01\0\0\0\x10\0\0\0"s,
@@ -168,7 +196,7 @@ TEST(PictureProbe, ReadsTheOrientationCamerasWrite) {
     const auto header = ProbePicture(Bytes(c.bytes));
     ASSERT_TRUE(header) << c.what;
     EXPECT_EQ(header->orientation, c.expected) << c.what;
-    if (header->kind == PictureKind::Jpeg) {
+    if (header->kind == PictureKind::Jpeg || header->kind == PictureKind::Png) {
       EXPECT_EQ(header->size, (IntSize{640, 480})) << c.what;
     }
   }

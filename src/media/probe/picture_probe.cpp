@@ -71,6 +71,22 @@ PictureOrientation TiffOrientation(const Bytes& in, std::size_t base) {
   return PictureOrientation::Upright;
 }
 
+// The orientation of a PNG's eXIf chunk: a TIFF header and directory whose
+// offsets count from the chunk's data. Read only before the image data, where
+// PNG's extension for it places the chunk.
+PictureOrientation PngOrientation(const Bytes& in) {
+  std::size_t at = 8;  // past the signature
+  while (in.Has(at, 8)) {
+    const std::size_t length = in.Big32(at);
+    const std::uint32_t type = in.Big32(at + 4);
+    if (type == 0x49444154U /* IDAT */ || type == 0x49454E44U /* IEND */) break;
+    if (!in.Has(at + 8, length)) break;  // a chunk past what was read
+    if (type == 0x65584966U /* eXIf */) return TiffOrientation(in.Prefix(at + 8 + length), at + 8);
+    at += 8 + length + 4;  // length, type, data, CRC
+  }
+  return PictureOrientation::Upright;
+}
+
 // The first frame header's size, and the orientation of an Exif segment that
 // comes before it.
 std::optional<PictureHeader> JpegHeader(const Bytes& in) {
@@ -201,6 +217,7 @@ std::optional<PictureHeader> ProbePicture(std::span<const std::byte> bytes) {
       break;
     case PictureKind::Png:
       if (in.Has(16, 8)) size = IntSize{Dimension(in.Big32(16)), Dimension(in.Big32(20))};
+      orientation = PngOrientation(in);
       break;
     case PictureKind::Gif:
       size = GifSize(in);
