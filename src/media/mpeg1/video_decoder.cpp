@@ -8,6 +8,7 @@
 #include "media/mpeg1/video_bits.hpp"
 #include "media/mpeg1/video_slice.hpp"
 #include "media/mpeg1/video_tables.hpp"
+#include "media/probe/mpeg1_picture_rate.hpp"
 
 namespace vistel {
 
@@ -36,19 +37,6 @@ std::size_t MaxUnitBytes(int macroblocks) {
 Error VideoError(const std::string& text) {
   return Error(ErrorCode::InvalidProcedureCall, "MPEG-1 video: " + text);
 }
-
-// picture_rate codes 1..8.
-constexpr std::array<std::array<int, 2>, 9> kPictureRates = {{
-    {0, 0},
-    {24000, 1001},
-    {24, 1},
-    {25, 1},
-    {30000, 1001},
-    {30, 1},
-    {50, 1},
-    {60000, 1001},
-    {60, 1},
-}};
 
 struct SequenceHeader {
   Mpeg1VideoDecoder::Sequence info;
@@ -227,9 +215,9 @@ class Mpeg1VideoDecoder::Impl {
     info.height = static_cast<int>(bits.Read(12));
     info.aspectRatioCode = static_cast<int>(bits.Read(4));
     const auto rate = bits.Read(4);
-    if (rate < kPictureRates.size()) {
-      info.rateNumerator = kPictureRates[rate][0];
-      info.rateDenominator = kPictureRates[rate][1];
+    if (const auto pictureRate = Mpeg1PictureRateOf(rate)) {
+      info.rateNumerator = pictureRate->numerator;
+      info.rateDenominator = pictureRate->denominator;
     }
     const auto bitRate = bits.Read(18);
     info.bitRate = bitRate == 0x3FFFF ? 0 : std::int64_t{400} * bitRate;

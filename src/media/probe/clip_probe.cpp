@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/input_limits.hpp"
+#include "media/probe/mpeg1_picture_rate.hpp"
 
 namespace vistel {
 namespace {
@@ -186,30 +187,13 @@ std::int64_t Rescale(std::int64_t a, std::int64_t num, std::int64_t den) {
   return a >= 0 ? (a * num + den / 2) / den : -((-a * num + den / 2) / den);
 }
 
-struct FrameRate {
-  int num = 0;
-  int den = 1;
-};
-
-// MPEG-1 frame_rate_code 1..8: the picture_rate table of ISO/IEC 11172-2's
-// sequence header.
-constexpr std::array<FrameRate, 9> kFrameRates = {{{0, 1},
-                                                   {24000, 1001},
-                                                   {24, 1},
-                                                   {25, 1},
-                                                   {30000, 1001},
-                                                   {30, 1},
-                                                   {50, 1},
-                                                   {60000, 1001},
-                                                   {60, 1}}};
-
 // The demuxer's clock at the video's frame rate: a packet lasts one frame
 // period in whole ticks, rounded down; a time moved on by one frame lands
 // on the frame grid, so that rates of no whole ticks do not drift.
 class FrameClock {
  public:
-  explicit FrameClock(FrameRate rate)
-      : period_(std::int64_t{rate.den} * kTicksPerSecond), rate_(rate.num) {}
+  explicit FrameClock(Mpeg1PictureRate rate)
+      : period_(std::int64_t{rate.denominator} * kTicksPerSecond), rate_(rate.numerator) {}
 
   std::int64_t Ticks() const { return period_ / rate_; }
   std::int64_t Next(std::int64_t ts) const {
@@ -831,8 +815,8 @@ class VideoStream {
       // The decoder counts its times from the first picture's stamp.
       if (f.pts == kNoTime) return Fail(Refused("the first picture has no time stamp"));
       start_ = f.pts;
-      const FrameRate rate = kFrameRates[static_cast<std::size_t>(rateCode_)];
-      frameMs_ = std::max<Milliseconds>(1, 1000 * rate.den / rate.num);
+      const Mpeg1PictureRate rate = *Mpeg1PictureRateOf(static_cast<unsigned>(rateCode_));
+      frameMs_ = std::max<Milliseconds>(1, 1000 * rate.denominator / rate.numerator);
       timeline_.emplace(FrameClock(rate), start_, frameMs_);
     }
     return timeline_->Frame(f, filePos_);
