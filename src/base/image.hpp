@@ -77,7 +77,6 @@ class PixelStore {
   const Pixel* data() const { return data_; }
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
-  void clear() { *this = PixelStore(); }
 
   friend bool operator==(const PixelStore& a, const PixelStore& b) {
     return a.size_ == b.size_ && std::equal(a.data_, a.data_ + a.size_, b.data_);
@@ -103,15 +102,12 @@ class Image {
   Image(Image&& other) noexcept
       : width_(std::exchange(other.width_, 0)),
         height_(std::exchange(other.height_, 0)),
-        pixels_(std::move(other.pixels_)) {
-    other.pixels_.clear();
-  }
+        pixels_(std::move(other.pixels_)) {}
   Image& operator=(Image&& other) noexcept {
     if (this != &other) {
       width_ = std::exchange(other.width_, 0);
       height_ = std::exchange(other.height_, 0);
       pixels_ = std::move(other.pixels_);
-      other.pixels_.clear();
     }
     return *this;
   }

@@ -109,19 +109,11 @@ using SwrInput = const uint8_t**;
 namespace vistel::ffmpeg {
 namespace {
 
-enum class Function : std::size_t {
-#define VISTEL_FFMPEG_INDEX(ret, name, params, args) name,
-  VISTEL_FFMPEG_FUNCTIONS(VISTEL_FFMPEG_INDEX)
-#undef VISTEL_FFMPEG_INDEX
-      kCount
-};
+enum class Function : std::size_t { VISTEL_FFMPEG_FUNCTIONS(VISTEL_LIBRARY_INDEX) kCount };
 constexpr std::size_t kFunctionCount = static_cast<std::size_t>(Function::kCount);
 
 constexpr std::array<const char*, kFunctionCount> kNames = {
-#define VISTEL_FFMPEG_NAME(ret, name, params, args) #name,
-    VISTEL_FFMPEG_FUNCTIONS(VISTEL_FFMPEG_NAME)
-#undef VISTEL_FFMPEG_NAME
-};
+    VISTEL_FFMPEG_FUNCTIONS(VISTEL_LIBRARY_NAME)};
 
 constinit LibraryFamily<kFunctionCount> family("FFmpeg", kNames);
 

@@ -21,6 +21,11 @@
 
 #include "base/error.hpp"
 
+// A family lists its functions as X(ret, name, params, args); these entries
+// make its index enumerators and its names from that list.
+#define VISTEL_LIBRARY_INDEX(ret, name, params, args) name,
+#define VISTEL_LIBRARY_NAME(ret, name, params, args) #name,
+
 namespace vistel {
 
 // One function to resolve: its name, and where its address goes.

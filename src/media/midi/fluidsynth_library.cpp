@@ -38,19 +38,11 @@
 namespace vistel {
 namespace {
 
-enum class FluidFunction : std::size_t {
-#define VISTEL_FLUIDSYNTH_INDEX(ret, name, params, args) name,
-  VISTEL_FLUIDSYNTH_FUNCTIONS(VISTEL_FLUIDSYNTH_INDEX)
-#undef VISTEL_FLUIDSYNTH_INDEX
-      kCount
-};
+enum class FluidFunction : std::size_t { VISTEL_FLUIDSYNTH_FUNCTIONS(VISTEL_LIBRARY_INDEX) kCount };
 constexpr std::size_t kFunctionCount = static_cast<std::size_t>(FluidFunction::kCount);
 
 constexpr std::array<const char*, kFunctionCount> kNames = {
-#define VISTEL_FLUIDSYNTH_NAME(ret, name, params, args) #name,
-    VISTEL_FLUIDSYNTH_FUNCTIONS(VISTEL_FLUIDSYNTH_NAME)
-#undef VISTEL_FLUIDSYNTH_NAME
-};
+    VISTEL_FLUIDSYNTH_FUNCTIONS(VISTEL_LIBRARY_NAME)};
 
 constinit LibraryFamily<kFunctionCount> family("FluidSynth", kNames);
 
